@@ -1,0 +1,183 @@
+#pragma once
+#include "search/Globals.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace krvs {
+
+class FlexGrid;
+
+// The main window: the results grid on top, the search panel below it, the menu
+// bar above. Creating it and calling Form_Load is the start-up; closing it is the
+// shutdown. The program folder and executable name are inputs so that tests run
+// in a folder of their own.
+class frmKRVS : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmKRVS(QString programFolder = QString(), QString exeName = QString(),
+                     QWidget* parent = nullptr);
+    ~frmKRVS() override;
+
+    // ---- program-wide state and members -------------------------------------------
+    Globals g;
+    QString mSQL;
+    QString mConnStr;
+    qint32 mMinWidth = 10875;
+    qint32 mMinHeight = 5625;
+    qint32 mDownRow = 0;
+    qint32 mDownRowSel = 0;
+
+    const QString& programFolder() const { return programFolder_; }
+    const QString& exeName() const { return exeName_; }
+    // The folder with a separator only when it has none at its end.
+    QString programFolderWithSep() const;
+
+    // ---- controls (objectName = member name) --------------------------------------
+    FlexGrid* fgdCards = nullptr;
+    QFrame* Line1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QComboBox* cboSearch = nullptr;
+    QLabel* Label1 = nullptr;
+    QCheckBox* chkTitle = nullptr;
+    QCheckBox* chkComm = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QPushButton* cmdAllSeries = nullptr;
+    QCheckBox* chkVEX = nullptr;
+    QCheckBox* chkZYN = nullptr;
+    QCheckBox* chkNOR = nullptr;
+    QCheckBox* chkDR7 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QWidget* Picture1 = nullptr;
+    QRadioButton* optYesOwn = nullptr;
+    QRadioButton* optNoOwn = nullptr;
+    QRadioButton* optBothOwn = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QPushButton* cmdAllCat = nullptr;
+    QCheckBox* chkBTS = nullptr;
+    QCheckBox* chkCulture = nullptr;
+    QCheckBox* chkRace = nullptr;
+    QCheckBox* chkChar = nullptr;
+    QCheckBox* chkEpisode = nullptr;
+    QCheckBox* chkShip = nullptr;
+    QCheckBox* chkCrew = nullptr;
+    QCheckBox* chkFilmSyn = nullptr;
+    QCheckBox* chkTech = nullptr;
+    QPushButton* cmdQuery = nullptr;
+    QPushButton* cmdAdv = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QPlainTextEdit* txtSQL = nullptr;
+    QPushButton* cmdGen = nullptr;
+
+    // ---- menus --------------------------------------------------------------------
+    QMenu* mnuFile = nullptr;
+    QAction* mnuCompact = nullptr;
+    QAction* mnuBakDB = nullptr;
+    QMenu* mnuSaveAs = nullptr;
+    QAction* mnuSaveIt[2] = {};
+    QAction* mnuExit = nullptr;
+    QMenu* mnuTools = nullptr;
+    QAction* mnuAutoAst = nullptr;
+    QAction* mnuPass = nullptr;
+    QAction* mnuOpts = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuUpdate = nullptr;
+    QAction* mnuAbout = nullptr;
+    QMenu* mnuPopUp1 = nullptr;
+    QAction* mnuStuff[6] = {};
+    QMenu* mnuFile2Menu = nullptr;
+    QAction* mnuFile2[2] = {};
+
+    // ---- window operations --------------------------------------------------------
+    // 0 default, 11 hourglass.
+    int MousePointer() const { return mousePointer_; }
+    void setMousePointer(int code);
+    // Lets pending window events run once.
+    static void DoEvents();
+    // Check-box values 0, 1, 2 (clear, ticked, greyed).
+    static int chkValue(const QCheckBox* box);
+    static void setChkValue(QCheckBox* box, int value);
+    // Outer geometry and inner height in twips.
+    int outerWidthTw() const;
+    int outerHeightTw() const;
+    int clientHeightTw() const;
+
+    // Opens a new gRS with sql on gConn, requeries it and binds the grid to it.
+    void bindGrid(const QString& sql);
+
+public slots:
+    // start-up and shutdown
+    void Form_Load();
+    void Form_Unload();
+    void cmdExit_Click();
+    void mnuExit_Click();
+    // layout and search modes
+    void Form_Resize();
+    void cmdAdv_Click();
+    void cboSearch_GotFocus();
+    void txtSQL_GotFocus();
+    // search
+    void cmdGen_Click();
+    void cmdAllSeries_Click();
+    void cmdAllCat_Click();
+    void mnuAutoAst_Click();
+    void cmdQuery_Click();
+    // grid
+    void fgdCards_Click();
+    void fgdCards_DblClick();
+    void fgdCards_MouseDown(int button, int shift, int x, int y);
+    void mnuStuff_Click(int index);
+    void mnuFile2_Click(int index);
+    // export
+    void mnuSaveIt_Click(int index);
+    // maintenance
+    void mnuBakDB_Click();
+    void mnuCompact_Click();
+    void mnuPass_Click();
+    // help
+    void mnuUpdate_Click();
+    void mnuAbout_Click();
+
+public:
+    // search helpers that read the panel
+    QString sqlWhere(QString& keyWords);
+    void AddToList(QString& keyWords);
+    void UpdateOwnBulk(QList<qint32>& ids, bool& own);
+    // export
+    void DumpToText(int format, const QString& fileName);
+    // settings
+    void LoadINI();
+    void SaveINI();
+    QString ReadINI(const QString& section, const QString& key, const QString& def);
+    long WriteINI(const QString& section, const QString& key, const QString& value);
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void loadFailed(const AppError& e);
+
+    QString programFolder_;
+    QString exeName_;
+    int mousePointer_ = 0;
+    bool unloaded_ = false;
+};
+
+} // namespace krvs

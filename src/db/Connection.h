@@ -1,0 +1,79 @@
+#pragma once
+#include "AppError.h"
+#include "RowSet.h"
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+
+namespace krvs::db {
+
+constexpr int adUseServer = 2, adUseClient = 3;
+constexpr int adModeShareExclusive = 12;
+constexpr int adStateClosed = 0, adStateOpen = 1;
+
+// The two grave accents that mean "no password".
+inline const QString kNoPasswordToken = QStringLiteral("``");
+
+// The values of a connection string ("Provider=...; Data Source=...; ...").
+struct ConnectionString {
+    QString provider;
+    QString dataSource;
+    QString password;      // already mapped: the no-password token gives ""
+    bool hasPassword = false;
+    int engineType = 0;    // Jet OLEDB:Engine Type, 0 when absent
+};
+ConnectionString parseConnectionString(const QString& text);
+
+// The one connection to the card database. Opened share-exclusive, it holds the
+// file's lock until it is closed, so no second connection or program can open it.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    int CursorLocation() const { return cursorLocation_; }
+    void setCursorLocation(int v) { cursorLocation_ = v; }
+    int Mode() const { return mode_; }
+    void setMode(int v) { mode_ = v; }
+    int State() const;
+
+    // Throws AppError; a missing or wrong password gives err::BadPassword.
+    void Open(const QString& connectionString, const QString& user = {},
+              const QString& password = {}, int options = -1);
+    // Throws when the connection is not open.
+    void Close();
+
+    // The engine's errors of the last failure, in order.
+    const QList<EngineError>& Errors() const { return errors_; }
+    void ErrorsClear() { errors_.clear(); }
+
+    // Runs one statement (in the program's SQL dialect) and returns its rows;
+    // statements that return no rows give an empty RowSet with no fields.
+    std::shared_ptr<const RowSet> execute(const QString& sql);
+
+    QString dataSource() const { return path_; }
+
+private:
+    friend class PasswordChange;
+    AppError fail(int number, const QString& description);
+    void openFile(const QString& path, const QString& password);
+    void alterPassword(const QString& newPassword, const QString& oldPassword);
+
+    int cursorLocation_ = adUseServer;
+    int mode_ = 0;
+    sqlite3* db_ = nullptr;
+    QString path_;
+    QString password_;
+    QList<EngineError> errors_;
+};
+
+// Compacts source into a new file destination with the same password; the
+// source is never changed. Both arguments are connection strings.
+void CompactDatabase(const QString& sourceConnection, const QString& destConnection);
+
+} // namespace krvs::db

@@ -1,0 +1,80 @@
+#pragma once
+#include "db/RowSet.h"
+
+#include <QTableView>
+#include <memory>
+
+namespace krvs {
+
+class FlexGridModel;
+
+// The results grid: a QTableView over a model of ours, behind the operations the
+// program uses. Grid row 0 is the header row (the field names), data rows are
+// 1 .. Rows()-1. One rectangular selection from (Row, Col) to (RowSel, ColSel).
+// Measures (ColWidth) are in twips.
+class FlexGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit FlexGrid(QWidget* parent = nullptr);
+    ~FlexGrid() override;
+
+    // Shape. Setting Rows keeps existing rows and adds empty ones.
+    int Rows() const;
+    void setRows(int rows);
+    int Cols() const;
+    void setCols(int cols);
+
+    // Cell text, header row included. Writing a data cell overrides the bound text.
+    QString TextMatrix(int row, int col) const;
+    void setTextMatrix(int row, int col, const QString& text);
+
+    // Selection corners (grid rows and columns).
+    int Row() const;
+    void setRow(int row);
+    int RowSel() const;
+    void setRowSel(int row);
+    int Col() const;
+    void setCol(int col);
+    int ColSel() const;
+    void setColSel(int col);
+
+    // The cell under the pointer at the last mouse event (row 0 = header).
+    int MouseRow() const { return mouseRow_; }
+    int MouseCol() const { return mouseCol_; }
+
+    // Sorts every data row by the columns Col..ColSel: 1/2 generic asc/desc,
+    // 3/4 numeric asc/desc, 7/8 case-sensitive text asc/desc. Stable.
+    void setSort(int code);
+
+    int ColWidth(int col) const;
+    void setColWidth(int col, int twips);
+
+    // Empties every cell (header included); the shape stays.
+    void Clear();
+    // Shows all rows and fields of a recordset; header texts are the field names.
+    void setDataSource(std::shared_ptr<const db::RowSet> rows);
+    void Refresh();
+
+    // Alignment code 1 (left, vertically centred) for column 0.
+    void setColAlignment(int col, int code);
+
+signals:
+    void Click();
+    void DblClick();
+    // Button: 1 left, 2 right, 4 middle; X, Y in twips.
+    void MouseDown(int button, int shift, int x, int y);
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    void trackMouse(const QPoint& pos);
+
+    FlexGridModel* model_;
+    int mouseRow_ = 0;
+    int mouseCol_ = 0;
+};
+
+} // namespace krvs

@@ -1,0 +1,18 @@
+#pragma once
+#include "UiServices.h"
+
+namespace krvs {
+
+// The real services: Qt dialogs, the desktop's opener, the system clock.
+class QtUiServices : public UiServices {
+public:
+    int msgBox(const QString& text, int flags, const QString& title) override;
+    QString showSave(const SaveDialogRequest& request) override;
+    int shellOpen(const QString& file, const QString& verb, int showCmd) override;
+    bool startOpenWith(const QString& file) override;
+    int showModal(QDialog& form) override;
+    QDateTime now() override;
+    QString updateServer() override;
+};
+
+} // namespace krvs

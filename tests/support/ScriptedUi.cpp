@@ -1,0 +1,102 @@
+#include "ScriptedUi.h"
+
+#include "AppError.h"
+
+#include <QDialog>
+
+namespace krvs::test {
+
+ScriptedUi::ScriptedUi()
+    : now_(QDate(2026, 12, 5), QTime(3, 32, 47)), server_(QStringLiteral("http://127.0.0.1:1")) {
+    setUi(this);
+}
+
+ScriptedUi::~ScriptedUi() { setUi(nullptr); }
+
+void ScriptedUi::answer(int a, const QString& expectTitle) { answers_.enqueue({a, expectTitle}); }
+void ScriptedUi::saveAs(const QString& f) { saves_.enqueue(f); }
+void ScriptedUi::cancelSave() { saves_.enqueue(std::nullopt); }
+void ScriptedUi::shellResult(int code) { shellResults_.enqueue(code); }
+void ScriptedUi::openWithResult(bool started) { openWithResults_.enqueue(started); }
+void ScriptedUi::onModal(std::function<void(QDialog&)> act) { modals_.enqueue(std::move(act)); }
+
+QStringList ScriptedUi::titles() const {
+    QStringList t;
+    for (const auto& b : boxes) t << b.title;
+    return t;
+}
+
+QString ScriptedUi::problems() const {
+    QStringList p = unexpected_;
+    if (!answers_.isEmpty()) p << QStringLiteral("%1 message-box answer(s) left unused").arg(answers_.size());
+    if (!saves_.isEmpty()) p << QStringLiteral("%1 save-dialog answer(s) left unused").arg(saves_.size());
+    if (!modals_.isEmpty()) p << QStringLiteral("%1 modal action(s) left unused").arg(modals_.size());
+    return p.join(QStringLiteral("; "));
+}
+
+void ScriptedUi::reset() {
+    answers_.clear();
+    saves_.clear();
+    shellResults_.clear();
+    openWithResults_.clear();
+    modals_.clear();
+    unexpected_.clear();
+    boxes.clear();
+    saveRequests.clear();
+    shellFiles.clear();
+    shellVerbs.clear();
+    openWithFiles.clear();
+    modalForms.clear();
+}
+
+int ScriptedUi::msgBox(const QString& text, int flags, const QString& title) {
+    boxes.append({text, flags, title});
+    if (answers_.isEmpty()) {
+        unexpected_ << QStringLiteral("unexpected box \"%1\": %2").arg(title, text);
+        return (flags & 7) == mb::YesNo ? mb::AnsNo : mb::AnsOK;
+    }
+    const Answer a = answers_.dequeue();
+    if (!a.title.isEmpty() && a.title != title)
+        unexpected_ << QStringLiteral("box \"%1\" shown where \"%2\" was expected: %3")
+                           .arg(title, a.title, text);
+    return a.answer;
+}
+
+QString ScriptedUi::showSave(const SaveDialogRequest& request) {
+    saveRequests.append(request);
+    if (saves_.isEmpty()) {
+        unexpected_ << QStringLiteral("unexpected save dialog \"%1\"").arg(request.title);
+        throw AppError(err::CancelSave, QStringLiteral("Cancel was selected."));
+    }
+    const auto s = saves_.dequeue();
+    if (!s) throw AppError(err::CancelSave, QStringLiteral("Cancel was selected."));
+    return *s;
+}
+
+int ScriptedUi::shellOpen(const QString& file, const QString& verb, int) {
+    shellFiles << file;
+    shellVerbs << verb;
+    return shellResults_.isEmpty() ? 42 : shellResults_.dequeue();
+}
+
+bool ScriptedUi::startOpenWith(const QString& file) {
+    openWithFiles << file;
+    return openWithResults_.isEmpty() ? true : openWithResults_.dequeue();
+}
+
+int ScriptedUi::showModal(QDialog& form) {
+    modalForms << form.objectName();
+    if (modals_.isEmpty()) {
+        unexpected_ << QStringLiteral("unexpected modal form \"%1\"").arg(form.objectName());
+        form.reject();
+        return form.result();
+    }
+    auto act = modals_.dequeue();
+    form.setResult(0);
+    form.show();
+    act(form);
+    if (form.isVisible()) form.reject();
+    return form.result();
+}
+
+} // namespace krvs::test
