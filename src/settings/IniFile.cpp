@@ -1,0 +1,145 @@
+#include "settings/IniFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+// Only the byte-string flavour is used; the text encoding is ours. The packaged
+// header keeps its template bodies behind SI_IMPLEMENTATION; this is the one file
+// that includes it, so the bodies are compiled here and no library is linked.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+#include <string>
+
+namespace krvs {
+
+namespace {
+
+// Longest value a read hands back; longer values are cut.
+constexpr qsizetype MaxValueLength = 2047;
+
+// Lines are written with CR LF: the settings file of earlier releases came from
+// Windows, people open it in Windows editors and copy it between machines, and
+// CR LF is what every profile-file reader expects. Reading accepts CR LF, LF and
+// CR alike.
+constexpr const char* LineEnd = "\r\n";
+
+// Section and key names compare without regard to case; SimpleIni keeps the
+// order in which sections and keys were first seen, and a replaced value keeps
+// its key's place. Bytes pass through untouched: we do the text encoding here.
+using Profile = CSimpleIniA;
+
+// The file's text as UTF-8. A file saved by an older release in an 8-bit code
+// page is not valid UTF-8; its text is taken as Windows-1252 (Latin-1 where the
+// converter lacks it) so that nothing is lost, and it is written back as UTF-8.
+std::string readFileUtf8(const QString& file, bool* exists) {
+    QFile f(file);
+    *exists = f.exists();
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = f.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return bytes.toStdString();
+    QStringDecoder legacy("windows-1252");
+    QString converted;
+    if (legacy.isValid()) {
+        converted = legacy.decode(bytes);
+        if (legacy.hasError()) converted = QString::fromLatin1(bytes);
+    } else {
+        converted = QString::fromLatin1(bytes);
+    }
+    return converted.toUtf8().toStdString();
+}
+
+bool load(Profile& ini, const QString& file, bool* exists) {
+    const std::string data = readFileUtf8(file, exists);
+    return ini.LoadData(data) >= 0;
+}
+
+// A value or name must stay on its own line.
+QByteArray oneLine(const QString& text) {
+    QString s = text;
+    s.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return s.toUtf8();
+}
+
+// The whole file in the program's layout: "[Section]" lines and "key=value"
+// lines with no blanks around the equals sign and no blank lines between
+// sections. SimpleIni keeps the order and the comments; its output is tidied
+// line by line.
+bool serialise(Profile& ini, QByteArray& out) {
+    ini.SetSpaces(false);
+    std::string text;
+    if (ini.Save(text) < 0) return false;
+    out.reserve(qsizetype(text.size()) + 64);
+    for (QByteArray line : QByteArray::fromStdString(text).split('\n')) {
+        while (line.endsWith('\r'))
+            line.chop(1);
+        if (line.trimmed().isEmpty()) continue;
+        out += line;
+        out += LineEnd;
+    }
+    return true;
+}
+
+} // namespace
+
+QString ReadINI(const QString& section, const QString& key, const QString& def,
+                const QString& file) {
+    Profile ini;
+    bool exists = false;
+    QString value = def;
+    if (load(ini, file, &exists)) {
+        const QByteArray s = section.toUtf8();
+        const QByteArray k = key.toUtf8();
+        if (const char* v = ini.GetValue(s.constData(), k.constData(), nullptr))
+            value = QString::fromUtf8(v);
+    }
+    if (value.size() > MaxValueLength) {
+        qsizetype n = MaxValueLength;
+        // Never split a character that needs two UTF-16 units.
+        if (value.at(n - 1).isHighSurrogate()) --n;
+        value.truncate(n);
+    }
+    return value;
+}
+
+long WriteINI(const QString& section, const QString& key, const QString& value,
+              const QString& file) {
+    Profile ini;
+    bool exists = false;
+    if (!load(ini, file, &exists)) return 0;
+
+    const QByteArray s = oneLine(section);
+    const QByteArray k = oneLine(key);
+    const QByteArray v = oneLine(value);
+    bool changed = false;
+    if (key.isEmpty()) {
+        changed = ini.Delete(s.constData(), nullptr);
+    } else if (value.isEmpty()) {
+        changed = ini.Delete(s.constData(), k.constData(), false);
+    } else {
+        const char* old = ini.GetValue(s.constData(), k.constData(), nullptr);
+        changed = !old || v != QByteArray(old);
+        if (changed && ini.SetValue(s.constData(), k.constData(), v.constData()) < 0) return 0;
+    }
+    // Deleting what is not there, or storing the value already stored, leaves
+    // the file (or its absence) as it was.
+    if (!changed) return 1;
+
+    QByteArray bytes;
+    if (!serialise(ini, bytes)) return 0;
+    QSaveFile out(file);
+    // The folder may refuse new files while the settings file itself is writable.
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly)) return 0;
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return 0;
+    }
+    return out.commit() ? 1 : 0;
+}
+
+} // namespace krvs
