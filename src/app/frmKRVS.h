@@ -1,9 +1,13 @@
 #pragma once
 #include "search/Globals.h"
+#include "search/SqlBuilder.h"
 
+#include <QHash>
 #include <QList>
+#include <QRect>
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -11,6 +15,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLockFile;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -24,6 +29,9 @@ class FlexGrid;
 // bar above. Creating it and calling Form_Load is the start-up; closing it is the
 // shutdown. The program folder and executable name are inputs so that tests run
 // in a folder of their own.
+// The start-up form of the connection string (the no-password token for no password).
+QString startupConnectionString(const QString& path, const QString& password);
+
 class frmKRVS : public QMainWindow {
     Q_OBJECT
 public:
@@ -118,6 +126,14 @@ public:
     // Opens a new gRS with sql on gConn, requeries it and binds the grid to it.
     void bindGrid(const QString& sql);
 
+    // Throws the engine's "closed" error when there is no connection.
+    void requireConnection() const;
+
+    // The geometry the layout gave a control, in twips (relative to its parent).
+    QRect twipsGeometry(const QWidget* control) const;
+    // The search panel as the SQL builder reads it.
+    SearchPanel searchPanel() const;
+
 public slots:
     // start-up and shutdown
     void Form_Load();
@@ -170,10 +186,13 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void placeTw(QWidget* control, int left, int top, int width, int height);
     void createControls();
     void createMenus();
     void loadFailed(const AppError& e);
 
+    QHash<const QWidget*, QRect> twips_;
+    std::unique_ptr<QLockFile> namedLock_;
     QString programFolder_;
     QString exeName_;
     int mousePointer_ = 0;

@@ -1,0 +1,77 @@
+#include "frmAsk4Pwd.h"
+
+#include "Shell.h"
+#include "Twips.h"
+#include "UiServices.h"
+#include "search/Globals.h"
+#include "search/SqlBuilder.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace krvs {
+
+frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
+    : QDialog(mainWindow), g_(g), mainWindow_(mainWindow) {
+    setObjectName(QStringLiteral("frmAsk4Pwd"));
+    setWindowTitle(QStringLiteral("Password Input"));
+    setModal(true);
+    Label1 = new QLabel(
+        QStringLiteral("Please input the database password. (The password is case sensitive.)"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setGeometry(twipsRect(120, 120, 2655, 615));
+    txtPwd = new QLineEdit(this);
+    txtPwd->setObjectName(QStringLiteral("txtPwd"));
+    txtPwd->setEchoMode(QLineEdit::Password);
+    txtPwd->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    txtPwd->setGeometry(twipsRect(120, 600, 2655, 285));
+    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdOK->setGeometry(twipsRect(1200, 1080, 750, 350));
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setGeometry(twipsRect(2040, 1080, 750, 350));
+    SetClientSize(this, 2865, 1500);
+
+    connect(txtPwd, &QLineEdit::textChanged, this, &frmAsk4Pwd::txtPwd_Change);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAsk4Pwd::cmdOK_Click);
+    // Esc and the title bar close both end as Cancel: reject() leaves the load values.
+    connect(cmdCancel, &QPushButton::clicked, this, &frmAsk4Pwd::cmdCancel_Click);
+    Form_Load();
+}
+
+void frmAsk4Pwd::Form_Load() {
+    CenterForm(mainWindow_, this);
+    cmdOK->setEnabled(false);
+    g_.gPwdResult = 2;
+    g_.gPwdEntered.clear();
+}
+
+void frmAsk4Pwd::txtPwd_Change() {
+    if (!trimBlanks(txtPwd->text()).isEmpty()) cmdOK->setEnabled(true);
+}
+
+void frmAsk4Pwd::cmdOK_Click() {
+    g_.gPwdResult = 1;
+    g_.gPwdEntered = txtPwd->text();
+    accept();
+}
+
+void frmAsk4Pwd::cmdCancel_Click() {
+    g_.gPwdResult = 2;
+    g_.gPwdEntered.clear();
+    reject();
+}
+
+int AskPwd(QString& password, Globals& g, QWidget* mainWindow) {
+    frmAsk4Pwd form(g, mainWindow);
+    ui().showModal(form);
+    password = g.gPwdEntered;
+    return g.gPwdResult;
+}
+
+} // namespace krvs

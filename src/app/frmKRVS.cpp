@@ -1,0 +1,418 @@
+#include "frmKRVS.h"
+
+#include "FocusHook.h"
+#include "Shell.h"
+#include "Twips.h"
+#include "search/FlexGrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QResizeEvent>
+
+namespace krvs {
+
+namespace {
+constexpr int kDesignClientWidth = 10755;
+constexpr int kDesignClientHeight = 5625;
+
+template <class W> W* named(W* w, const char* name) {
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+} // namespace
+
+frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
+    : QMainWindow(parent), programFolder_(std::move(programFolder)), exeName_(std::move(exeName)) {
+    if (programFolder_.isEmpty()) programFolder_ = QCoreApplication::applicationDirPath();
+    if (exeName_.isEmpty())
+        exeName_ = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    setObjectName(QStringLiteral("frmKRVS"));
+    setWindowTitle(QStringLiteral("Korvessa Database"));
+    createControls();
+    createMenus();
+    // The design client area; the menu bar lies above it.
+    resize(twipsToPx(kDesignClientWidth),
+           twipsToPx(kDesignClientHeight) + menuBar()->sizeHint().height());
+}
+
+frmKRVS::~frmKRVS() {
+    if (!unloaded_) Form_Unload();
+}
+
+QString frmKRVS::programFolderWithSep() const {
+    return programFolder_.endsWith(QLatin1Char('/')) ? programFolder_
+                                                      : programFolder_ + QLatin1Char('/');
+}
+
+void frmKRVS::placeTw(QWidget* control, int left, int top, int width, int height) {
+    twips_[control] = QRect(left, top, width, height);
+    control->setGeometry(twipsRect(left, top, width, height));
+}
+
+QRect frmKRVS::twipsGeometry(const QWidget* control) const { return twips_.value(control); }
+
+void frmKRVS::createControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    fgdCards = named(new FlexGrid(client), "fgdCards");
+    placeTw(fgdCards, 120, 120, 10575, 3615);
+
+    Line1 = named(new QFrame(client), "Line1");
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+    placeTw(Line1, 0, 0, 10800, 30);
+
+    auto check = [](QWidget* parent, const char* name, const char* caption) {
+        auto* c = named(new QCheckBox(QString::fromUtf8(caption), parent), name);
+        // A click always leaves a plain ticked or cleared box, as the old boxes did.
+        QObject::connect(c, &QCheckBox::clicked, c, [c] { c->setTristate(false); });
+        return c;
+    };
+    auto button = [](QWidget* parent, const char* name, const char* caption) {
+        return named(new QPushButton(QString::fromUtf8(caption), parent), name);
+    };
+
+    // Key words
+    Frame2 = named(new QGroupBox(QStringLiteral("Key Word(s)"), client), "Frame2");
+    placeTw(Frame2, 120, 3840, 3375, 1215);
+    cboSearch = named(new QComboBox(Frame2), "cboSearch");
+    cboSearch->setEditable(true);
+    cboSearch->setInsertPolicy(QComboBox::NoInsert);
+    cboSearch->setDuplicatesEnabled(true);
+    cboSearch->setToolTip(QStringLiteral("The search parameters"));
+    cboSearch->setEditText(QStringLiteral("Vellan,Qorth"));
+    placeTw(cboSearch, 120, 275, 3135, 360);
+    Label1 = named(new QLabel(QStringLiteral("Search In:"), Frame2), "Label1");
+    placeTw(Label1, 120, 720, 975, 255);
+    chkTitle = check(Frame2, "chkTitle", "Tit&le");
+    placeTw(chkTitle, 1080, 720, 615, 195);
+    chkComm = check(Frame2, "chkComm", "Co&mment");
+    placeTw(chkComm, 1800, 720, 975, 195);
+
+    // Series
+    Frame1 = named(new QGroupBox(QStringLiteral("Series"), client), "Frame1");
+    placeTw(Frame1, 3480, 3840, 1695, 1215);
+    cmdAllSeries = button(Frame1, "cmdAllSeries", "*");
+    cmdAllSeries->setToolTip(QStringLiteral("Select All"));
+    placeTw(cmdAllSeries, 1460, 120, 200, 200);
+    chkVEX = check(Frame1, "chkVEX", "V&EX");
+    placeTw(chkVEX, 120, 360, 735, 195);
+    chkZYN = check(Frame1, "chkZYN", "ZY&N");
+    placeTw(chkZYN, 960, 360, 700, 195);
+    chkNOR = check(Frame1, "chkNOR", "NO&R");
+    placeTw(chkNOR, 120, 600, 735, 195);
+    chkDR7 = check(Frame1, "chkDR7", "DR&7");
+    placeTw(chkDR7, 960, 600, 700, 195);
+
+    // Own
+    Frame4 = named(new QGroupBox(QStringLiteral("Own"), client), "Frame4");
+    placeTw(Frame4, 5160, 3840, 975, 1215);
+    Picture1 = named(new QWidget(Frame4), "Picture1");
+    placeTw(Picture1, 120, 360, 735, 735);
+    auto option = [this](const char* name, const char* caption) {
+        auto* o = named(new QRadioButton(QString::fromUtf8(caption), Picture1), name);
+        // Managed by hand so that the settings can leave none of the three selected.
+        o->setAutoExclusive(false);
+        return o;
+    };
+    optYesOwn = option("optYesOwn", "&Yes");
+    placeTw(optYesOwn, 0, 0, 615, 195);
+    optNoOwn = option("optNoOwn", "&No");
+    placeTw(optNoOwn, 0, 240, 615, 195);
+    optBothOwn = option("optBothOwn", "&Both");
+    placeTw(optBothOwn, 0, 480, 735, 195);
+    const QList<QRadioButton*> owns{optYesOwn, optNoOwn, optBothOwn};
+    for (QRadioButton* o : owns) {
+        connect(o, &QRadioButton::toggled, this, [o, owns](bool on) {
+            if (!on) return;
+            for (QRadioButton* other : owns)
+                if (other != o) other->setChecked(false);
+        });
+        // A click on the selected option keeps it selected.
+        connect(o, &QRadioButton::clicked, this, [o](bool on) {
+            if (!on) o->setChecked(true);
+        });
+    }
+    optBothOwn->setChecked(true);
+
+    // Category
+    Frame3 = named(new QGroupBox(QStringLiteral("Category"), client), "Frame3");
+    placeTw(Frame3, 6120, 3840, 4575, 1215);
+    cmdAllCat = button(Frame3, "cmdAllCat", "*");
+    cmdAllCat->setToolTip(QStringLiteral("Select All"));
+    placeTw(cmdAllCat, 4340, 120, 200, 200);
+    chkBTS = check(Frame3, "chkBTS", "Behin&d The Scenes");
+    placeTw(chkBTS, 120, 360, 1785, 195);
+    chkCulture = check(Frame3, "chkCulture", "C&ulture");
+    placeTw(chkCulture, 2040, 360, 945, 195);
+    chkRace = check(Frame3, "chkRace", "Ra&ce");
+    placeTw(chkRace, 3360, 360, 945, 195);
+    chkChar = check(Frame3, "chkChar", "Characte&r");
+    placeTw(chkChar, 120, 600, 1065, 195);
+    chkEpisode = check(Frame3, "chkEpisode", "E&pisode");
+    placeTw(chkEpisode, 2040, 600, 945, 195);
+    chkShip = check(Frame3, "chkShip", "&Ship");
+    placeTw(chkShip, 3360, 600, 945, 195);
+    chkCrew = check(Frame3, "chkCrew", "Cre&w");
+    placeTw(chkCrew, 120, 840, 945, 195);
+    chkFilmSyn = check(Frame3, "chkFilmSyn", "Film Synopsis");
+    placeTw(chkFilmSyn, 2040, 840, 1305, 195);
+    chkTech = check(Frame3, "chkTech", "Technology");
+    placeTw(chkTech, 3360, 840, 1185, 195);
+
+    // Buttons and the SQL box
+    cmdQuery = button(client, "cmdQuery", "&Query");
+    placeTw(cmdQuery, 7080, 5160, 975, 375);
+    cmdAdv = button(client, "cmdAdv", "Go To &Advanced");
+    placeTw(cmdAdv, 8160, 5160, 1455, 375);
+    cmdExit = button(client, "cmdExit", "&Exit");
+    placeTw(cmdExit, 9720, 5160, 975, 375);
+    txtSQL = named(new QPlainTextEdit(client), "txtSQL");
+    txtSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtSQL->setEnabled(false);
+    placeTw(txtSQL, 120, 5640, 9495, 855);
+    cmdGen = button(client, "cmdGen", "Generate");
+    cmdGen->setEnabled(false);
+    placeTw(cmdGen, 9720, 6120, 975, 375);
+
+    // The design state of the search panel.
+    for (QCheckBox* c : {chkTitle, chkNOR, chkZYN, chkChar, chkCrew, chkEpisode}) setChkValue(c, 1);
+
+    const QList<QWidget*> tabOrder{
+        cboSearch,  chkTitle,   chkComm,    chkVEX,   chkNOR,  chkZYN,  chkDR7,
+        cmdAllSeries, optYesOwn, optNoOwn,  optBothOwn, chkBTS, chkChar, chkCrew,
+        chkCulture, chkEpisode, chkFilmSyn, chkRace,  chkShip, chkTech, cmdAllCat,
+        cmdQuery,   cmdAdv,     cmdExit,    txtSQL,   cmdGen};
+    for (int i = 0; i + 1 < tabOrder.size(); ++i) setTabOrder(tabOrder[i], tabOrder[i + 1]);
+
+    connect(cmdExit, &QPushButton::clicked, this, &frmKRVS::cmdExit_Click);
+    connect(cmdAdv, &QPushButton::clicked, this, &frmKRVS::cmdAdv_Click);
+    connect(cmdQuery, &QPushButton::clicked, this, &frmKRVS::cmdQuery_Click);
+    connect(cmdGen, &QPushButton::clicked, this, &frmKRVS::cmdGen_Click);
+    connect(cmdAllSeries, &QPushButton::clicked, this, &frmKRVS::cmdAllSeries_Click);
+    connect(cmdAllCat, &QPushButton::clicked, this, &frmKRVS::cmdAllCat_Click);
+    connect(fgdCards, &FlexGrid::Click, this, &frmKRVS::fgdCards_Click);
+    connect(fgdCards, &FlexGrid::DblClick, this, &frmKRVS::fgdCards_DblClick);
+    connect(fgdCards, &FlexGrid::MouseDown, this, &frmKRVS::fgdCards_MouseDown);
+    onGotFocus(cboSearch, [this] { cboSearch_GotFocus(); });
+    onGotFocus(txtSQL, [this] { txtSQL_GotFocus(); });
+}
+
+void frmKRVS::createMenus() {
+    auto action = [this](QMenu* menu, const char* name, const char* caption) {
+        auto* a = menu->addAction(QString::fromUtf8(caption));
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    auto* bar = menuBar();
+
+    mnuFile = named(bar->addMenu(QStringLiteral("&File")), "mnuFile");
+    mnuCompact = action(mnuFile, "mnuCompact", "&Compact Database");
+    mnuBakDB = action(mnuFile, "mnuBakDB", "&Backup Database");
+    mnuFile->addSeparator();
+    mnuSaveAs = named(mnuFile->addMenu(QStringLiteral("&Save Results As")), "mnuSaveAs");
+    mnuSaveIt[0] = action(mnuSaveAs, "mnuSaveIt_0", "&Text File");
+    mnuSaveIt[1] = action(mnuSaveAs, "mnuSaveIt_1", "&CSV File");
+    mnuFile->addSeparator();
+    mnuExit = action(mnuFile, "mnuExit", "&Exit");
+
+    mnuTools = named(bar->addMenu(QStringLiteral("&Tools")), "mnuTools");
+    mnuAutoAst = action(mnuTools, "mnuAutoAst", "&Auto Asterisks On Key Words");
+    mnuAutoAst->setCheckable(true);
+    mnuAutoAst->setChecked(true);
+    mnuPass = action(mnuTools, "mnuPass", "Add &Password To Database...");
+    mnuOpts = action(mnuTools, "mnuOpts", "&Options");
+    mnuOpts->setVisible(false);
+    mnuOpts->setEnabled(false);
+
+    mnuHelp = named(bar->addMenu(QStringLiteral("&Help")), "mnuHelp");
+    mnuContents = action(mnuHelp, "mnuContents", "&Contents");
+    mnuContents->setVisible(false);
+    mnuContents->setEnabled(false);
+    mnuUpdate = action(mnuHelp, "mnuUpdate", "Check For &Update...");
+    mnuHelp->addSeparator();
+    mnuAbout = action(mnuHelp, "mnuAbout", "&About...");
+
+    // The grid's pop-up menu: not on the menu bar.
+    mnuPopUp1 = named(new QMenu(QStringLiteral("Menu"), this), "mnuPopUp1");
+    mnuStuff[0] = action(mnuPopUp1, "mnuStuff_0", "View Details");
+    mnuStuff[1] = mnuPopUp1->addSeparator();
+    mnuStuff[1]->setObjectName(QStringLiteral("mnuStuff_1"));
+    mnuStuff[2] = action(mnuPopUp1, "mnuStuff_2", "Set Selected to Own=YES");
+    mnuStuff[3] = action(mnuPopUp1, "mnuStuff_3", "Set Selected to Own=NO");
+    mnuStuff[4] = mnuPopUp1->addSeparator();
+    mnuStuff[4]->setObjectName(QStringLiteral("mnuStuff_4"));
+    mnuFile2Menu = named(new QMenu(QStringLiteral("Save Results As"), mnuPopUp1), "mnuFile2Menu");
+    mnuStuff[5] = mnuPopUp1->addMenu(mnuFile2Menu);
+    mnuStuff[5]->setObjectName(QStringLiteral("mnuStuff_5"));
+    mnuFile2[0] = action(mnuFile2Menu, "mnuFile2_0", "Text File");
+    mnuFile2[1] = action(mnuFile2Menu, "mnuFile2_1", "CSV File");
+
+    connect(mnuCompact, &QAction::triggered, this, &frmKRVS::mnuCompact_Click);
+    connect(mnuBakDB, &QAction::triggered, this, &frmKRVS::mnuBakDB_Click);
+    for (int i = 0; i < 2; ++i) {
+        connect(mnuSaveIt[i], &QAction::triggered, this, [this, i] { mnuSaveIt_Click(i); });
+        connect(mnuFile2[i], &QAction::triggered, this, [this, i] { mnuFile2_Click(i); });
+    }
+    connect(mnuExit, &QAction::triggered, this, &frmKRVS::mnuExit_Click);
+    // The check mark is toggled by the handler, not by the action itself.
+    connect(mnuAutoAst, &QAction::triggered, this, [this] {
+        mnuAutoAst->setChecked(!mnuAutoAst->isChecked());
+        mnuAutoAst_Click();
+    });
+    connect(mnuPass, &QAction::triggered, this, &frmKRVS::mnuPass_Click);
+    connect(mnuUpdate, &QAction::triggered, this, &frmKRVS::mnuUpdate_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmKRVS::mnuAbout_Click);
+    for (int i : {0, 2, 3})
+        connect(mnuStuff[i], &QAction::triggered, this, [this, i] { mnuStuff_Click(i); });
+}
+
+// ---- window operations -------------------------------------------------------------
+
+void frmKRVS::setMousePointer(int code) {
+    mousePointer_ = code;
+    if (code == 11)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void frmKRVS::DoEvents() { QCoreApplication::processEvents(); }
+
+int frmKRVS::chkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+    default: return 0;
+    }
+}
+
+void frmKRVS::setChkValue(QCheckBox* box, int value) {
+    if (value == 2) {
+        box->setTristate(true);
+        box->setCheckState(Qt::PartiallyChecked);
+    } else {
+        box->setTristate(false);
+        box->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+int frmKRVS::outerWidthTw() const { return pxToTwips(frameGeometry().width()); }
+int frmKRVS::outerHeightTw() const { return pxToTwips(frameGeometry().height()); }
+int frmKRVS::clientHeightTw() const { return pxToTwips(centralWidget()->height()); }
+
+void frmKRVS::bindGrid(const QString& sql) {
+    requireConnection();
+    g.gRS = std::make_unique<db::Recordset>();
+    g.gRS->Open(sql, *g.gConn, -1, -1, -1);
+    g.gRS->Requery(-1);
+    fgdCards->setDataSource(g.gRS->rows());
+}
+
+void frmKRVS::requireConnection() const {
+    if (!g.gConn)
+        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+SearchPanel frmKRVS::searchPanel() const {
+    SearchPanel p;
+    p.autoAsterisks = mnuAutoAst->isChecked();
+    p.title = chkValue(chkTitle);
+    p.comments = chkValue(chkComm);
+    p.vex = chkValue(chkVEX);
+    p.nor = chkValue(chkNOR);
+    p.dr7 = chkValue(chkDR7);
+    p.zyn = chkValue(chkZYN);
+    const QCheckBox* cats[] = {chkBTS,     chkChar, chkCrew, chkCulture, chkEpisode,
+                               chkFilmSyn, chkRace, chkShip, chkTech};
+    for (std::size_t i = 0; i < 9; ++i) p.categories[i] = chkValue(cats[i]);
+    p.yesOwn = optYesOwn->isChecked();
+    p.noOwn = optNoOwn->isChecked();
+    p.bothOwn = optBothOwn->isChecked();
+    return p;
+}
+
+// ---- layout and search modes -------------------------------------------------------
+
+void frmKRVS::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    Form_Resize();
+}
+
+void frmKRVS::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void frmKRVS::Form_Resize() {
+    if (!centralWidget()) return;
+    if (!isMinimized()) {
+        // Snap back to the smallest size; the frame is the window system's.
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (outerWidthTw() < mMinWidth)
+            resize(twipsToPx(mMinWidth) - frame.width(), height());
+        if (outerHeightTw() < mMinHeight)
+            resize(width(), twipsToPx(mMinHeight) - frame.height());
+
+        const QRect grid = twips_.value(fgdCards);
+        const int outerWidth = outerWidthTw();
+        const int gridHeight = clientHeightTw() - g.gPanelHeight;
+        const int frameTop = grid.top() + gridHeight + 105;
+        const int exitTop = frameTop + 1320;
+        const int sqlTop = exitTop + 480;
+        const int genTop = sqlTop + 480;
+        auto moveTop = [this](QWidget* w, int top) {
+            const QRect r = twips_.value(w);
+            placeTw(w, r.left(), top, r.width(), r.height());
+        };
+        placeTw(fgdCards, grid.left(), grid.top(), qMax(0, outerWidth - 315), qMax(0, gridHeight));
+        for (QWidget* f : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+                           static_cast<QWidget*>(Frame3), static_cast<QWidget*>(Frame4)})
+            moveTop(f, frameTop);
+        moveTop(cmdExit, exitTop);
+        moveTop(cmdQuery, exitTop);
+        moveTop(cmdAdv, exitTop);
+        moveTop(txtSQL, sqlTop);
+        moveTop(cmdGen, genTop);
+        const QRect line = twips_.value(Line1);
+        placeTw(Line1, line.left(), line.top(), outerWidth, line.height());
+    }
+    update();
+}
+
+void frmKRVS::cmdAdv_Click() {
+    if (cmdAdv->text() == QLatin1String("Go To &Advanced")) {
+        g.gPanelHeight = 2950;
+        cmdAdv->setText(QStringLiteral("Go To S&imple"));
+        txtSQL->setEnabled(true);
+        cmdGen->setEnabled(true);
+    } else {
+        g.gPanelHeight = 2000;
+        cmdAdv->setText(QStringLiteral("Go To &Advanced"));
+        txtSQL->setEnabled(false);
+        cmdGen->setEnabled(false);
+    }
+    Form_Resize();
+}
+
+void frmKRVS::cboSearch_GotFocus() { SelectAllText(cboSearch); }
+
+void frmKRVS::txtSQL_GotFocus() { SelectAllText(txtSQL); }
+
+} // namespace krvs

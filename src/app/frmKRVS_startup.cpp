@@ -1,0 +1,163 @@
+#include "frmAsk4Pwd.h"
+#include "frmKRVS.h"
+
+#include "ScopeGuard.h"
+#include "UiServices.h"
+#include "search/FlexGrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLockFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace krvs {
+
+namespace {
+const QString kCaption = QStringLiteral("Korvessa Database");
+const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
+
+// The long "Error in Load" report: the error, then the engine's own error list.
+QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {
+    const QString crlf = QStringLiteral("\r\n");
+    QString t;
+    t += crlf + QStringLiteral("VB Error # ") +
+         (e.number() >= 0 ? QStringLiteral(" ") + QString::number(e.number())
+                          : QString::number(e.number()));
+    t += crlf + QStringLiteral("   Source ") + e.source();
+    t += crlf + QStringLiteral("   Description  ") + e.description();
+    for (int k = 0; k < engineErrors.size(); ++k) {
+        const EngineError& x = engineErrors[k];
+        t += crlf + QStringLiteral("ADO Error ") + QString::number(k) + QLatin1Char(':');
+        t += crlf + QStringLiteral("   Error   #") + QString::number(x.Number);
+        t += crlf + QStringLiteral("   Source       ") + x.Source;
+        t += crlf + QStringLiteral("   Description  ") + x.Description;
+    }
+    return t;
+}
+} // namespace
+
+QString startupConnectionString(const QString& path, const QString& password) {
+    const QString p = trimBlanks(password).isEmpty() ? db::kNoPasswordToken : password;
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; ") + QStringLiteral("Data Source=") +
+           path + QStringLiteral("; ") + QStringLiteral("Persist Security Info=False; ") +
+           QStringLiteral("Jet OLEDB:Database Password=") + p;
+}
+
+void frmKRVS::Form_Load() {
+    // A per-user named lock, held while the program runs; nothing looks at it again,
+    // the exclusive open of the catalogue is what keeps a second copy out.
+    namedLock_ = std::make_unique<QLockFile>(
+        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+            .filePath(QStringLiteral("QMX_KRVS.lock")));
+    namedLock_->setStaleLockTime(0);
+    (void)namedLock_->tryLock(0);
+
+    g.gDbPwd.clear();
+    cmdQuery->setEnabled(false);
+    mnuPass->setEnabled(false);
+    mnuCompact->setEnabled(false);
+    fgdCards->setEnabled(false);
+    g.gDbPath = programFolderWithSep() + QStringLiteral("KRVS.krv");
+
+    try {
+        LoadINI();
+        show();
+        setMousePointer(11);
+        DoEvents();
+        g.gConn = std::make_unique<db::Connection>();
+        g.gConn->setCursorLocation(db::adUseClient);
+        g.gConn->setMode(db::adModeShareExclusive);
+        DoEvents();
+        if (g.gRunCount <= 1) {
+            ui().msgBox(QStringLiteral("Make sure you backup your database on a regular basis. If the \r\n"
+                                       "program is uninstalled then the main database will be deleted but \r\n"
+                                       "the backups will remain untouched. \r\n"
+                                       "Go to \"File>Backup Database\" to backup your database."),
+                        mb::OKOnly | mb::Exclamation, QStringLiteral("First and Only Backup Warning"));
+        }
+        for (;;) {
+            try {
+                mConnStr = startupConnectionString(g.gDbPath, g.gDbPwd);
+                g.gConn->Open(mConnStr, QString(), QString(), -1);
+                break;
+            } catch (const AppError& e) {
+                if (e.number() != err::BadPassword) throw;
+                setWindowTitle(kCaption);
+                setMousePointer(0);
+                if (AskPwd(g.gDbPwd, g, this) == 1) continue; // no limit on tries
+                cmdQuery->setEnabled(false);
+                mnuPass->setEnabled(false);
+                mnuCompact->setEnabled(false);
+                fgdCards->setEnabled(false);
+                if (g.gConn && g.gConn->State() == db::adStateOpen) g.gConn->Close();
+                g.gConn.reset();
+                ui().msgBox(QStringLiteral("Error in loading the database!"), mb::Critical,
+                            QStringLiteral("Error in Load"));
+                return;
+            }
+        }
+        mSQL = QStringLiteral("SELECT * FROM tblKRVS101 ") + QStringLiteral("ORDER BY DbId;");
+        txtSQL->setPlainText(mSQL);
+        fgdCards->setColAlignment(0, 1);
+        bindGrid(mSQL);
+        g.gCurSQL = mSQL;
+        mnuPass->setText(g.gDbPwd.isEmpty() ? QStringLiteral("Add &Password To Database...")
+                                            : QStringLiteral("Change Database &Password..."));
+        setMousePointer(0);
+        setWindowTitle(kCaption + QStringLiteral(" - (Total records=") +
+                       QString::number(fgdCards->Rows() - 1) + QLatin1Char(')'));
+        cmdQuery->setEnabled(true);
+        mnuPass->setEnabled(true);
+        mnuCompact->setEnabled(true);
+        fgdCards->setEnabled(true);
+    } catch (const AppError& e) {
+        loadFailed(e);
+    }
+    if (fgdCards->isEnabled()) fgdCards->setFocus();
+}
+
+void frmKRVS::loadFailed(const AppError& e) {
+    setWindowTitle(kCaption);
+    setMousePointer(0);
+    QList<EngineError> engineErrors = e.engineErrors();
+    if (g.gConn && !g.gConn->Errors().isEmpty()) engineErrors = g.gConn->Errors();
+    ui().msgBox(loadReport(e, engineErrors), mb::Critical, QStringLiteral("Error in Load"));
+    if (g.gConn) g.gConn->ErrorsClear();
+}
+
+void frmKRVS::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    // Every step is attempted whatever failed before it.
+    try {
+        if (g.gRS && g.gRS->State() == db::adStateOpen) g.gRS->Close();
+    } catch (const AppError&) {
+    }
+    try {
+        if (g.gConn && g.gConn->State() == db::adStateOpen) g.gConn->Close();
+    } catch (const AppError&) {
+    }
+    g.gRS.reset();
+    g.gConn.reset();
+    try {
+        SaveINI();
+    } catch (const AppError&) {
+    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && w->objectName() != objectName()) w->close();
+}
+
+void frmKRVS::closeEvent(QCloseEvent* e) {
+    Form_Unload();
+    e->accept();
+}
+
+void frmKRVS::cmdExit_Click() { close(); }
+
+void frmKRVS::mnuExit_Click() { close(); }
+
+} // namespace krvs
