@@ -1,9 +1,164 @@
+// File > Backup Database, File > Compact Database and Tools > password.
 #include "frmKRVS.h"
+
+#include "maintenance/FileOps.h"
+#include "maintenance/frmPassword.h"
+#include "maintenance/mdlJRO.h"
+#include "search/FlexGrid.h"
+#include "util/AppError.h"
+#include "util/UiServices.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <optional>
 
 namespace krvs {
 
-void frmKRVS::mnuBakDB_Click() {}
-void frmKRVS::mnuCompact_Click() {}
-void frmKRVS::mnuPass_Click() {}
+namespace {
+
+const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
+
+QString reopenConnStr(const Globals& g) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + g.gDbPath +
+           QStringLiteral(";Persist Security Info=False;Jet OLEDB:Database Password=") + g.gDbPwd +
+           QStringLiteral(";");
+}
+
+// Releases the bound recordset and closes and releases the connection. Closing a
+// connection that is not open (a backup or compaction that failed before its
+// reopen released it) raises the engine's own error, and nothing is released.
+void closeDatabase(Globals& g) {
+    g.gRS.reset();
+    if (!g.gConn) {
+        db::Connection none;
+        none.Close();
+    }
+    g.gConn->Close();
+    g.gConn.reset();
+}
+
+QString recordsCaption(const FlexGrid* grid) {
+    return QStringLiteral("Korvessa Database - (Total records=") +
+           QString::number(grid->Rows() - 1) + QStringLiteral(")");
+}
+
+} // namespace
+
+// Opens the catalogue again after a backup or compaction and shows every card.
+static void reopenAndReload(frmKRVS& w) {
+    w.g.gConn = std::make_unique<db::Connection>();
+    w.g.gConn->setCursorLocation(db::adUseClient);
+    w.g.gConn->setMode(db::adModeShareExclusive);
+    w.mConnStr = reopenConnStr(w.g);
+    w.g.gConn->Open(w.mConnStr, QString(), QString(), -1);
+    w.mSQL = kLoadAll;
+    w.txtSQL->setPlainText(w.mSQL);
+    w.bindGrid(w.mSQL);
+}
+
+void frmKRVS::mnuBakDB_Click() {
+    std::optional<AppError> pending;
+    try {
+        [&] {
+            const QString folder = maint::backupFolder(programFolder());
+            if (!QFileInfo(folder).isDir()) maint::makeFolder(folder);
+
+            SaveDialogRequest request;
+            request.title = QStringLiteral("Backup Database As...");
+            request.fileName = maint::defaultBackupName(ui().now());
+            request.initDir = folder;
+            request.filter = QStringLiteral("KRVS Database (*.krv)|*.krv");
+            request.filterIndex = 1;
+            request.flags = 4;
+            const QString target = ui().showSave(request);
+            if (target.trimmed().isEmpty()) return; // nothing to copy
+
+            // The live catalogue is never a backup target, however its path is written.
+            if (maint::sameFile(target, g.gDbPath))
+                throw AppError(
+                    maint::ferr::PathFileAccess,
+                    QStringLiteral("Path/File access error: the database cannot be backed "
+                                   "up onto itself (") +
+                        target + QStringLiteral(")"));
+
+            if (QFileInfo(target).isFile()) {
+                setMousePointer(0);
+                const int answer = ui().msgBox(
+                    target + QStringLiteral("\r\n") + QStringLiteral("The file already exists!") +
+                        QStringLiteral("\r\n") + QStringLiteral("Do you want to over-write it?"),
+                    mb::YesNo | mb::Exclamation | mb::DefaultButton2,
+                    QStringLiteral("Over-write file?"));
+                if (answer != mb::AnsYes) return;
+                // The old file is not deleted here: the copy below replaces it in one
+                // rename once the new data is complete, so a failed copy keeps it.
+            }
+
+            setMousePointer(11);
+            DoEvents();
+            closeDatabase(g);
+            fgdCards->Clear();
+            fgdCards->setRows(2);
+            DoEvents();
+
+            maint::safeCopy(g.gDbPath, target);
+            ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
+                        QStringLiteral("Success"));
+
+            setMousePointer(11);
+            DoEvents();
+            reopenAndReload(*this);
+        }();
+    } catch (const AppError& e) {
+        pending = e;
+    }
+
+    setMousePointer(0);
+    DoEvents();
+    if (pending && pending->number() != 0 && pending->number() != err::CancelSave) {
+        setWindowTitle(QStringLiteral("Korvessa Database"));
+        ui().msgBox(errorBoxText(*pending), mb::Critical,
+                    QStringLiteral("Error in backing up database"));
+    } else {
+        setWindowTitle(recordsCaption(fgdCards));
+    }
+}
+
+void frmKRVS::mnuCompact_Click() {
+    std::optional<AppError> pending;
+    try {
+        setMousePointer(11);
+        DoEvents();
+        closeDatabase(g);
+        fgdCards->Clear();
+        fgdCards->setRows(2);
+        DoEvents();
+
+        if (!CompactDB([this](int code) { setMousePointer(code); }, g.gDbPath, g.gDbPwd))
+            ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
+                        QStringLiteral("Compact Error"));
+
+        setMousePointer(11);
+        DoEvents();
+        reopenAndReload(*this);
+    } catch (const AppError& e) {
+        pending = e;
+    }
+
+    setMousePointer(0);
+    DoEvents();
+    if (pending && pending->number() != 0) {
+        setWindowTitle(QStringLiteral("Korvessa Database"));
+        ui().msgBox(errorBoxText(*pending), mb::Critical,
+                    QStringLiteral("Error in compacting database"));
+    } else {
+        setWindowTitle(recordsCaption(fgdCards));
+    }
+}
+
+void frmKRVS::mnuPass_Click() {
+    frmPassword form(g, mnuPass, this);
+    ui().showModal(form);
+}
 
 } // namespace krvs

@@ -1,0 +1,201 @@
+#include "FileOps.h"
+
+#include "util/AppError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace krvs::maint {
+
+namespace {
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// The runtime's number and wording for a system error on a path.
+AppError fileError(int errnum, const QString& path) {
+    int number = ferr::PathFileAccess;
+    QString what = QStringLiteral("Path/File access error");
+    switch (errnum) {
+    case ENOENT:
+        number = ferr::FileNotFound;
+        what = QStringLiteral("File not found");
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+        number = ferr::PermissionDenied;
+        what = QStringLiteral("Permission denied");
+        break;
+    case EEXIST:
+    case EISDIR:
+    case ENOTEMPTY:
+        number = ferr::FileAlreadyExists;
+        what = QStringLiteral("File already exists");
+        break;
+    case ENOSPC:
+    case EDQUOT:
+        number = ferr::DiskFull;
+        what = QStringLiteral("Disk full");
+        break;
+    case ENOTDIR:
+        number = ferr::PathNotFound;
+        what = QStringLiteral("Path not found");
+        break;
+    default:
+        break;
+    }
+    return AppError(number, what + QStringLiteral(": ") + QDir::toNativeSeparators(path) +
+                                QStringLiteral(" (") +
+                                QString::fromLocal8Bit(std::strerror(errnum)) +
+                                QStringLiteral(")"));
+}
+
+// A missing folder while creating a file in it is a missing path, not a missing file.
+AppError folderError(int errnum, const QString& folder) {
+    if (errnum == ENOENT || errnum == ENOTDIR)
+        return AppError(ferr::PathNotFound,
+                        QStringLiteral("Path not found: ") + QDir::toNativeSeparators(folder) +
+                            QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errnum)) +
+                            QStringLiteral(")"));
+    return fileError(errnum, folder);
+}
+
+// Makes a rename or a new file in a folder durable. A folder that cannot be
+// flushed (some file systems refuse) is not an error: the data itself was flushed.
+void syncFolder(const QString& folder) {
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports the result (a deferred write error shows up here).
+    int close() {
+        const int r = ::close(fd_);
+        fd_ = -1;
+        return r;
+    }
+
+  private:
+    int fd_;
+};
+
+} // namespace
+
+QString backupFolder(const QString& programFolder) {
+    return programFolder + QStringLiteral("/backup/");
+}
+
+QString defaultBackupName(const QDateTime& when) {
+    // The month abbreviation is always the English one, whatever the user's locale.
+    return QLocale::c().toString(when.date(), QStringLiteral("MMMdd-yyyy")).toUpper() +
+           QStringLiteral(".krv");
+}
+
+QString scratchPath(const QString& folder) {
+    if (folder.endsWith(QLatin1Char('/'))) return folder + QStringLiteral("backup.qmx");
+    return folder + QStringLiteral("/backup.qmx");
+}
+
+QString folderOf(const QString& filePath) {
+    const qsizetype slash = filePath.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) return QStringLiteral(".");
+    if (slash == 0) return QStringLiteral("/");
+    return filePath.left(slash);
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (a.isEmpty() || b.isEmpty()) return false;
+    if (::stat(native(a).constData(), &sa) != 0) return false;
+    if (::stat(native(b).constData(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void makeFolder(const QString& folder) {
+    if (::mkdir(native(folder).constData(), 0777) != 0) throw folderError(errno, folder);
+}
+
+void safeCopy(const QString& source, const QString& target) {
+    Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) throw fileError(errno, source);
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) throw fileError(errno, source);
+
+    // The temporary file lies in the target's folder, so the rename below never
+    // crosses file systems and the target is replaced in one step.
+    const QString folder = folderOf(target);
+    QByteArray tmpName = native(folder + QStringLiteral("/.krvs-copy-XXXXXX"));
+    Fd out(::mkstemp(tmpName.data()));
+    if (out.get() < 0) throw folderError(errno, folder);
+    bool keepTemp = false;
+    struct RemoveTemp {
+        const QByteArray& name;
+        bool& keep;
+        ~RemoveTemp() {
+            if (!keep) ::unlink(name.constData());
+        }
+    } removeTemp{tmpName, keepTemp};
+
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw fileError(errno, source);
+        }
+        if (got == 0) break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out.get(), buffer.data() + done, got - done);
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                throw fileError(errno, target);
+            }
+            done += put;
+        }
+    }
+    // The copy gets the source's permission bits, as a plain copy would.
+    if (::fchmod(out.get(), st.st_mode & 0777) != 0) throw fileError(errno, target);
+    if (::fsync(out.get()) != 0) throw fileError(errno, target);
+    if (out.close() != 0) throw fileError(errno, target);
+    if (::rename(tmpName.constData(), native(target).constData()) != 0) {
+        const int e = errno;
+        throw fileError(e, target);
+    }
+    keepTemp = true; // it is the target now
+    syncFolder(folder);
+}
+
+void replaceFile(const QString& from, const QString& to) {
+    if (::rename(native(from).constData(), native(to).constData()) != 0) {
+        const int e = errno;
+        // A missing source is named as such; everything else concerns the target.
+        struct stat st {};
+        if (e == ENOENT && ::lstat(native(from).constData(), &st) != 0) throw fileError(e, from);
+        throw fileError(e, to);
+    }
+    syncFolder(folderOf(to));
+}
+
+} // namespace krvs::maint

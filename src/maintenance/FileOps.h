@@ -1,0 +1,57 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+
+namespace krvs::maint {
+
+// Error numbers of the file operations below, with the runtime's meaning:
+//   53  file not found (the source of a copy or a file to measure is missing)
+//   58  file already exists (the target name is taken by something that is not a file)
+//   61  disk full (no space left while writing)
+//   70  permission denied (the system refused access)
+//   75  path/file access error (any other failure, and a copy onto the catalogue itself)
+//   76  path not found (the target's folder does not exist)
+// Every description names the file concerned and the system's reason.
+namespace ferr {
+constexpr int FileNotFound = 53;
+constexpr int FileAlreadyExists = 58;
+constexpr int DiskFull = 61;
+constexpr int PermissionDenied = 70;
+constexpr int PathFileAccess = 75;
+constexpr int PathNotFound = 76;
+} // namespace ferr
+
+// The folder backups go to: the program folder as given followed by "/backup/"
+// (nothing is added or removed, so a root folder gives two separators in a row).
+QString backupFolder(const QString& programFolder);
+
+// The proposed backup name for a date: "MMMDD-YYYY" with the English abbreviated
+// month, upper-cased, then ".krv" (for example DEC06-2026.krv).
+QString defaultBackupName(const QDateTime& when);
+
+// The compaction scratch file beside the catalogue: folder + "/backup.qmx", or
+// folder + "backup.qmx" when the folder already ends with a separator.
+QString scratchPath(const QString& folder);
+
+// The folder part of a file path ("/" for a file in the root folder).
+QString folderOf(const QString& filePath);
+
+// True when both paths name the same existing file, however they are written
+// (relative parts, "." and "..", symbolic links, hard links).
+bool sameFile(const QString& a, const QString& b);
+
+// Creates one folder level; throws AppError when that fails.
+void makeFolder(const QString& folder);
+
+// Copies source to target through a temporary file in the target's folder: the
+// data is written, flushed to the disk and only then renamed over the target. On
+// any failure the temporary file is removed, a previous target stays as it was,
+// and AppError is thrown.
+void safeCopy(const QString& source, const QString& target);
+
+// Renames from over to in one step, so that the path "to" holds either the old or
+// the new file at every moment; the folder entry is flushed afterwards. Throws
+// AppError when the rename fails, leaving both files as they were.
+void replaceFile(const QString& from, const QString& to);
+
+} // namespace krvs::maint

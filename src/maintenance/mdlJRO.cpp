@@ -1,0 +1,62 @@
+#include "mdlJRO.h"
+
+#include "FileOps.h"
+#include "db/Connection.h"
+#include "util/AppError.h"
+#include "util/Shell.h"
+#include "util/UiServices.h"
+
+#include <QCoreApplication>
+
+namespace krvs {
+
+namespace {
+void doEvents() {
+    QCoreApplication::processEvents();
+}
+} // namespace
+
+QString compactSourceConnStr(const QString& dbPath, const QString& pwd) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + dbPath +
+           QStringLiteral(";Jet OLEDB:Database Password=") + pwd;
+}
+
+QString compactDestConnStr(const QString& scratch, const QString& pwd) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + scratch +
+           QStringLiteral(";Jet OLEDB:Database Password=") + pwd +
+           QStringLiteral(";Jet OLEDB:Engine Type=4");
+}
+
+bool CompactDB(const std::function<void(int)>& setMousePointer, QString& dbPath, QString& pwd) {
+    QString source;
+    QString before;
+    QString after;
+    try {
+        source = dbPath;
+        // The scratch file lies beside the catalogue, so the swap below is one
+        // rename within one folder.
+        const QString scratch = maint::scratchPath(maint::folderOf(source));
+        before = FileSizeText(source);
+        // The engine writes a fresh scratch file, replacing one left behind by an
+        // interrupted compaction; the catalogue itself is only read.
+        db::CompactDatabase(compactSourceConnStr(source, pwd), compactDestConnStr(scratch, pwd));
+        doEvents();
+        // Rename over the catalogue: at every moment its path holds a whole file.
+        maint::replaceFile(scratch, source);
+        after = FileSizeText(source);
+    } catch (const AppError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (setMousePointer) setMousePointer(0);
+    doEvents();
+    ui().msgBox(source.toUpper() + QStringLiteral(" compacted successfully.") +
+                    QStringLiteral("\r\n\r\n") + QStringLiteral("Size before compacting:") +
+                    QLatin1Char('\t') + before + QStringLiteral("\r\n") +
+                    QStringLiteral("Size after compacting:") + QLatin1Char('\t') + after,
+                mb::Information, QStringLiteral("Compact successful"));
+    return true;
+}
+
+} // namespace krvs
