@@ -1,12 +1,177 @@
 #include "frmKRVS.h"
 
+#include "details/CardUpdate.h"
+#include "details/frmDetails.h"
+#include "search/FlexGrid.h"
+#include "search/SortFlexP.h"
+#include "util/AppError.h"
+#include "util/ScopeGuard.h"
+#include "util/UiServices.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+
 namespace krvs {
 
-void frmKRVS::fgdCards_Click() {}
-void frmKRVS::fgdCards_DblClick() {}
-void frmKRVS::fgdCards_MouseDown(int, int, int, int) {}
-void frmKRVS::mnuStuff_Click(int) {}
-void frmKRVS::mnuFile2_Click(int) {}
-void frmKRVS::UpdateOwnBulk(QList<qint32>&, bool&) {}
+namespace {
+const QString kOwnTitle = QStringLiteral("Own field update");
+
+AppError typeMismatch() {
+    return AppError(13, QStringLiteral("Type mismatch"));
+}
+
+// A grid text read as a 32-bit whole number ("17", " -3 ", "+8"); anything else
+// is a type mismatch, a whole number out of range an overflow.
+qint32 wholeNumber(const QString& text) {
+    static const QRegularExpression re(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString t = text.trimmed();
+    if (!re.match(t).hasMatch()) throw typeMismatch();
+    bool ok = false;
+    const qlonglong v = t.toLongLong(&ok);
+    if (!ok || v < INT32_MIN || v > INT32_MAX) throw AppError(6, QStringLiteral("Overflow"));
+    return static_cast<qint32>(v);
+}
+
+// A grid text read as a Boolean: "True" / "False" in any case, or a number
+// (zero is False).
+bool booleanValue(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) return false;
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (!ok) throw typeMismatch();
+    return v != 0;
+}
+
+void errorBox(const AppError& e, const char* title) {
+    ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical, QLatin1String(title));
+}
+} // namespace
+
+void frmKRVS::fgdCards_Click() {
+    try {
+        fgdCards->Refresh();
+        if (fgdCards->MouseRow() == 0) {
+            qint16 col = static_cast<qint16>(fgdCards->MouseCol());
+            qint16 clickCol = col;
+            qint16 sortType = sortTypeForColumn(col);
+            SortFlexP(this, fgdCards, col, clickCol, sortType);
+        }
+    } catch (const AppError& e) {
+        errorBox(e, "Cards Click Error");
+    }
+}
+
+void frmKRVS::fgdCards_MouseDown(int button, int, int, int) {
+    try {
+        mDownRow = fgdCards->MouseRow();
+        mDownRowSel = fgdCards->RowSel();
+        if (button == 2) mnuPopUp1->popup(QCursor::pos());
+    } catch (const AppError& e) {
+        errorBox(e, "Grid MouseDown Error");
+    }
+}
+
+void frmKRVS::fgdCards_DblClick() {
+    try {
+        const int r = fgdCards->RowSel();
+        if (r == 0) return;
+        if (!cmdQuery->isEnabled()) return;
+
+        Card& c = g.gCard;
+        c.DbId = wholeNumber(fgdCards->TextMatrix(r, 0));
+        c.Index = fgdCards->TextMatrix(r, 1);
+        c.CardType = fgdCards->TextMatrix(r, 2);
+        c.Title = fgdCards->TextMatrix(r, 3);
+        c.Category = fgdCards->TextMatrix(r, 4);
+        c.Series = fgdCards->TextMatrix(r, 5);
+        c.Season = fgdCards->TextMatrix(r, 6);
+        c.Own = booleanValue(fgdCards->TextMatrix(r, 7));
+        c.DBComments = fgdCards->TextMatrix(r, 8);
+        c.UserComments = fgdCards->TextMatrix(r, 9);
+
+        frmDetails details(
+            g, [this] { bindGrid(g.gCurSQL); }, this);
+        ui().showModal(details);
+    } catch (const AppError& e) {
+        errorBox(e, "DblClick Error");
+    }
+}
+
+void frmKRVS::mnuStuff_Click(int index) {
+    switch (index) {
+    case 0: {
+        // Opened over the header row (or below the last row): nothing to show.
+        if (mDownRowSel == 0 || mDownRow <= 0 || mDownRow >= fgdCards->Rows()) return;
+        fgdCards->setRow(mDownRow);
+        fgdCards->setRowSel(mDownRow);
+        fgdCards->setCol(0);
+        fgdCards->setColSel(fgdCards->Cols() - 1);
+        fgdCards_DblClick();
+        break;
+    }
+    case 2:
+    case 3: {
+        if (fgdCards->Rows() <= 1) return;
+        const int first = qMax(1, qMin(fgdCards->Row(), fgdCards->RowSel()));
+        const int last = qMin(fgdCards->Rows() - 1, qMax(fgdCards->Row(), fgdCards->RowSel()));
+        // A row without a whole-number DbId (the empty row of a cleared grid, or
+        // a typed statement with other columns) names no card and is left out.
+        QList<qint32> ids;
+        for (int r = first; r <= last; ++r) {
+            try {
+                ids.append(wholeNumber(fgdCards->TextMatrix(r, 0)));
+            } catch (const AppError&) {
+            }
+        }
+        if (ids.isEmpty()) {
+            ui().msgBox(QStringLiteral("The selected rows hold no card to update."),
+                        mb::OKOnly | mb::Information, kOwnTitle);
+            return;
+        }
+        bool own = index == 2;
+        UpdateOwnBulk(ids, own);
+        break;
+    }
+    default:
+        break; // separators and the sub-menu's parent
+    }
+}
+
+void frmKRVS::mnuFile2_Click(int index) {
+    mnuSaveIt_Click(index);
+}
+
+void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
+    const QString v = own ? QStringLiteral("True") : QStringLiteral("False");
+    const QString text =
+        QStringLiteral("This will update all selected Own fields in the database") +
+        QStringLiteral("\r\n") + QStringLiteral("to ") + v +
+        QStringLiteral(".  Do you want to continue?");
+    if (ui().msgBox(text, mb::YesNo | mb::Information | mb::DefaultButton2, kOwnTitle) !=
+        mb::AnsYes)
+        return;
+
+    setEnabled(false);
+    setMousePointer(11);
+    ScopeGuard restore([this] {
+        setEnabled(true);
+        setMousePointer(0);
+    });
+    try {
+        // One statement per card and no transaction: a failure part-way leaves
+        // the cards before it updated.
+        for (const qint32 id : ids)
+            runUpdate(g, ownUpdateStatement(own, QString::number(id)));
+        ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
+                    kOwnTitle);
+        bindGrid(g.gCurSQL);
+    } catch (const AppError& e) {
+        errorBox(e, "Error in updating Own field");
+    }
+}
 
 } // namespace krvs

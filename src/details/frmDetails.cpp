@@ -1,0 +1,248 @@
+#include "frmDetails.h"
+
+#include "CardUpdate.h"
+#include "MultiLineTextBox.h"
+#include "search/Globals.h"
+#include "util/AppError.h"
+#include "util/FocusHook.h"
+#include "util/ScopeGuard.h"
+#include "util/Shell.h"
+#include "util/Twips.h"
+#include "util/UiServices.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <iterator>
+
+namespace krvs {
+
+namespace {
+// Inner size of the dialog in twips: the controls with a margin of 120.
+constexpr int kWidthTw = 6855;
+constexpr int kHeightTw = 3990;
+constexpr int kMaxTyped = 255;
+
+const QString kOwnTitle = QStringLiteral("Own field update");
+
+template <class W> W* named(W* w, const char* name) {
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+void place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(twipsRect(left, top, width, height));
+}
+
+void setBackground(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Base, colour);
+    w->setPalette(p);
+}
+
+QLineEdit* readOnlyBox(QWidget* parent, const char* name) {
+    auto* box = named(new QLineEdit(parent), name);
+    box->setReadOnly(true);
+    setBackground(box, box->palette().color(QPalette::Button));
+    return box;
+}
+
+QString question(const char* first) {
+    return QLatin1String(first) + QStringLiteral("\r\n") +
+           QStringLiteral("Do you want to continue?");
+}
+} // namespace
+
+frmDetails::frmDetails(Globals& g, std::function<void()> refreshGrid, QWidget* owner)
+    : QDialog(owner), g_(g), refreshGrid_(std::move(refreshGrid)) {
+    setObjectName(QStringLiteral("frmDetails"));
+    setWindowTitle(QStringLiteral("Card Details"));
+    setModal(true);
+    createControls();
+    Form_Load();
+}
+
+frmDetails::~frmDetails() = default;
+
+void frmDetails::createControls() {
+    setFixedSize(twipsToPx(kWidthTw), twipsToPx(kHeightTw));
+
+    struct LabelSpec {
+        const char* caption;
+        int left, top;
+    };
+    static const LabelSpec labels[9] = {
+        {"Card Index", 120, 120},  {"Card Type", 3480, 120},   {"Card Series", 3480, 480},
+        {"Card Title", 120, 1200}, {"DB Comments", 120, 1560}, {"Card Category", 120, 480},
+        {"U Comments", 120, 2520}, {"Card Season", 120, 840},  {"Card Own", 3480, 840},
+    };
+    for (int i = 0; i < 9; ++i) {
+        Label1[i] = new QLabel(QLatin1String(labels[i].caption), this);
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        place(Label1[i], labels[i].left, labels[i].top, 1485, 225);
+    }
+
+    txtCardIdx = readOnlyBox(this, "txtCardIdx");
+    place(txtCardIdx, 1200, 120, 2115, 330);
+    txtCardType = readOnlyBox(this, "txtCardType");
+    place(txtCardType, 4560, 120, 2115, 330);
+    txtCardCat = readOnlyBox(this, "txtCardCat");
+    place(txtCardCat, 1200, 480, 2115, 330);
+    txtCardSeries = readOnlyBox(this, "txtCardSeries");
+    place(txtCardSeries, 4560, 480, 2115, 330);
+    txtCardSeason = readOnlyBox(this, "txtCardSeason");
+    place(txtCardSeason, 1200, 840, 2115, 330);
+
+    picOwn = named(new QWidget(this), "picOwn");
+    place(picOwn, 4560, 875, 2115, 195);
+    optOwnYes = named(new QRadioButton(QStringLiteral("&Yes"), picOwn), "optOwnYes");
+    place(optOwnYes, 0, 0, 735, 195);
+    optOwnNo = named(new QRadioButton(QStringLiteral("&No"), picOwn), "optOwnNo");
+    place(optOwnNo, 840, 0, 735, 195);
+    cmdUpOwn = named(new QPushButton(QStringLiteral("~~"), picOwn), "cmdUpOwn");
+    cmdUpOwn->setToolTip(QStringLiteral("Update the Own field"));
+    place(cmdUpOwn, 1560, 0, 495, 195);
+
+    txtCardTitle = readOnlyBox(this, "txtCardTitle");
+    place(txtCardTitle, 1200, 1200, 5475, 330);
+
+    txtDBcomm = named(new MultiLineTextBox(this), "txtDBcomm");
+    txtDBcomm->setReadOnly(true);
+    // Read-only, but still reachable with Tab and selectable for copying.
+    txtDBcomm->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    txtDBcomm->setFocusPolicy(Qt::StrongFocus);
+    txtDBcomm->setMaxLength(kMaxTyped);
+    txtDBcomm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setBackground(txtDBcomm, txtDBcomm->palette().color(QPalette::Button));
+    place(txtDBcomm, 1200, 1560, 5475, 810);
+
+    txtUcomm = named(new MultiLineTextBox(this), "txtUcomm");
+    txtUcomm->setMaxLength(kMaxTyped);
+    txtUcomm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    place(txtUcomm, 1200, 2520, 5475, 810);
+
+    cmdUpUcomm =
+        named(new QPushButton(QStringLiteral("&Update User Comments"), this), "cmdUpUcomm");
+    cmdUpUcomm->setToolTip(QStringLiteral("Update the user comments"));
+    place(cmdUpUcomm, 1200, 3480, 1935, 350);
+    cmdOK = named(new QPushButton(QStringLiteral("&Close"), this), "cmdOK");
+    cmdOK->setToolTip(QStringLiteral("Close"));
+    place(cmdOK, 6000, 3480, 735, 350);
+
+    txtCardId = named(new QLineEdit(this), "txtCardId");
+    txtCardId->setReadOnly(true);
+    setBackground(txtCardId, QColor(128, 128, 255));
+    place(txtCardId, 3720, 3480, 1875, 330);
+
+    QWidget* order[] = {txtCardIdx, txtCardType, txtCardCat, txtCardSeries, txtCardSeason,
+                        optOwnYes,  optOwnNo,    cmdUpOwn,   txtCardTitle,  txtDBcomm,
+                        txtUcomm,   cmdUpUcomm,  cmdOK,      txtCardId};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    connect(cmdUpOwn, &QPushButton::clicked, this, &frmDetails::cmdUpOwn_Click);
+    connect(cmdUpUcomm, &QPushButton::clicked, this, &frmDetails::cmdUpUcomm_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmDetails::cmdOK_Click);
+    onGotFocus(txtUcomm, [this] { txtUcomm_GotFocus(); });
+}
+
+void frmDetails::setMousePointer(int code) {
+    mousePointer_ = code;
+    if (code == 11)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void frmDetails::Form_Load() {
+    // Every step stands alone: one that fails is skipped and the next one runs.
+    auto step = [](auto&& f) {
+        try {
+            f();
+        } catch (...) {
+        }
+    };
+    step([&] { CenterForm(parentWidget(), this); });
+    step([&] {
+        const Card& c = g_.gCard;
+        txtCardId->setText(QString::number(c.DbId));
+        txtCardIdx->setText(c.Index);
+        txtCardType->setText(c.CardType);
+        txtCardCat->setText(c.Category);
+        txtCardSeries->setText(c.Series);
+        txtCardSeason->setText(c.Season);
+        txtCardTitle->setText(c.Title);
+    });
+    step([&] {
+        if (g_.gCard.Own)
+            optOwnYes->setChecked(true);
+        else
+            optOwnNo->setChecked(true);
+    });
+    step([&] {
+        txtDBcomm->setText(g_.gCard.DBComments);
+        txtUcomm->setText(g_.gCard.UserComments);
+    });
+}
+
+void frmDetails::cmdUpOwn_Click() {
+    const bool own = optOwnYes->isChecked();
+    const QString id = txtCardId->text();
+    if (ui().msgBox(question("This will update the Own field in the database!"),
+                    mb::YesNo | mb::Information | mb::DefaultButton2, kOwnTitle) != mb::AnsYes)
+        return;
+
+    setEnabled(false);
+    setMousePointer(11);
+    ScopeGuard restore([this] {
+        setEnabled(true);
+        setMousePointer(0);
+    });
+    try {
+        runUpdate(g_, ownUpdateStatement(own, id));
+        ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
+                    kOwnTitle);
+        if (refreshGrid_) refreshGrid_();
+    } catch (const AppError& e) {
+        ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical,
+                    QStringLiteral("Error in updating Own field"));
+    }
+}
+
+void frmDetails::cmdUpUcomm_Click() {
+    const QString comment = txtUcomm->text();
+    const QString id = txtCardId->text();
+    if (ui().msgBox(question("This will update the User comment in the database!"),
+                    mb::YesNo | mb::Information | mb::DefaultButton2,
+                    QStringLiteral("User comment update")) != mb::AnsYes)
+        return;
+
+    setEnabled(false);
+    setMousePointer(11);
+    ScopeGuard restore([this] {
+        setEnabled(true);
+        setMousePointer(0);
+    });
+    try {
+        runUpdate(g_, commentUpdateStatement(comment, id));
+        ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
+                    QStringLiteral("User comments update"));
+        if (refreshGrid_) refreshGrid_();
+    } catch (const AppError& e) {
+        ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical,
+                    QStringLiteral("Error in updating User comment"));
+    }
+    QCoreApplication::processEvents();
+}
+
+void frmDetails::cmdOK_Click() {
+    accept();
+}
+
+void frmDetails::txtUcomm_GotFocus() {
+    SelectAllText(txtUcomm);
+}
+
+} // namespace krvs
