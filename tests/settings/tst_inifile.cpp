@@ -1,9 +1,13 @@
 #include "settings/IniFile.h"
+#include "settings/SettingValues.h"
+#include "util/AppError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <limits>
 
 using namespace krvs;
 
@@ -43,6 +47,12 @@ class tst_IniFile : public QObject {
     void legacyCodePageFileIsRead();
     void unwritableFileIsLeftAlone();
     void sampleFileAfterThreeRuns();
+    void leadingNumberReading_data();
+    void leadingNumberReading();
+    void wholeNumbersRoundHalvesToEven();
+    void strictReadingsRaise();
+    void checkBoxValues();
+    void windowFitsTheScreen();
 };
 
 void tst_IniFile::missingFileAndFirstWrite() {
@@ -246,6 +256,107 @@ void tst_IniFile::sampleFileAfterThreeRuns() {
                                 "0=Vellan,Qorth\r\n"
                                 "1=comet*\r\n";
     QCOMPARE(slurp(ini_), expected);
+}
+
+// The error number a call raises, 0 when it raises none.
+template <typename F> int errorOf(F f) {
+    try {
+        f();
+    } catch (const AppError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+void tst_IniFile::leadingNumberReading_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("plain") << "1440" << 1440.0;
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("text") << "abc" << 0.0;
+    QTest::newRow("trailing text") << "12abc" << 12.0;
+    QTest::newRow("blanks anywhere") << " 1 2\t3 " << 123.0;
+    QTest::newRow("negative") << "-300" << -300.0;
+    QTest::newRow("sign apart") << "- 30" << -30.0;
+    QTest::newRow("plus") << "+7" << 7.0;
+    QTest::newRow("double sign") << "--7" << 0.0;
+    QTest::newRow("decimal") << "2.5x" << 2.5;
+    QTest::newRow("bare point") << ".5" << 0.5;
+    QTest::newRow("exponent") << "1.5E3" << 1500.0;
+    QTest::newRow("D exponent") << "2d2" << 200.0;
+    QTest::newRow("exponent without digits") << "3e+" << 3.0;
+    QTest::newRow("comma stops") << "12,5" << 12.0;
+    QTest::newRow("second point stops") << "1.2.3" << 1.2;
+}
+
+void tst_IniFile::leadingNumberReading() {
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(leadingNumber(text), value);
+}
+
+void tst_IniFile::wholeNumbersRoundHalvesToEven() {
+    QCOMPARE(leadingWhole("2.5"), 2);
+    QCOMPARE(leadingWhole("3.5"), 4);
+    QCOMPARE(leadingWhole("-2.5"), -2);
+    QCOMPARE(leadingWhole("2.51"), 3);
+    QCOMPARE(leadingWhole("abc"), 0);
+    // A damaged placement never raises: far too large values are held at the ends.
+    QCOMPARE(leadingWhole("99999999999"), std::numeric_limits<qint32>::max());
+    QCOMPARE(leadingWhole("-1e400"), std::numeric_limits<qint32>::min());
+    QCOMPARE(leadingInt16("40"), qint16(40));
+    QCOMPARE(leadingInt16("32767.4"), qint16(32767));
+    QCOMPARE(leadingInt16("-32768"), qint16(-32768));
+    QCOMPARE(errorOf([] { leadingInt16("32767.5"); }), 6);
+    QCOMPARE(errorOf([] { leadingInt16("100000"); }), 6);
+    QCOMPARE(strictWhole(" 1000 "), 1000);
+    QCOMPARE(strictWhole("1000.5"), 1000);
+    QCOMPARE(strictWhole("-1"), -1);
+    QCOMPARE(errorOf([] { strictWhole("1e10"); }), 6);
+}
+
+void tst_IniFile::strictReadingsRaise() {
+    QCOMPARE(strictBool("True"), true);
+    QCOMPARE(strictBool("fALSE"), false);
+    QCOMPARE(strictBool(" true "), true);
+    QCOMPARE(strictBool("0"), false);
+    QCOMPARE(strictBool("-1"), true);
+    QCOMPARE(strictBool("0.5"), true);
+    for (const char* bad : {"", " ", "yes", "Truex", "1a", "T"})
+        QVERIFY2(errorOf([bad] { strictBool(bad); }) == 13, bad);
+    for (const char* bad : {"", "abc", "12abc", "1 2", "-", "."})
+        QVERIFY2(errorOf([bad] { strictWhole(bad); }) == 13, bad);
+    QCOMPARE(errorOf([] { strictNumber("1e999"); }), 6);
+}
+
+void tst_IniFile::checkBoxValues() {
+    for (int v : {0, 1, 2})
+        QCOMPARE(checkBoxValue(v), v);
+    for (int v : {-1, 3, 1000})
+        QCOMPARE(errorOf([v] { checkBoxValue(v); }), 380);
+    // A damaged check box reads as 0 and clears the box.
+    QCOMPARE(checkBoxValue(leadingWhole("ticked")), 0);
+    QCOMPARE(checkBoxValue(leadingWhole("2.5")), 2);
+}
+
+void tst_IniFile::windowFitsTheScreen() {
+    const qint32 sw = 28800, sh = 16200, minW = 10875;
+    // Too narrow: the smallest width.
+    QCOMPARE(fitWindowToScreen({1440, 1080, 5000, 8400}, minW, sw, sh),
+             (WindowRect{1440, 1080, 10875, 8400}));
+    // Off the left and top edges: moved to 0.
+    QCOMPARE(fitWindowToScreen({-300, -15, 12000, 8400}, minW, sw, sh),
+             (WindowRect{0, 0, 12000, 8400}));
+    // Past the right and bottom edges: ends at the edge.
+    QCOMPARE(fitWindowToScreen({20000, 10000, 12000, 8400}, minW, sw, sh),
+             (WindowRect{16800, 7800, 12000, 8400}));
+    // Larger than the screen: the screen's size at its corner.
+    QCOMPARE(fitWindowToScreen({500, 500, 40000, 20000}, minW, sw, sh), (WindowRect{0, 0, sw, sh}));
+    // A negative height becomes 0.
+    QCOMPARE(fitWindowToScreen({0, 100, 12000, -5}, minW, sw, sh), (WindowRect{0, 100, 12000, 0}));
+    // A screen narrower than the smallest width wins over it.
+    QCOMPARE(fitWindowToScreen({100, 0, 12000, 5000}, minW, 9600, sh),
+             (WindowRect{0, 0, 9600, 5000}));
 }
 
 QTEST_GUILESS_MAIN(tst_IniFile)
