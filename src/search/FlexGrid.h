@@ -2,6 +2,7 @@
 #include "db/RowSet.h"
 
 #include <QTableView>
+#include <QVector>
 #include <memory>
 
 namespace krvs {
@@ -14,7 +15,7 @@ class FlexGridModel;
 // Measures (ColWidth) are in twips.
 class FlexGrid : public QTableView {
     Q_OBJECT
-public:
+  public:
     explicit FlexGrid(QWidget* parent = nullptr);
     ~FlexGrid() override;
 
@@ -58,23 +59,42 @@ public:
     // Alignment code 1 (left, vertically centred) for column 0.
     void setColAlignment(int col, int code);
 
-signals:
+    FlexGridModel* gridModel() const { return model_; }
+    // Typing does not jump between rows.
+    void keyboardSearch(const QString&) override {}
+
+  signals:
     void Click();
     void DblClick();
     // Button: 1 left, 2 right, 4 middle; X, Y in twips.
     void MouseDown(int button, int shift, int x, int y);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
+    // Sets MouseRow/MouseCol from a viewport position (-1 where there is no cell).
     void trackMouse(const QPoint& pos);
+    void emitMouseDown(QMouseEvent* e, QWidget* from);
+    bool onHeaderGrip(const QPoint& pos) const;
+    // Shows Row/Col..RowSel/ColSel as the view's selection and current cell.
+    void applySelection();
+    void clampSelection();
+    void moveSelection(int row, int col, bool extend);
 
     FlexGridModel* model_;
     int mouseRow_ = 0;
     int mouseCol_ = 0;
+    int row_ = 1, col_ = 0, rowSel_ = 1, colSel_ = 0;
+    bool dragging_ = false;
+    bool suppressClick_ = false;
+    int headerPress_ = -1; // section pressed in the header, -1 when none
+    QVector<int> twips_;   // the last width set in twips per column, -1 when none
 };
 
 } // namespace krvs
