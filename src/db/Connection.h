@@ -21,16 +21,16 @@ inline const QString kNoPasswordToken = QStringLiteral("``");
 struct ConnectionString {
     QString provider;
     QString dataSource;
-    QString password;      // already mapped: the no-password token gives ""
+    QString password; // already mapped: the no-password token gives ""
     bool hasPassword = false;
-    int engineType = 0;    // Jet OLEDB:Engine Type, 0 when absent
+    int engineType = 0; // Jet OLEDB:Engine Type, 0 when absent
 };
 ConnectionString parseConnectionString(const QString& text);
 
 // The one connection to the card database. Opened share-exclusive, it holds the
 // file's lock until it is closed, so no second connection or program can open it.
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -58,11 +58,13 @@ public:
 
     QString dataSource() const { return path_; }
 
-private:
+  private:
     friend class PasswordChange;
     AppError fail(int number, const QString& description);
     void openFile(const QString& path, const QString& password);
     void alterPassword(const QString& newPassword, const QString& oldPassword);
+    void replaceUnderConnection(const QString& newPassword);
+    QString scratchPath(const char* suffix) const;
 
     int cursorLocation_ = adUseServer;
     int mode_ = 0;

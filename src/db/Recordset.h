@@ -5,10 +5,10 @@ namespace krvs::db {
 
 // A client-side snapshot recordset: Open runs the statement and keeps every row.
 class Recordset {
-public:
+  public:
     // Throws AppError from the engine.
-    void Open(const QString& source, Connection& connection, int cursorType = -1,
-              int lockType = -1, int options = -1);
+    void Open(const QString& source, Connection& connection, int cursorType = -1, int lockType = -1,
+              int options = -1);
     void Requery(int options = -1);
     int State() const { return open_ ? adStateOpen : adStateClosed; }
     void Close();
@@ -17,7 +17,7 @@ public:
     std::shared_ptr<const RowSet> rows() const { return rows_; }
     int RecordCount() const { return rows_ ? rows_->rowCount() : 0; }
 
-private:
+  private:
     Connection* connection_ = nullptr;
     QString source_;
     bool open_ = false;

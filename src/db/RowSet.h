@@ -10,7 +10,7 @@ namespace krvs::db {
 // A client-side snapshot of a statement's result: field names and every cell as
 // text, stored compactly as one UTF-8 buffer with offsets (no object per cell).
 class RowSet {
-public:
+  public:
     QStringList fields;
 
     int rowCount() const { return rows_; }
@@ -34,9 +34,11 @@ public:
         offsets_.push_back(static_cast<std::uint64_t>(text_.size()));
     }
     void endRow() { ++rows_; }
-    std::size_t bytes() const { return text_.capacity() + offsets_.capacity() * sizeof(std::uint64_t); }
+    std::size_t bytes() const {
+        return text_.capacity() + offsets_.capacity() * sizeof(std::uint64_t);
+    }
 
-private:
+  private:
     int rows_ = 0;
     std::vector<char> text_;
     std::vector<std::uint64_t> offsets_{0};

@@ -1,0 +1,52 @@
+#include "Connection.h"
+#include "Engine.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace krvs::db {
+
+void CompactDatabase(const QString& sourceConnection, const QString& destConnection) {
+    const ConnectionString src = parseConnectionString(sourceConnection);
+    const ConnectionString dst = parseConnectionString(destConnection);
+    if (src.dataSource.isEmpty() || dst.dataSource.isEmpty())
+        throw engine::error(err::Engine,
+                            QStringLiteral("The connection string names no database file."));
+    if (QFileInfo::exists(dst.dataSource) && engine::sameFile(src.dataSource, dst.dataSource))
+        throw engine::error(err::Engine, QStringLiteral("Cannot compact '%1' onto itself.")
+                                             .arg(QDir::toNativeSeparators(src.dataSource)));
+    if (QFileInfo(dst.dataSource).isDir())
+        throw engine::error(
+            err::Engine,
+            QStringLiteral("'%1' is a folder.").arg(QDir::toNativeSeparators(dst.dataSource)));
+    // The copy keeps the password; the destination names it again.
+    const QString password = dst.hasPassword ? dst.password : src.password;
+
+    // The source is only read: no change of journal, and a lock that keeps
+    // others out while the copy is written.
+    engine::OpenOptions o;
+    o.wal = false;
+    sqlite3* db = engine::open(src.dataSource, src.password, o);
+    const QString scratch = dst.dataSource + QStringLiteral(".part");
+    try {
+        if (!engine::removeDatabaseFiles(scratch))
+            throw engine::error(err::Engine,
+                                QStringLiteral("Could not remove the old scratch file '%1'.")
+                                    .arg(QDir::toNativeSeparators(scratch)));
+        engine::exportTo(db, scratch, password);
+        engine::close(db);
+        db = nullptr;
+        engine::replaceFile(scratch, dst.dataSource);
+    } catch (const AppError&) {
+        if (db) {
+            try {
+                engine::close(db);
+            } catch (const AppError&) {
+            }
+        }
+        engine::removeDatabaseFiles(scratch);
+        throw;
+    }
+}
+
+} // namespace krvs::db

@@ -1,0 +1,328 @@
+#include "Connection.h"
+
+#include "Dialect.h"
+#include "Engine.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QVarLengthArray>
+#include <sqlite3.h>
+
+namespace krvs::db {
+
+namespace {
+
+const char* const kKnownKeys[] = {
+    "provider",
+    "data source",
+    "persist security info",
+    "jet oledb:database password",
+    "jet oledb:engine type",
+    "jet oledb:system database",
+    "jet oledb:database locking mode",
+    "user id",
+    "password",
+    "mode",
+    "extended properties",
+};
+
+// True when text at i (after blanks) starts with a known key followed by '='.
+bool knownKeyAt(const QString& text, qsizetype i) {
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    const qsizetype eq = text.indexOf(u'=', i);
+    if (eq < 0) return false;
+    const QString key = text.mid(i, eq - i).trimmed().toLower();
+    for (const char* k : kKnownKeys)
+        if (key == QLatin1StringView(k)) return true;
+    return false;
+}
+
+// True when only separators and blanks follow position i.
+bool onlySeparatorsFrom(const QString& text, qsizetype i) {
+    for (; i < text.size(); ++i)
+        if (text[i] != u';' && !text[i].isSpace()) return false;
+    return true;
+}
+
+const QString kAdoSource = QStringLiteral("ADODB.Connection");
+
+} // namespace
+
+ConnectionString parseConnectionString(const QString& text) {
+    ConnectionString cs;
+    // The start-up form separates with "; " and has no separator at its end, so
+    // there a trailing ';' belongs to the password; the reopen form ends with ';'.
+    const qsizetype firstSep = text.indexOf(u';');
+    const bool spacedForm =
+        firstSep >= 0 && firstSep + 1 < text.size() && text[firstSep + 1] == u' ';
+
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        while (i < n && (text[i] == u';' || text[i].isSpace()))
+            ++i;
+        if (i >= n) break;
+        const qsizetype eq = text.indexOf(u'=', i);
+        if (eq < 0) break;
+        const QString key = text.mid(i, eq - i).trimmed().toLower();
+        const qsizetype start = eq + 1;
+        // A value runs to the first ';' that starts the next key or ends the text,
+        // so that a path or password holding ';' survives.
+        qsizetype end = n;
+        bool trailing = false;
+        for (qsizetype j = start; j < n; ++j) {
+            if (text[j] != u';') continue;
+            if (onlySeparatorsFrom(text, j)) {
+                end = j;
+                trailing = true;
+                break;
+            }
+            if (knownKeyAt(text, j + 1)) {
+                end = j;
+                break;
+            }
+        }
+        const QString raw = text.mid(start, end - start);
+        if (key == QLatin1StringView("provider")) {
+            cs.provider = raw.trimmed();
+        } else if (key == QLatin1StringView("data source")) {
+            cs.dataSource = raw.trimmed();
+        } else if (key == QLatin1StringView("jet oledb:database password")) {
+            QString pw = (trailing && spacedForm) ? text.mid(start) : raw;
+            const QString t = pw.trimmed();
+            if (t.isEmpty() || t == kNoPasswordToken) pw.clear();
+            cs.password = pw;
+            cs.hasPassword = true;
+        } else if (key == QLatin1StringView("jet oledb:engine type")) {
+            cs.engineType = raw.trimmed().toInt();
+        }
+        i = end;
+    }
+    return cs;
+}
+
+Connection::Connection() = default;
+
+Connection::~Connection() {
+    if (db_) sqlite3_close_v2(db_);
+}
+
+int Connection::State() const {
+    return db_ ? adStateOpen : adStateClosed;
+}
+
+AppError Connection::fail(int number, const QString& description) {
+    AppError e = engine::error(number, description);
+    errors_ = e.engineErrors();
+    return e;
+}
+
+void Connection::Open(const QString& connectionString, const QString&, const QString&, int) {
+    if (db_)
+        throw AppError(3705, QStringLiteral("Operation is not allowed when the object is open."),
+                       kAdoSource);
+    errors_.clear();
+    const ConnectionString cs = parseConnectionString(connectionString);
+    if (cs.dataSource.isEmpty())
+        throw fail(err::Engine, QStringLiteral("The connection string names no database file."));
+    openFile(cs.dataSource, cs.password);
+}
+
+void Connection::openFile(const QString& path, const QString& password) {
+    try {
+        engine::OpenOptions o;
+        o.exclusive = mode_ == adModeShareExclusive;
+        db_ = engine::open(path, password, o);
+    } catch (const AppError& e) {
+        errors_ = e.engineErrors();
+        throw;
+    }
+    path_ = path;
+    password_ = password;
+}
+
+void Connection::Close() {
+    if (!db_)
+        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
+                       kAdoSource);
+    sqlite3* db = db_;
+    db_ = nullptr;
+    if (sqlite3_close(db) != SQLITE_OK) sqlite3_close_v2(db);
+}
+
+namespace {
+
+// Statements a user may not run: they would change the key, the lock or the
+// transaction state the engine keeps for the connection.
+int authorizer(void*, int action, const char*, const char*, const char*, const char*) {
+    switch (action) {
+    case SQLITE_PRAGMA:
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+    case SQLITE_TRANSACTION:
+    case SQLITE_SAVEPOINT:
+        return SQLITE_DENY;
+    default:
+        return SQLITE_OK;
+    }
+}
+
+bool declaredBoolean(const char* decl) {
+    if (!decl) return false;
+    const QByteArray d = QByteArray(decl).trimmed().toUpper();
+    return d.startsWith("BOOL") || d == "BIT" || d == "YESNO";
+}
+
+} // namespace
+
+std::shared_ptr<const RowSet> Connection::execute(const QString& sql) {
+    if (!db_)
+        throw AppError(3709,
+                       QStringLiteral("The connection cannot be used to perform this operation. It "
+                                      "is either closed or invalid in this context."),
+                       kAdoSource);
+    errors_.clear();
+    const dialect::Translation tr = dialect::translate(sql);
+    if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
+    auto rows = std::make_shared<RowSet>();
+    if (tr.password) {
+        alterPassword(tr.password->newPassword, tr.password->oldPassword);
+        return rows;
+    }
+
+    const QByteArray text = tr.sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    sqlite3_set_authorizer(db_, authorizer, nullptr);
+    int rc = sqlite3_prepare_v2(db_, text.constData(), static_cast<int>(text.size()), &st, &tail);
+    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    if (rc == SQLITE_AUTH) {
+        sqlite3_finalize(st);
+        throw fail(err::Engine,
+                   QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', "
+                                  "'PROCEDURE', 'SELECT', or 'UPDATE'."));
+    }
+    if (rc != SQLITE_OK) {
+        const QString m = engine::message(db_);
+        sqlite3_finalize(st);
+        throw fail(err::Engine, m);
+    }
+    if (!st)
+        throw fail(err::Engine,
+                   QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', "
+                                  "'PROCEDURE', 'SELECT', or 'UPDATE'."));
+    for (const char* p = tail; p && *p; ++p) {
+        if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p))) {
+            sqlite3_finalize(st);
+            throw fail(err::Engine, QStringLiteral("Characters found after end of SQL statement."));
+        }
+    }
+
+    const int cols = sqlite3_column_count(st);
+    QVarLengthArray<bool, 16> isBool(cols);
+    for (int c = 0; c < cols; ++c) {
+        rows->fields << QString::fromUtf8(sqlite3_column_name(st, c));
+        isBool[c] = declaredBoolean(sqlite3_column_decltype(st, c));
+    }
+    if (cols > 0) rows->reserve(4096, 4096 * 64 * static_cast<std::size_t>(cols));
+    static constexpr std::string_view kTrue = "True", kFalse = "False";
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (int c = 0; c < cols; ++c) {
+            const int type = sqlite3_column_type(st, c);
+            if (type == SQLITE_NULL) {
+                rows->appendCell({});
+            } else if (isBool[c] && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
+                rows->appendCell(sqlite3_column_double(st, c) != 0 ? kTrue : kFalse);
+            } else {
+                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                rows->appendCell(std::string_view(
+                    t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c))));
+            }
+        }
+        rows->endRow();
+    }
+    if (rc != SQLITE_DONE) {
+        const QString m = engine::message(db_);
+        sqlite3_finalize(st);
+        throw fail(err::Engine, m);
+    }
+    sqlite3_finalize(st);
+    if (cols == 0) rows->fields.clear();
+    return rows;
+}
+
+void Connection::alterPassword(const QString& newPassword, const QString& oldPassword) {
+    if (mode_ != adModeShareExclusive)
+        throw fail(err::Engine, QStringLiteral("Cannot change the password of a database that is "
+                                               "not opened exclusively."));
+    if (oldPassword != password_)
+        throw fail(err::BadPassword, QStringLiteral("Not a valid password."));
+    if (newPassword == password_) return;
+
+    try {
+        if (!newPassword.isEmpty() && !password_.isEmpty()) {
+            // between two keys the engine re-encrypts every page in one transaction
+            engine::exec(db_, "PRAGMA wal_checkpoint(TRUNCATE);");
+            const QByteArray key = newPassword.toUtf8();
+            if (sqlite3_rekey(db_, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+                throw engine::error(err::Engine, engine::message(db_));
+            password_ = newPassword;
+            engine::exec(db_, "PRAGMA wal_checkpoint(TRUNCATE);");
+            return;
+        }
+        // To or from a plain file: write a copy under the new key beside the
+        // catalogue and put it in the catalogue's place in one rename.
+        replaceUnderConnection(newPassword);
+    } catch (const AppError& e) {
+        errors_ = e.engineErrors();
+        throw;
+    }
+}
+
+QString Connection::scratchPath(const char* suffix) const {
+    return path_ + QLatin1StringView(suffix);
+}
+
+void Connection::replaceUnderConnection(const QString& newPassword) {
+    const QString scratch = scratchPath(".newkey");
+    if (!engine::removeDatabaseFiles(scratch))
+        throw engine::error(err::Engine,
+                            QStringLiteral("Could not remove the old scratch file '%1'.")
+                                .arg(QDir::toNativeSeparators(scratch)));
+    engine::exportTo(db_, scratch, newPassword);
+
+    // Release the file, swap, and take it again with the new key.
+    sqlite3* old = db_;
+    db_ = nullptr;
+    QString swapError;
+    if (sqlite3_close(old) != SQLITE_OK) {
+        swapError = engine::message(old);
+        sqlite3_close_v2(old);
+    } else if (QFileInfo::exists(path_ + QStringLiteral("-wal"))) {
+        swapError = QStringLiteral("the database's log could not be merged into it");
+    } else {
+        try {
+            engine::replaceFile(scratch, path_);
+        } catch (const AppError& e) {
+            swapError = e.description();
+        }
+    }
+    if (!swapError.isEmpty()) {
+        engine::removeDatabaseFiles(scratch);
+        openFile(path_, password_); // the catalogue is unchanged: reopen it as it was
+        throw engine::error(err::Engine,
+                            QStringLiteral("Could not change the password: %1.").arg(swapError));
+    }
+    try {
+        openFile(path_, newPassword);
+    } catch (const AppError& e) {
+        password_ = newPassword;
+        throw engine::error(err::Engine,
+                            QStringLiteral("The password was changed, but the database could not "
+                                           "be opened again: %1")
+                                .arg(e.description()));
+    }
+}
+
+} // namespace krvs::db

@@ -1,0 +1,229 @@
+#include "Engine.h"
+
+#include "TextFold.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <filesystem>
+#include <functional>
+#include <sqlite3.h>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace krvs::db::engine {
+
+namespace {
+
+// Undoes a half-done step unless the step finished.
+class OnFailure {
+  public:
+    explicit OnFailure(std::function<void()> f) : f_(std::move(f)) {}
+    ~OnFailure() {
+        if (f_) f_();
+    }
+    OnFailure(const OnFailure&) = delete;
+    OnFailure& operator=(const OnFailure&) = delete;
+    void dismiss() { f_ = nullptr; }
+
+  private:
+    std::function<void()> f_;
+};
+
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+std::filesystem::path fsPath(const QString& p) {
+    return std::filesystem::path(p.toStdU16String());
+}
+
+bool isBusy(int rc) {
+    rc &= 0xFF;
+    return rc == SQLITE_BUSY || rc == SQLITE_LOCKED;
+}
+
+QString inUse(const QString& path, const QString& engineMessage) {
+    return QStringLiteral("Could not use '%1'; the file is already in use by another connection "
+                          "or program (%2).")
+        .arg(native(path), engineMessage);
+}
+
+} // namespace
+
+AppError error(int number, const QString& description) {
+    return AppError(number, description, kSource, {EngineError{number, kSource, description}});
+}
+
+QString message(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+void exec(sqlite3* db, const char* sql) {
+    char* msg = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &msg);
+    if (rc != SQLITE_OK) {
+        const QString text = msg ? QString::fromUtf8(msg) : message(db);
+        sqlite3_free(msg);
+        throw error(err::Engine, text);
+    }
+}
+
+sqlite3* open(const QString& path, const QString& password, OpenOptions options) {
+    const QFileInfo fi(path);
+    if (path.isEmpty() || !fi.exists())
+        throw error(err::Engine, QStringLiteral("Could not find file '%1'.").arg(native(path)));
+    if (fi.isDir())
+        throw error(err::Engine,
+                    QStringLiteral("'%1' is a folder, not a database file.").arg(native(path)));
+
+    sqlite3* db = nullptr;
+    const QByteArray file = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString m = db ? message(db) : QStringLiteral("out of memory");
+        sqlite3_close(db);
+        throw error(err::Engine, QStringLiteral("Could not open '%1': %2.").arg(native(path), m));
+    }
+    OnFailure closeOnError([&] { sqlite3_close(db); });
+
+    sqlite3_busy_timeout(db, 0);
+    if (!password.isEmpty()) {
+        const QByteArray key = password.toUtf8();
+        rc = sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+        if (rc != SQLITE_OK) throw error(err::Engine, message(db));
+    }
+    if (text::registerFunctions(db) != SQLITE_OK) throw error(err::Engine, message(db));
+    if (options.exclusive) exec(db, "PRAGMA locking_mode=EXCLUSIVE;");
+
+    // Reading the schema proves the key: a wrong key reads noise.
+    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    if ((rc & 0xFF) == SQLITE_NOTADB) {
+        throw error(err::BadPassword,
+                    password.isEmpty()
+                        ? QStringLiteral("Not a valid password: the database '%1' is protected "
+                                         "by a password (or is not a database file).")
+                              .arg(native(path))
+                        : QStringLiteral("Not a valid password."));
+    }
+    if (isBusy(rc)) throw error(err::Engine, inUse(path, message(db)));
+    if (rc != SQLITE_OK)
+        throw error(err::Engine,
+                    QStringLiteral("Could not open '%1': %2.").arg(native(path), message(db)));
+
+    try {
+        if (options.wal) exec(db, "PRAGMA journal_mode=WAL;");
+        // every statement's change reaches the disk before the statement returns
+        exec(db, "PRAGMA synchronous=FULL;");
+        exec(db, "PRAGMA cache_size=-32768;");
+        if (options.exclusive) exec(db, "BEGIN EXCLUSIVE; COMMIT;");
+    } catch (const AppError& e) {
+        if (isBusy(sqlite3_errcode(db))) throw error(err::Engine, inUse(path, e.description()));
+        throw error(err::Engine,
+                    QStringLiteral("Could not open '%1': %2").arg(native(path), e.description()));
+    }
+    closeOnError.dismiss();
+    return db;
+}
+
+void close(sqlite3* db) {
+    if (!db) return;
+    const int rc = sqlite3_close(db);
+    if (rc != SQLITE_OK) {
+        const QString m = message(db);
+        sqlite3_close_v2(db);
+        throw error(err::Engine, m);
+    }
+}
+
+bool syncPath(const QString& path) {
+    const QByteArray p = QFile::encodeName(path);
+    const int fd = ::open(p.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool removeDatabaseFiles(const QString& path) {
+    bool ok = true;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString p = path + QLatin1StringView(suffix);
+        const QFileInfo fi(p);
+        if (!fi.exists() && !fi.isSymLink()) continue;
+        if (fi.isDir() || !QFile::remove(p)) ok = false;
+    }
+    return ok;
+}
+
+void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
+    if (QFileInfo::exists(destPath))
+        throw error(err::Engine,
+                    QStringLiteral("The file '%1' already exists.").arg(native(destPath)));
+    OnFailure removeCopy([&] { removeDatabaseFiles(destPath); });
+
+    // The key is bound as a value, never written into the statement's text.
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, "ATTACH DATABASE ?1 AS krvs_export KEY ?2;", -1, &st, nullptr);
+    if (rc != SQLITE_OK) throw error(err::Engine, message(db));
+    const QByteArray file = QFile::encodeName(destPath);
+    const QByteArray key = password.toUtf8();
+    sqlite3_bind_text(st, 1, file.constData(), static_cast<int>(file.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, key.constData(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+    rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        throw error(err::Engine,
+                    QStringLiteral("Could not create '%1': %2").arg(native(destPath), message(db)));
+
+    QString failure;
+    char* msg = nullptr;
+    rc = sqlite3_exec(db,
+                      "SELECT sqlcipher_export('krvs_export');"
+                      "PRAGMA krvs_export.journal_mode=WAL;",
+                      nullptr, nullptr, &msg);
+    if (rc != SQLITE_OK) failure = msg ? QString::fromUtf8(msg) : message(db);
+    sqlite3_free(msg);
+    msg = nullptr;
+    rc = sqlite3_exec(db, "DETACH DATABASE krvs_export;", nullptr, nullptr, &msg);
+    if (rc != SQLITE_OK && failure.isEmpty()) failure = msg ? QString::fromUtf8(msg) : message(db);
+    sqlite3_free(msg);
+    if (!failure.isEmpty())
+        throw error(err::Engine,
+                    QStringLiteral("Could not write '%1': %2").arg(native(destPath), failure));
+    if (QFileInfo::exists(destPath + QStringLiteral("-wal")))
+        throw error(
+            err::Engine,
+            QStringLiteral("Could not write '%1': its log was not merged.").arg(native(destPath)));
+    if (!syncPath(destPath))
+        throw error(err::Engine,
+                    QStringLiteral("Could not flush '%1' to disk.").arg(native(destPath)));
+    removeCopy.dismiss();
+}
+
+void replaceFile(const QString& from, const QString& to) {
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const QString p = to + QLatin1StringView(suffix);
+        if (QFileInfo::exists(p) && !QFile::remove(p))
+            throw error(err::Engine,
+                        QStringLiteral("Could not remove the old log '%1'.").arg(native(p)));
+    }
+    std::error_code ec;
+    std::filesystem::rename(fsPath(from), fsPath(to), ec);
+    if (ec)
+        throw error(err::Engine,
+                    QStringLiteral("Could not rename '%1' to '%2': %3")
+                        .arg(native(from), native(to), QString::fromLocal8Bit(ec.message())));
+    const QString dir = QFileInfo(to).absolutePath();
+    syncPath(dir);
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(fsPath(a), fsPath(b), ec)) return true;
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+} // namespace krvs::db::engine

@@ -1,0 +1,59 @@
+#pragma once
+#include "AppError.h"
+
+#include <QString>
+
+struct sqlite3;
+
+// The low-level steps shared by the connection, compaction and the catalogue
+// tool: opening a card database file, exporting it under another key, replacing
+// files safely. Everything here throws AppError carrying the engine's error list.
+namespace krvs::db::engine {
+
+inline const QString kSource = QStringLiteral("KRVS database engine");
+
+// An AppError from the engine: number, description and the one-entry error list.
+AppError error(int number, const QString& description);
+
+struct OpenOptions {
+    bool exclusive = true; // hold an exclusive lock until the handle is closed
+    bool wal = true;       // switch the file to the write-ahead log journal
+};
+
+// Opens an existing database file (never creates one) with a key ("" = plain
+// file), installs the text functions and checks the key by reading the schema.
+// A missing or wrong key gives err::BadPassword; a file in use by another
+// connection gives err::Engine with a message saying so.
+sqlite3* open(const QString& path, const QString& password, OpenOptions options = {});
+
+// Closes a handle; throws when the engine refuses (the handle is then closed later).
+void close(sqlite3* db);
+
+// Runs SQL text that returns no rows the caller needs; throws on failure.
+void exec(sqlite3* db, const char* sql);
+
+// The engine's message for the handle's last error.
+QString message(sqlite3* db);
+
+// Writes a copy of the open database (schema and rows, nothing else: a compacted
+// copy) into a new file at destPath keyed with password ("" = plain). destPath
+// must not exist. The copy is flushed to disk before this returns.
+void exportTo(sqlite3* db, const QString& destPath, const QString& password);
+
+// Flushes a file (or a folder, for a rename in it) to disk.
+bool syncPath(const QString& path);
+
+// Removes a database file together with its journal and write-ahead log.
+// Returns false when something could not be removed.
+bool removeDatabaseFiles(const QString& path);
+
+// Moves from onto to in one atomic step (to holds either its old or its new
+// content at every moment) and flushes the folder. A journal or write-ahead log
+// left behind by an old file at to is removed first, since it would otherwise be
+// replayed into the new one. Throws on failure; from is left in place then.
+void replaceFile(const QString& from, const QString& to);
+
+// True when both paths name the same file (however they are written).
+bool sameFile(const QString& a, const QString& b);
+
+} // namespace krvs::db::engine

@@ -1,0 +1,283 @@
+#include "TextFold.h"
+
+#include <QChar>
+#include <QString>
+#include <array>
+#include <sqlite3.h>
+#include <string>
+
+namespace krvs::db::text {
+
+namespace {
+
+constexpr char32_t kBad = 0xFFFD;
+
+inline unsigned char lowerAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+// Decodes one UTF-8 character at s[i] and advances i; a malformed byte reads as
+// U+FFFD and is skipped alone.
+char32_t decode(std::string_view s, std::size_t& i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
+    int len = 0;
+    char32_t cp = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+    } else {
+        ++i;
+        return kBad;
+    }
+    if (i + len > s.size()) {
+        ++i;
+        return kBad;
+    }
+    for (int k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return kBad;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    i += len;
+    return cp;
+}
+
+inline char32_t fold(char32_t c) {
+    if (c < 0x80) return lowerAscii(static_cast<unsigned char>(c));
+    return QChar::toCaseFolded(c);
+}
+
+// Base letters of the Latin letters with accents (U+00C0 to U+024F), folded.
+struct BaseTable {
+    std::array<char32_t, 0x250 - 0xC0> base{};
+    BaseTable() {
+        for (char32_t c = 0xC0; c < 0x250; ++c) {
+            char32_t b = c;
+            for (int depth = 0; depth < 4; ++depth) {
+                const QString d = QChar::decomposition(b);
+                if (d.isEmpty() || QChar::decompositionTag(b) != QChar::Canonical) break;
+                const char32_t first = d.at(0).unicode();
+                if (first == b) break;
+                b = first;
+            }
+            base[c - 0xC0] = fold(b);
+        }
+    }
+};
+
+inline char32_t baseLetter(char32_t folded) {
+    static const BaseTable table;
+    if (folded >= 0xC0 && folded < 0x250) return table.base[folded - 0xC0];
+    return folded;
+}
+
+bool isAscii(std::string_view s) {
+    for (const char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+void decodeFolded(std::string_view s, std::u32string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < s.size();)
+        out.push_back(fold(decode(s, i)));
+}
+
+// Wildcard matching with backtracking to the last %, which is enough for % and _.
+// P and T are already folded.
+template <class C>
+bool match(const C* p, std::size_t pn, const C* t, std::size_t tn, char32_t esc) {
+    constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::size_t pi = 0, ti = 0, starP = npos, starT = 0;
+    while (ti < tn) {
+        if (pi < pn) {
+            const char32_t c = static_cast<char32_t>(p[pi]);
+            if (esc && c == esc) {
+                if (pi + 1 >= pn) return false;
+                if (p[pi + 1] == t[ti]) {
+                    pi += 2;
+                    ++ti;
+                    continue;
+                }
+            } else if (c == U'%') {
+                while (pi < pn && static_cast<char32_t>(p[pi]) == U'%')
+                    ++pi;
+                if (pi == pn) return true;
+                starP = pi;
+                starT = ti;
+                continue;
+            } else if (c == U'_' || p[pi] == t[ti]) {
+                ++pi;
+                ++ti;
+                continue;
+            }
+        }
+        if (starP == npos) return false;
+        pi = starP;
+        ti = ++starT;
+    }
+    while (pi < pn && static_cast<char32_t>(p[pi]) == U'%')
+        ++pi;
+    return pi == pn;
+}
+
+// A pattern prepared once per statement and kept by SQLite between rows.
+struct Pattern {
+    bool ascii = true;
+    std::string asciiFolded;
+    std::u32string folded;
+    char32_t escape = 0;
+};
+
+Pattern* compile(std::string_view pattern, char32_t escape) {
+    auto* p = new Pattern;
+    p->escape = fold(escape);
+    p->ascii = isAscii(pattern);
+    if (p->ascii) {
+        p->asciiFolded.resize(pattern.size());
+        for (std::size_t i = 0; i < pattern.size(); ++i)
+            p->asciiFolded[i] =
+                static_cast<char>(lowerAscii(static_cast<unsigned char>(pattern[i])));
+    }
+    decodeFolded(pattern, p->folded);
+    return p;
+}
+
+// With an escape character the character after it must match literally, so the
+// pattern's own escape and the text must not be folded differently: both fold.
+bool matchCompiled(const Pattern& p, std::string_view text) {
+    if (p.ascii && isAscii(text)) {
+        thread_local std::string buf;
+        // fold the text in place of a per-byte comparison table
+        if (buf.size() < text.size()) buf.resize(text.size() * 2);
+        for (std::size_t i = 0; i < text.size(); ++i)
+            buf[i] = static_cast<char>(lowerAscii(static_cast<unsigned char>(text[i])));
+        return match(p.asciiFolded.data(), p.asciiFolded.size(), buf.data(), text.size(), p.escape);
+    }
+    thread_local std::u32string buf32;
+    decodeFolded(text, buf32);
+    return match(p.folded.data(), p.folded.size(), buf32.data(), buf32.size(), p.escape);
+}
+
+std::string_view valueText(sqlite3_value* v) {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return t ? std::string_view(t, static_cast<std::size_t>(sqlite3_value_bytes(v)))
+             : std::string_view();
+}
+
+void deletePattern(void* p) {
+    delete static_cast<Pattern*>(p);
+}
+
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+    char32_t escape = 0;
+    if (argc == 3) {
+        const std::string_view e = valueText(argv[2]);
+        std::size_t i = 0;
+        if (!e.empty()) escape = decode(e, i);
+        if (e.empty() || i != e.size()) {
+            sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+    }
+    const std::string_view pattern = valueText(argv[0]);
+    if (pattern.size() > 50000) {
+        sqlite3_result_error(ctx, "LIKE or GLOB pattern too complex", -1);
+        return;
+    }
+    auto* compiled = static_cast<Pattern*>(sqlite3_get_auxdata(ctx, 0));
+    if (!compiled || (argc == 3 && compiled->escape != fold(escape))) {
+        compiled = compile(pattern, escape);
+        sqlite3_set_auxdata(ctx, 0, compiled, deletePattern);
+        // SQLite may drop the aux data at once; then use it for this row only
+        compiled = static_cast<Pattern*>(sqlite3_get_auxdata(ctx, 0));
+        if (!compiled) {
+            Pattern* once = ::krvs::db::text::compile(pattern, escape);
+            const bool r = matchCompiled(*once, valueText(argv[1]));
+            delete once;
+            sqlite3_result_int(ctx, r ? 1 : 0);
+            return;
+        }
+    }
+    sqlite3_result_int(ctx, matchCompiled(*compiled, valueText(argv[1])) ? 1 : 0);
+}
+
+int collate(void*, int na, const void* a, int nb, const void* b) {
+    return compareNoCase(
+        std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(na)),
+        std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(nb)));
+}
+
+} // namespace
+
+bool likeMatch(std::string_view pattern, std::string_view text, char32_t escape) {
+    const Pattern* p = compile(pattern, escape);
+    const bool r = matchCompiled(*p, text);
+    delete p;
+    return r;
+}
+
+int compareNoCase(std::string_view a, std::string_view b) {
+    // ASCII fast path: stops at the first non-ASCII byte of either text
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if ((ca | cb) >= 0x80) break;
+        const int d = lowerAscii(ca) - lowerAscii(cb);
+        if (d) return d;
+    }
+    if (i == n) {
+        if (a.size() == b.size()) return 0;
+        return a.size() < b.size() ? -1 : 1;
+    }
+    // The texts agree on their first i ASCII characters: compare the rest by base
+    // letters, then by folded characters.
+    for (int level = 0; level < 2; ++level) {
+        std::size_t ia = i, ib = i;
+        while (ia < a.size() && ib < b.size()) {
+            char32_t ca = fold(decode(a, ia));
+            char32_t cb = fold(decode(b, ib));
+            if (level == 0) {
+                ca = baseLetter(ca);
+                cb = baseLetter(cb);
+            }
+            if (ca != cb) return ca < cb ? -1 : 1;
+        }
+        const bool endA = ia >= a.size(), endB = ib >= b.size();
+        if (endA != endB) return endA ? -1 : 1;
+    }
+    return 0;
+}
+
+int registerFunctions(sqlite3* db) {
+    int rc = sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, collate);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                     likeFunction, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, "like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                     likeFunction, nullptr, nullptr);
+    return rc;
+}
+
+} // namespace krvs::db::text

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace krvs::makedb {
+
+// One row of the card table, texts in UTF-8.
+struct Card {
+    std::int64_t dbId = 0;
+    std::string index;
+    std::string cardType;
+    std::string title;
+    std::string category;
+    std::string series;
+    std::string season;
+    bool own = false;
+    std::string dbComments;
+    std::string userComments;
+};
+
+} // namespace krvs::makedb
