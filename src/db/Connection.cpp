@@ -89,7 +89,13 @@ ConnectionString parseConnectionString(const QString& text) {
         } else if (key == QLatin1StringView("data source")) {
             cs.dataSource = raw.trimmed();
         } else if (key == QLatin1StringView("jet oledb:database password")) {
-            QString pw = (trailing && spacedForm) ? text.mid(start) : raw;
+            // At the end of the text the value runs to the end: the start-up form
+            // has no closing separator, the reopen form exactly one.
+            QString pw = raw;
+            if (trailing) {
+                pw = text.mid(start);
+                if (!spacedForm && pw.endsWith(u';')) pw.chop(1);
+            }
             const QString t = pw.trimmed();
             if (t.isEmpty() || t == kNoPasswordToken) pw.clear();
             cs.password = pw;
