@@ -19,14 +19,25 @@ void CompactDatabase(const QString& sourceConnection, const QString& destConnect
         throw engine::error(
             err::Engine,
             QStringLiteral("'%1' is a folder.").arg(QDir::toNativeSeparators(dst.dataSource)));
-    // The copy keeps the password; the destination names it again.
-    const QString password = dst.hasPassword ? dst.password : src.password;
 
     // The source is only read: no change of journal, and a lock that keeps
     // others out while the copy is written.
     engine::OpenOptions o;
     o.wal = false;
-    sqlite3* db = engine::open(src.dataSource, src.password, o);
+    sqlite3* db = nullptr;
+    QString password = src.password;
+    try {
+        db = engine::open(src.dataSource, password, o);
+    } catch (const AppError& e) {
+        if (e.number() != err::BadPassword || !src.otherPassword || *src.otherPassword == password)
+            throw;
+        password = *src.otherPassword;
+        db = engine::open(src.dataSource, password, o);
+    }
+    // The copy keeps the password; the destination names it again.
+    if (dst.hasPassword && dst.password != password &&
+        !(dst.otherPassword && *dst.otherPassword == password))
+        password = dst.password;
     const QString scratch = dst.dataSource + QStringLiteral(".part");
     try {
         if (!engine::removeDatabaseFiles(scratch))

@@ -91,13 +91,21 @@ ConnectionString parseConnectionString(const QString& text) {
         } else if (key == QLatin1StringView("jet oledb:database password")) {
             // At the end of the text the value runs to the end: the start-up form
             // has no closing separator, the reopen form exactly one.
+            auto noneIfBlank = [](QString pw) {
+                const QString t = pw.trimmed();
+                if (t.isEmpty() || t == kNoPasswordToken) pw.clear();
+                return pw;
+            };
             QString pw = raw;
             if (trailing) {
-                pw = text.mid(start);
-                if (!spacedForm && pw.endsWith(u';')) pw.chop(1);
+                const QString whole = text.mid(start);
+                QString chopped = whole;
+                if (chopped.endsWith(u';')) chopped.chop(1);
+                pw = spacedForm ? whole : chopped;
+                if (whole.endsWith(u';'))
+                    cs.otherPassword = noneIfBlank(spacedForm ? chopped : whole);
             }
-            const QString t = pw.trimmed();
-            if (t.isEmpty() || t == kNoPasswordToken) pw.clear();
+            pw = noneIfBlank(pw);
             cs.password = pw;
             cs.hasPassword = true;
         } else if (key == QLatin1StringView("jet oledb:engine type")) {
@@ -132,7 +140,13 @@ void Connection::Open(const QString& connectionString, const QString&, const QSt
     const ConnectionString cs = parseConnectionString(connectionString);
     if (cs.dataSource.isEmpty())
         throw fail(err::Engine, QStringLiteral("The connection string names no database file."));
-    openFile(cs.dataSource, cs.password);
+    try {
+        openFile(cs.dataSource, cs.password);
+    } catch (const AppError& e) {
+        if (e.number() != err::BadPassword || !cs.otherPassword || *cs.otherPassword == cs.password)
+            throw;
+        openFile(cs.dataSource, *cs.otherPassword);
+    }
 }
 
 void Connection::openFile(const QString& path, const QString& password) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 
 struct sqlite3;
 
@@ -23,6 +24,10 @@ struct ConnectionString {
     QString dataSource;
     QString password; // already mapped: the no-password token gives ""
     bool hasPassword = false;
+    // A password at the very end that ends in ';' can be read two ways (the
+    // separator of the reopen form, or part of the password): the other reading,
+    // tried when the first one is rejected.
+    std::optional<QString> otherPassword;
     int engineType = 0; // Jet OLEDB:Engine Type, 0 when absent
 };
 ConnectionString parseConnectionString(const QString& text);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <sqlite3.h>
@@ -31,6 +32,12 @@ class OnFailure {
   private:
     std::function<void()> f_;
 };
+
+const char* gFailingStep = nullptr;
+
+bool failing(const char* step) {
+    return gFailingStep && std::strcmp(gFailingStep, step) == 0;
+}
 
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -164,6 +171,14 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
                     QStringLiteral("The file '%1' already exists.").arg(native(destPath)));
     OnFailure removeCopy([&] { removeDatabaseFiles(destPath); });
 
+    // The connection may not create files, so the new file starts as an empty
+    // one (an empty file is an empty database).
+    {
+        QFile empty(destPath);
+        if (!empty.open(QIODevice::NewOnly | QIODevice::WriteOnly))
+            throw error(err::Engine, QStringLiteral("Could not create '%1': %2")
+                                         .arg(native(destPath), empty.errorString()));
+    }
     // The key is bound as a value, never written into the statement's text.
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, "ATTACH DATABASE ?1 AS krvs_export KEY ?2;", -1, &st, nullptr);
@@ -185,6 +200,7 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
                       "PRAGMA krvs_export.journal_mode=WAL;",
                       nullptr, nullptr, &msg);
     if (rc != SQLITE_OK) failure = msg ? QString::fromUtf8(msg) : message(db);
+    if (failing("export")) failure = QStringLiteral("disk I/O error");
     sqlite3_free(msg);
     msg = nullptr;
     rc = sqlite3_exec(db, "DETACH DATABASE krvs_export;", nullptr, nullptr, &msg);
@@ -211,13 +227,20 @@ void replaceFile(const QString& from, const QString& to) {
                         QStringLiteral("Could not remove the old log '%1'.").arg(native(p)));
     }
     std::error_code ec;
-    std::filesystem::rename(fsPath(from), fsPath(to), ec);
+    if (failing("rename"))
+        ec = std::make_error_code(std::errc::io_error);
+    else
+        std::filesystem::rename(fsPath(from), fsPath(to), ec);
     if (ec)
         throw error(err::Engine,
                     QStringLiteral("Could not rename '%1' to '%2': %3")
                         .arg(native(from), native(to), QString::fromLocal8Bit(ec.message())));
     const QString dir = QFileInfo(to).absolutePath();
     syncPath(dir);
+}
+
+void setFailingStep(const char* step) {
+    gFailingStep = step;
 }
 
 bool sameFile(const QString& a, const QString& b) {

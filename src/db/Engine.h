@@ -53,6 +53,10 @@ bool removeDatabaseFiles(const QString& path);
 // replayed into the new one. Throws on failure; from is left in place then.
 void replaceFile(const QString& from, const QString& to);
 
+// For tests: makes the named step ("export" or "rename") fail as if the engine or
+// the file system had refused it, until it is set back to nullptr.
+void setFailingStep(const char* step);
+
 // True when both paths name the same file (however they are written).
 bool sameFile(const QString& a, const QString& b);
 

@@ -74,6 +74,15 @@ void TestConnection::connectionStrings() {
     QCOMPARE(cs.engineType, 4);
     QCOMPARE(cs.password, QStringLiteral("Secret"));
 
+    // a password ending in ';' at the very end can be read two ways; the other
+    // reading is kept for a second try
+    cs = parseConnectionString(QStringLiteral("Data Source=x.krv;Jet OLEDB:Database Password=ab;"));
+    QCOMPARE(cs.password, QStringLiteral("ab"));
+    QCOMPARE(cs.otherPassword.value_or(QString()), QStringLiteral("ab;"));
+    cs = parseConnectionString(
+        test::startupString(QStringLiteral("/p/a.krv"), QStringLiteral("abc")));
+    QVERIFY(!cs.otherPassword);
+
     cs = parseConnectionString(QStringLiteral("Data Source=x.krv"));
     QVERIFY(!cs.hasPassword);
     QCOMPARE(cs.engineType, 0);
@@ -155,6 +164,11 @@ void TestConnection::passwords() {
     QCOMPARE(dump(c, QStringLiteral("SELECT count(*) FROM tblKRVS101")), QStringLiteral("5"));
     c.Close();
     c.Open(test::reopenString(path, QStringLiteral("Se cret;")));
+    c.Close();
+
+    // the compaction's source string has no closing separator, the reopen form one
+    c.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
+           QStringLiteral(";Jet OLEDB:Database Password=Se cret;"));
     c.Close();
 
     // a plain file opened with a password is a wrong password too
