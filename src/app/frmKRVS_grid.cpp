@@ -58,7 +58,8 @@ void frmKRVS::fgdCards_Click() {
             qint16 col = static_cast<qint16>(fgdCards->MouseCol());
             qint16 clickCol = col;
             qint16 sortType = sortTypeForColumn(col);
-            SortFlexP(this, fgdCards, col, clickCol, sortType);
+            SortFlexP(this, fgdCards, col, clickCol, sortType,
+                      [this](int code) { setMousePointer(code); });
         }
     } catch (const AppError& e) {
         errorBox(e, "Cards Click Error");
