@@ -1,8 +1,133 @@
 #include "frmKRVS.h"
 
+#include "AppError.h"
+#include "ScopeGuard.h"
+#include "Shell.h"
+#include "UiServices.h"
+#include "export/ResultsExport.h"
+#include "search/FlexGrid.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <optional>
+
 namespace krvs {
 
-void frmKRVS::mnuSaveIt_Click(int) {}
-void frmKRVS::DumpToText(int, const QString&) {}
+namespace {
+
+QString trimSpaces(const QString& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b) == QLatin1Char(' '))
+        ++b;
+    while (e > b && s.at(e - 1) == QLatin1Char(' '))
+        --e;
+    return s.mid(b, e - b);
+}
+
+// The runtime's file errors, by what went wrong.
+AppError openError(const QString& fileName) {
+    if (!QFileInfo(fileName).absoluteDir().exists())
+        return AppError(76, QStringLiteral("Path not found"));
+    return AppError(err::PathFileAccess, QStringLiteral("Path/File access error"));
+}
+
+AppError writeError(const QFile& f) {
+    if (f.error() == QFileDevice::ResourceError) return AppError(61, QStringLiteral("Disk full"));
+    return AppError(57, QStringLiteral("Device I/O error"));
+}
+
+} // namespace
+
+void frmKRVS::mnuSaveIt_Click(int index) {
+    std::optional<AppError> pending;
+    setMousePointer(11);
+    setEnabled(false);
+    {
+        ScopeGuard restore([this] {
+            setMousePointer(0);
+            setEnabled(true);
+        });
+        try {
+            SaveDialogRequest request;
+            if (index == 0) {
+                request.title = QStringLiteral("Save List as Plain Text...");
+                request.filter = QStringLiteral(
+                    "Text File (*.txt)|*.txt|Data File (*.dat)|*.dat|All Files (*.*)|*.*");
+            } else {
+                request.title = QStringLiteral("Save List as CSV...");
+                request.filter = QStringLiteral("CSV File (*.csv)|*.csv|All Files (*.*)|*.*");
+            }
+            request.fileName = QString();
+            request.initDir = programFolder();
+            request.filterIndex = 1;
+            request.flags = 4; // hides the read-only box; the overwrite question is ours
+            const QString fileName = ui().showSave(request);
+            if (trimSpaces(fileName).isEmpty()) return;
+
+            // Every existing file is asked about, hidden ones included, so nothing
+            // is replaced unseen.
+            if (QFileInfo(fileName).isFile()) {
+                const QString question =
+                    fileName + QStringLiteral("\r\n") + QStringLiteral("The file already exists.") +
+                    QStringLiteral("\r\n") + QStringLiteral("Do you want to overwrite it?");
+                if (ui().msgBox(question, mb::YesNo | mb::Exclamation | mb::DefaultButton2,
+                                QStringLiteral("File already exists")) != mb::AnsYes) {
+                    ui().msgBox(QStringLiteral("The file was not generated."), mb::Information,
+                                QStringLiteral("File write aborted"));
+                    return;
+                }
+                if (!QFile::remove(fileName))
+                    throw AppError(err::PathFileAccess, QStringLiteral("Path/File access error"));
+            }
+
+            DumpToText(index == 0 ? 1 : 2, fileName);
+
+            if (ui().msgBox(QStringLiteral("Would you like to view the file?"),
+                            mb::YesNo | mb::Question, QStringLiteral("View file?")) == mb::AnsYes)
+                ShellExec(fileName, 1, QString());
+        } catch (const AppError& e) {
+            pending = e;
+        }
+    }
+    if (pending && pending->number() != err::CancelSave)
+        ui().msgBox(errorBoxText(*pending), mb::Critical, QStringLiteral("Error in saving file"));
+}
+
+// Writes the grid as shown (caption row, data rows in their current order) to
+// fileName: format 1 the text report, any other the CSV file. Lines written before
+// a failure stay in the file.
+void frmKRVS::DumpToText(int format, const QString& fileName) {
+    QFile file(fileName);
+    try {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw openError(fileName);
+
+        const FlexGrid* grid = fgdCards;
+        GridSource source;
+        source.rows = [grid] { return grid->Rows(); };
+        source.cols = [grid] { return grid->Cols(); };
+        source.textMatrix = [grid](int r, int c) { return grid->TextMatrix(r, c); };
+        // A caption is written for every column with a width (every shown one).
+        source.colWidth = [grid](int c) { return grid->ColWidth(c); };
+        const ExportHeader header{windowTitle(), g.gDbPath, ui().now()};
+
+        TextEncoder encoder; // the system's character set
+        const LineSink sink = [&](const QString& line) {
+            const QByteArray bytes = encoder.encode(line) + QByteArrayLiteral("\r\n");
+            if (file.write(bytes) != bytes.size()) throw writeError(file);
+        };
+        if (format == 1)
+            buildReport(source, header, sink);
+        else
+            buildCsv(source, header, sink);
+        if (!file.flush()) throw writeError(file);
+        file.close();
+    } catch (const AppError& e) {
+        file.close();
+        if (e.number() != err::CancelSave)
+            ui().msgBox(errorBoxText(e), mb::Critical, QStringLiteral("Error in dump-to-text"));
+    }
+}
 
 } // namespace krvs

@@ -94,8 +94,12 @@ double roundHalfEven(double value) {
     return r;
 }
 
+qint32 wholeNumber(double value) {
+    return saturate32(roundHalfEven(value));
+}
+
 qint32 leadingWhole(const QString& text) {
-    return saturate32(roundHalfEven(leadingNumber(text)));
+    return wholeNumber(leadingNumber(text));
 }
 
 qint16 leadingInt16(const QString& text) {

@@ -23,6 +23,10 @@ double leadingNumber(const QString& text);
 // Rounds to the nearest whole number, halves to even (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 
+// value rounded (halves to even) and held in a 32-bit integer; values beyond its
+// range, infinities included, are held at its ends.
+qint32 wholeNumber(double value);
+
 // leadingNumber rounded, held in a 32-bit integer; values beyond its range are
 // held at its ends, so a damaged placement or counter never raises an error.
 qint32 leadingWhole(const QString& text);

@@ -1,0 +1,200 @@
+#include "frmKRVS.h"
+
+#include "Twips.h"
+#include "search/FlexGrid.h"
+#include "settings/IniFile.h"
+#include "settings/SettingValues.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace krvs {
+
+namespace {
+
+// Blanks (spaces) off both ends, as the history and search text are stored.
+QString trimSpaces(const QString& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b) == QLatin1Char(' '))
+        ++b;
+    while (e > b && s.at(e - 1) == QLatin1Char(' '))
+        --e;
+    return s.mid(b, e - b);
+}
+
+// The most history entries the settings keep.
+constexpr int MaxHistory = 15;
+
+QString colKey(int i) {
+    return QStringLiteral("Col") + QString::number(i) + QStringLiteral("Width");
+}
+
+// The screen the window is measured against: its whole area, not the work area.
+QSize screenSizeTw(const QWidget* w) {
+    QScreen* s = w->screen();
+    if (!s) s = QGuiApplication::primaryScreen();
+    const QSize px = s ? s->geometry().size() : QSize(1024, 768);
+    return QSize(pxToTwips(px.width()), pxToTwips(px.height()));
+}
+
+} // namespace
+
+// ---- the settings file --------------------------------------------------------------
+
+QString frmKRVS::ReadINI(const QString& section, const QString& key, const QString& def) {
+    if (g.gIniFile.isEmpty())
+        g.gIniFile = programFolderWithSep() + exeName() + QStringLiteral(".ini");
+    return krvs::ReadINI(section, key, def, g.gIniFile);
+}
+
+long frmKRVS::WriteINI(const QString& section, const QString& key, const QString& value) {
+    if (g.gIniFile.isEmpty())
+        g.gIniFile = programFolderWithSep() + exeName() + QStringLiteral(".ini");
+    return krvs::WriteINI(section, key, value, g.gIniFile);
+}
+
+namespace {
+
+// The search-panel boxes in the order the settings keep them; the ownership
+// options sit between DR7 and BTS.
+struct CheckKey {
+    const char* key;
+    const char* def;
+};
+constexpr CheckKey SeriesKeys[] = {{"Title", "1"}, {"Comments", "0"}, {"VEX", "0"},
+                                   {"NOR", "1"},   {"ZYN", "1"},      {"DR7", "0"}};
+constexpr CheckKey OwnKeys[] = {{"YesOwn", "0"}, {"NoOwn", "0"}, {"BothOwn", "1"}};
+constexpr CheckKey CategoryKeys[] = {{"BTS", "0"},     {"Char", "1"},    {"Crew", "1"},
+                                     {"Culture", "0"}, {"Episode", "1"}, {"FilmSyn", "0"},
+                                     {"Race", "0"},    {"Ship", "0"},    {"Tech", "0"}};
+
+} // namespace
+
+// Restores the window and the search panel from the settings file. Each value is
+// applied as soon as it is read; a value that cannot be used raises AppError and
+// leaves the rest as it stands, for the start-up to report.
+void frmKRVS::LoadINI() {
+    mMinWidth = 10875;
+    mMinHeight = 5625;
+    g.gPanelHeight = 2000;
+
+    // The start counter, stored again at once.
+    g.gRunCount = wholeNumber(leadingNumber(ReadINI("Main", "Backup_Warn", "0")) + 1);
+    WriteINI("Main", "Backup_Warn", QString::number(g.gRunCount));
+
+    // Placement, outer frame in twips, fitted into the whole screen.
+    const QSize screenTw = screenSizeTw(this);
+    const int curW = outerWidthTw();
+    const int curH = outerHeightTw();
+    WindowRect r;
+    r.left = leadingWhole(
+        ReadINI("Main", "Left", QString::number((screenTw.width() - curW) / 2.0, 'g', 12)));
+    r.top = leadingWhole(
+        ReadINI("Main", "Top", QString::number((screenTw.height() - curH) / 2.0, 'g', 12)));
+    r.width = leadingWhole(ReadINI("Main", "Width", QString::number(curW)));
+    r.height = leadingWhole(ReadINI("Main", "Height", QString::number(curH)));
+    r = fitWindowToScreen(r, mMinWidth, screenTw.width(), screenTw.height());
+    // Width and height are the outer frame's; the frame itself is the window system's.
+    const QSize frameExtra = frameGeometry().size() - geometry().size();
+    move(twipsToPx(r.left), twipsToPx(r.top));
+    resize(qMax(0, twipsToPx(r.width) - frameExtra.width()),
+           qMax(0, twipsToPx(r.height) - frameExtra.height()));
+
+    // Maximised over the restored rectangle, which stays the normal placement.
+    if (strictBool(ReadINI("Main", "Maximized", "False")))
+        setWindowState(windowState() | Qt::WindowMaximized);
+
+    for (int i = 0; i < fgdCards->Cols(); ++i)
+        fgdCards->setColWidth(i, strictWhole(ReadINI("Columns", colKey(i), "1000")));
+
+    mnuAutoAst->setChecked(strictBool(ReadINI("Search", "AutoAsterisks", "True")));
+
+    cboSearch->setEditText(ReadINI("Search_Items", "Current", "Vellan,Qorth"));
+    int number = leadingInt16(ReadINI("Search_Items", "Number", "1"));
+    if (number < 1) number = 1;
+    // Keys 0 to Number are read, at most fifteen of them; the list is added to as
+    // it stands. Adding items must not change the search text.
+    const QString current = cboSearch->currentText();
+    for (int i = 0; i <= number && i < MaxHistory; ++i) {
+        const QString item = ReadINI("Search_Items", QString::number(i), "");
+        if (!item.isEmpty()) {
+            cboSearch->addItem(trimSpaces(item));
+            cboSearch->setEditText(current);
+        }
+    }
+
+    QCheckBox* const series[] = {chkTitle, chkComm, chkVEX, chkNOR, chkZYN, chkDR7};
+    for (int i = 0; i < 6; ++i)
+        setChkValue(series[i], checkBoxValue(leadingWhole(
+                                   ReadINI("Checks", SeriesKeys[i].key, SeriesKeys[i].def))));
+
+    // The last option set to True wins; all False leaves none selected.
+    QRadioButton* const owns[] = {optYesOwn, optNoOwn, optBothOwn};
+    for (int i = 0; i < 3; ++i) {
+        const bool on = strictBool(ReadINI("Checks", OwnKeys[i].key, OwnKeys[i].def));
+        owns[i]->setChecked(on);
+        if (on)
+            for (int j = 0; j < i; ++j)
+                owns[j]->setChecked(false);
+    }
+
+    QCheckBox* const cats[] = {chkBTS,     chkChar, chkCrew, chkCulture, chkEpisode,
+                               chkFilmSyn, chkRace, chkShip, chkTech};
+    for (int i = 0; i < 9; ++i)
+        setChkValue(cats[i], checkBoxValue(leadingWhole(
+                                 ReadINI("Checks", CategoryKeys[i].key, CategoryKeys[i].def))));
+
+    // The stored word is the mode the button offers: "Simple" means the window
+    // was closed in the advanced mode. Compared exactly.
+    if (ReadINI("Search", "Type", "Advanced") == QLatin1String("Simple")) cmdAdv_Click();
+}
+
+// Stores the window and the search panel in the settings file.
+void frmKRVS::SaveINI() {
+    WriteINI("Main", "Backup_Warn", QString::number(g.gRunCount));
+
+    // The placement only from the normal state; otherwise the earlier one stays.
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        const QRect frame = frameGeometry();
+        WriteINI("Main", "Left", QString::number(pxToTwips(frame.x())));
+        WriteINI("Main", "Top", QString::number(pxToTwips(frame.y())));
+        WriteINI("Main", "Width", QString::number(outerWidthTw()));
+        WriteINI("Main", "Height", QString::number(outerHeightTw()));
+    }
+    WriteINI("Main", "Maximized", boolText(isMaximized()));
+
+    for (int i = 0; i < fgdCards->Cols(); ++i)
+        WriteINI("Columns", colKey(i), QString::number(fgdCards->ColWidth(i)));
+
+    WriteINI("Search", "AutoAsterisks", boolText(mnuAutoAst->isChecked()));
+
+    // The history is written afresh, so its section ends up last in the file.
+    WriteINI("Search_Items", "", "");
+    const int n = qMin(cboSearch->count(), MaxHistory);
+    WriteINI("Search_Items", "Number", QString::number(n));
+    WriteINI("Search_Items", "Current", trimSpaces(cboSearch->currentText()));
+    for (int i = 0; i < n; ++i)
+        WriteINI("Search_Items", QString::number(i), trimSpaces(cboSearch->itemText(i)));
+
+    const QCheckBox* const series[] = {chkTitle, chkComm, chkVEX, chkNOR, chkZYN, chkDR7};
+    for (int i = 0; i < 6; ++i)
+        WriteINI("Checks", SeriesKeys[i].key, QString::number(chkValue(series[i])));
+    const QRadioButton* const owns[] = {optYesOwn, optNoOwn, optBothOwn};
+    for (int i = 0; i < 3; ++i)
+        WriteINI("Checks", OwnKeys[i].key, boolText(owns[i]->isChecked()));
+    const QCheckBox* const cats[] = {chkBTS,     chkChar, chkCrew, chkCulture, chkEpisode,
+                                     chkFilmSyn, chkRace, chkShip, chkTech};
+    for (int i = 0; i < 9; ++i)
+        WriteINI("Checks", CategoryKeys[i].key, QString::number(chkValue(cats[i])));
+
+    WriteINI("Search", "Type",
+             cmdAdv->text().contains(QLatin1String("Advanced")) ? QStringLiteral("Advanced")
+                                                                : QStringLiteral("Simple"));
+}
+
+} // namespace krvs
