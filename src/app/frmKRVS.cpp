@@ -271,9 +271,9 @@ void frmKRVS::createMenus() {
         connect(mnuFile2[i], &QAction::triggered, this, [this, i] { mnuFile2_Click(i); });
     }
     connect(mnuExit, &QAction::triggered, this, &frmKRVS::mnuExit_Click);
-    // The check mark is toggled by the handler, not by the action itself.
-    connect(mnuAutoAst, &QAction::triggered, this, [this] {
-        mnuAutoAst->setChecked(!mnuAutoAst->isChecked());
+    // The check mark is inverted by the handler: undo the action's own toggle first.
+    connect(mnuAutoAst, &QAction::triggered, this, [this](bool checked) {
+        mnuAutoAst->setChecked(!checked);
         mnuAutoAst_Click();
     });
     connect(mnuPass, &QAction::triggered, this, &frmKRVS::mnuPass_Click);

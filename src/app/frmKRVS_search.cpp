@@ -65,8 +65,8 @@ void frmKRVS::cmdAllCat_Click() {
         setChkValue(c, g.gAllCat ? 1 : 0);
 }
 
-// The menu action has already inverted the check mark; it is the setting itself.
-void frmKRVS::mnuAutoAst_Click() {}
+// The check mark is the setting itself.
+void frmKRVS::mnuAutoAst_Click() { mnuAutoAst->setChecked(!mnuAutoAst->isChecked()); }
 
 void frmKRVS::cmdQuery_Click() {
     std::optional<AppError> error;
