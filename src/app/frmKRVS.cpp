@@ -42,6 +42,7 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
         exeName_ = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     setObjectName(QStringLiteral("frmKRVS"));
     setWindowTitle(QStringLiteral("Korvessa Database"));
+    setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 3px; }"));
     createControls();
     createMenus();
     // The design client area; the menu bar lies above it.
@@ -60,7 +61,20 @@ QString frmKRVS::programFolderWithSep() const {
 
 void frmKRVS::placeTw(QWidget* control, int left, int top, int width, int height) {
     twips_[control] = QRect(left, top, width, height);
-    control->setGeometry(twipsRect(left, top, width, height));
+    QRect r = twipsRect(left, top, width, height);
+    // Check boxes and option buttons were drawn for a narrower font: let their
+    // captions grow to their natural size, centred on the design row and never
+    // past the right edge of their frame.
+    if (qobject_cast<QCheckBox*>(control) || qobject_cast<QRadioButton*>(control)) {
+        const QSize hint = control->sizeHint();
+        if (hint.height() > r.height()) r.adjust(0, -(hint.height() - r.height()) / 2, 0, 0);
+        r.setHeight(qMax(r.height(), hint.height()));
+        int room = r.width();
+        if (QWidget* parent = control->parentWidget())
+            room = qMax(room, parent->width() - r.left() - twipsToPx(120));
+        r.setWidth(qMin(qMax(r.width(), hint.width()), room));
+    }
+    control->setGeometry(r);
 }
 
 QRect frmKRVS::twipsGeometry(const QWidget* control) const { return twips_.value(control); }
