@@ -249,10 +249,9 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql) {
     static constexpr std::string_view kTrue = "True", kFalse = "False";
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
-            const int type = sqlite3_column_type(st, c);
-            if (type == SQLITE_NULL) {
-                rows->appendCell({});
-            } else if (isBool[c] && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
+            int type = 0;
+            if (isBool[c] &&
+                ((type = sqlite3_column_type(st, c)) == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
                 rows->appendCell(sqlite3_column_double(st, c) != 0 ? kTrue : kFalse);
             } else {
                 const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));

@@ -88,7 +88,8 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
 
     sqlite3* db = nullptr;
     const QByteArray file = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                             nullptr); // one thread per handle: no locking per call
     if (rc != SQLITE_OK) {
         const QString m = db ? message(db) : QStringLiteral("out of memory");
         sqlite3_close(db);

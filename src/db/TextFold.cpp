@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QString>
 #include <array>
+#include <cstring>
 #include <sqlite3.h>
 #include <string>
 
@@ -134,13 +135,72 @@ bool match(const C* p, std::size_t pn, const C* t, std::size_t tn, char32_t esc)
     return pi == pn;
 }
 
+// The shapes of ASCII patterns that need no character counting: a literal alone,
+// or with % before, after or on both sides of it.
+enum class Shape { General, Exact, Prefix, Suffix, Contains };
+
 // A pattern prepared once per statement and kept by SQLite between rows.
 struct Pattern {
     bool ascii = true;
+    Shape shape = Shape::General;
+    std::string literal;  // the folded literal of a shaped pattern
+    std::string required; // an ASCII run every matching text holds (general patterns)
     std::string asciiFolded;
     std::u32string folded;
     char32_t escape = 0;
 };
+
+// Only two characters outside ASCII fold into it: U+017F (long s, UTF-8 C5 BF) to
+// s and U+212A (Kelvin sign, E2 84 AA) to k. A text without their lead bytes
+// matches an ASCII pattern exactly when its bytes do.
+bool mayFoldIntoAscii(std::string_view t) {
+    return std::memchr(t.data(), 0xC5, t.size()) || std::memchr(t.data(), 0xE2, t.size());
+}
+
+inline bool equalFoldedAscii(const char* text, const char* folded, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (lowerAscii(static_cast<unsigned char>(text[i])) !=
+            static_cast<unsigned char>(folded[i]))
+            return false;
+    return true;
+}
+
+// True when t holds the folded ASCII text lit, ignoring letter case.
+bool containsFoldedAscii(std::string_view t, const std::string& lit) {
+    const std::size_t m = lit.size(), n = t.size();
+    if (m == 0) return true;
+    if (n < m) return false;
+    const auto first = static_cast<unsigned char>(lit[0]);
+    const unsigned char firstUp =
+        (first >= 'a' && first <= 'z') ? static_cast<unsigned char>(first - 32) : first;
+    for (std::size_t i = 0; i + m <= n; ++i) {
+        const auto c = static_cast<unsigned char>(t[i]);
+        if ((c == first || c == firstUp) &&
+            equalFoldedAscii(t.data() + i + 1, lit.data() + 1, m - 1))
+            return true;
+    }
+    return false;
+}
+
+// Byte-wise match of a shaped pattern (never a false match; a miss is final unless
+// the text may fold into ASCII).
+bool matchShape(const Pattern& p, std::string_view t) {
+    const std::string& lit = p.literal;
+    const std::size_t m = lit.size(), n = t.size();
+    switch (p.shape) {
+    case Shape::Exact:
+        return n == m && equalFoldedAscii(t.data(), lit.data(), m);
+    case Shape::Prefix:
+        return n >= m && equalFoldedAscii(t.data(), lit.data(), m);
+    case Shape::Suffix:
+        return n >= m && equalFoldedAscii(t.data() + n - m, lit.data(), m);
+    case Shape::Contains:
+        return containsFoldedAscii(t, lit);
+    case Shape::General:
+        break;
+    }
+    return false;
+}
 
 Pattern* compile(std::string_view pattern, char32_t escape) {
     auto* p = new Pattern;
@@ -153,13 +213,54 @@ Pattern* compile(std::string_view pattern, char32_t escape) {
                 static_cast<char>(lowerAscii(static_cast<unsigned char>(pattern[i])));
     }
     decodeFolded(pattern, p->folded);
+    // a pattern using its escape character is matched the general way
+    if (p->ascii && (p->escape == 0 || p->escape >= 0x80 ||
+                     p->asciiFolded.find(static_cast<char>(p->escape)) == std::string::npos)) {
+        const std::string& f = p->asciiFolded;
+        std::size_t b = 0, e = f.size();
+        while (b < e && f[b] == '%')
+            ++b;
+        while (e > b && f[e - 1] == '%')
+            --e;
+        const std::string_view mid(f.data() + b, e - b);
+        if (mid.find_first_of("%_") == std::string_view::npos) {
+            const bool lead = b > 0, tail = e < f.size();
+            p->shape = lead && tail ? Shape::Contains
+                       : lead       ? Shape::Suffix
+                       : tail       ? Shape::Prefix
+                                    : Shape::Exact;
+            p->literal = std::string(mid);
+        }
+    }
+    if (p->shape == Shape::General) {
+        // the longest run of plain ASCII characters between wildcards
+        std::string run;
+        const std::u32string& f = p->folded;
+        for (std::size_t i = 0; i <= f.size(); ++i) {
+            const char32_t c = i < f.size() ? f[i] : U'%';
+            if (c == U'%' || c == U'_' || c >= 0x80 || (p->escape && c == p->escape)) {
+                if (run.size() > p->required.size()) p->required = run;
+                run.clear();
+                if (p->escape && c == p->escape) ++i; // the escaped character too
+            } else {
+                run += static_cast<char>(c);
+            }
+        }
+    }
     return p;
 }
 
-// With an escape character the character after it must match literally, so the
-// pattern's own escape and the text must not be folded differently: both fold.
+// Matches a text against a prepared pattern: shaped ASCII patterns byte-wise, other
+// ASCII patterns on an ASCII text on folded bytes, everything else on folded
+// characters.
 bool matchCompiled(const Pattern& p, std::string_view text) {
-    if (p.ascii && isAscii(text)) {
+    if (p.shape != Shape::General) {
+        if (matchShape(p, text)) return true;
+        if (!mayFoldIntoAscii(text)) return false;
+    } else if (!p.required.empty() && !containsFoldedAscii(text, p.required) &&
+               !mayFoldIntoAscii(text)) {
+        return false;
+    } else if (p.ascii && isAscii(text)) {
         thread_local std::string buf;
         // fold the text in place of a per-byte comparison table
         if (buf.size() < text.size()) buf.resize(text.size() * 2);

@@ -56,6 +56,20 @@ void TestTextFold::like_data() {
                                    << "Qorth" << true;
     QTest::newRow("Kelvin sign folds to k") << "%k%"
                                             << "\u212A" << true;
+    QTest::newRow("long s folds to s") << "s"
+                                       << "\u017F" << true;
+    QTest::newRow("Kelvin sign, general pattern") << "%ok_y%"
+                                                  << "O\u212Aay" << true;
+    QTest::newRow("general non-ASCII pattern") << "%brø_vik%"
+                                               << "x BRØNVIK" << true;
+    QTest::newRow("general non-ASCII pattern, miss") << "%brø_vik%"
+                                                     << "x BRØNVIX" << false;
+    QTest::newRow("suffix") << "%SHIP"
+                            << "vellan's ship" << true;
+    QTest::newRow("prefix") << "VEL%"
+                            << "vellan's ship" << true;
+    QTest::newRow("prefix, miss") << "VEX%"
+                                  << "vellan's ship" << false;
 }
 
 void TestTextFold::like() {
