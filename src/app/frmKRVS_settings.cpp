@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QRadioButton>
@@ -41,6 +42,37 @@ QSize screenSizeTw(const QWidget* w) {
     const QSize px = s ? s->geometry().size() : QSize(1024, 768);
     return QSize(pxToTwips(px.width()), pxToTwips(px.height()));
 }
+
+// The window system adds its frame only once a window is shown, and the stored
+// width and height are the outer frame's. A window restored before it is shown is
+// therefore sized again, once, when its frame becomes known, so that it does not
+// grow by the frame's size at every start.
+class OuterSizeKeeper : public QObject {
+  public:
+    OuterSizeKeeper(QWidget* window, QSize outerPx) : QObject(window), outer_(outerPx) {
+        window->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        auto* w = static_cast<QWidget*>(watched);
+        if (e->type() != QEvent::Move && e->type() != QEvent::Resize && e->type() != QEvent::Show)
+            return false;
+        if (!w->isVisible()) return false;
+        const QSize extra = w->frameGeometry().size() - w->geometry().size();
+        if (extra.width() == 0 && extra.height() == 0) return false; // no frame yet
+        w->removeEventFilter(this);
+        deleteLater();
+        // Only the normal placement is corrected; a resize would end a maximised state.
+        if (w->windowState() == Qt::WindowNoState)
+            w->resize(qMax(0, outer_.width() - extra.width()),
+                      qMax(0, outer_.height() - extra.height()));
+        return false;
+    }
+
+  private:
+    QSize outer_;
+};
 
 } // namespace
 
@@ -100,10 +132,12 @@ void frmKRVS::LoadINI() {
     r.height = leadingWhole(ReadINI("Main", "Height", QString::number(curH)));
     r = fitWindowToScreen(r, mMinWidth, screenTw.width(), screenTw.height());
     // Width and height are the outer frame's; the frame itself is the window system's.
+    const QSize outerPx(twipsToPx(r.width), twipsToPx(r.height));
     const QSize frameExtra = frameGeometry().size() - geometry().size();
     move(twipsToPx(r.left), twipsToPx(r.top));
-    resize(qMax(0, twipsToPx(r.width) - frameExtra.width()),
-           qMax(0, twipsToPx(r.height) - frameExtra.height()));
+    resize(qMax(0, outerPx.width() - frameExtra.width()),
+           qMax(0, outerPx.height() - frameExtra.height()));
+    if (!isVisible()) new OuterSizeKeeper(this, outerPx);
 
     // Maximised over the restored rectangle, which stays the normal placement.
     if (strictBool(ReadINI("Main", "Maximized", "False")))
