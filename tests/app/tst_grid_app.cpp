@@ -161,7 +161,8 @@ class TestGridApp : public QObject {
         grid->setCol(0);
         grid->setColSel(0);
         grid->setSort(4);
-        for (const bool own : {true, false}) {
+        const QString original = storedOwn();
+        for (const bool own : {false, true}) {
             QString expected = storedOwn();
             for (int r = 3; r <= 7; ++r)
                 expected[grid->TextMatrix(r, 0).toInt() - 1] = own ? 'T' : 'F';
@@ -185,6 +186,15 @@ class TestGridApp : public QObject {
         w->mnuStuff_Click(2);
         QCOMPARE(storedOwn(), before);
         QVERIFY(w->isEnabled());
+
+        // The changes survive a restart.
+        QVERIFY(before != original);
+        w.reset();
+        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
+        w->Form_Load();
+        grid = w->fgdCards;
+        QCOMPARE(storedOwn(), before);
+        QCOMPARE(gridOwn(), before);
     }
 
     // One statement a card in increasing row order, no transaction: with card 5
