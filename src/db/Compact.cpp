@@ -60,4 +60,12 @@ void CompactDatabase(const QString& sourceConnection, const QString& destConnect
     }
 }
 
+void ReplaceDatabaseFile(const QString& from, const QString& target) {
+    if (!QFileInfo::exists(from))
+        throw engine::error(
+            err::Engine,
+            QStringLiteral("Could not find file '%1'.").arg(QDir::toNativeSeparators(from)));
+    engine::replaceFile(from, target);
+}
+
 } // namespace krvs::db

@@ -83,4 +83,11 @@ class Connection {
 // source is never changed. Both arguments are connection strings.
 void CompactDatabase(const QString& sourceConnection, const QString& destConnection);
 
+// Puts the closed database file from in the place of target in one atomic rename
+// (target holds the old or the new file at every moment, never neither), after
+// removing a journal or log that an old file left at target, and flushes the
+// folder. Throws AppError (err::Engine) and leaves both files as they were when
+// the rename fails.
+void ReplaceDatabaseFile(const QString& from, const QString& target);
+
 } // namespace krvs::db

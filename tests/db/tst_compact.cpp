@@ -25,6 +25,7 @@ class TestCompact : public QObject {
     void leftoverDestinationIsReplaced();
     void failuresLeaveTheSourceUntouched_data();
     void failuresLeaveTheSourceUntouched();
+    void replaceDatabaseFile();
     void sourceInUse();
 
   private:
@@ -146,6 +147,30 @@ void TestCompact::failuresLeaveTheSourceUntouched() {
     QVERIFY(!QFile::exists(dir_->filePath(QStringLiteral("none.krv"))));
     if (step != "folder") QVERIFY(!QFile::exists(dst_));
     QVERIFY(!all(src_, QStringLiteral("abcd")).isEmpty());
+}
+
+void TestCompact::replaceDatabaseFile() {
+    QVERIFY(test::makeCatalogue(src_, 10));
+    QVERIFY(test::makeCatalogue(dst_, 20));
+    // a log left by an old catalogue would be replayed into the new one
+    {
+        QFile f(src_ + QStringLiteral("-wal"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'w'));
+    }
+    ReplaceDatabaseFile(dst_, src_);
+    QVERIFY(!QFile::exists(dst_));
+    QCOMPARE(all(src_, {}).count(u'\n'), 19);
+    QCOMPARE(files(), QStringList{QStringLiteral("KRVS.krv")});
+
+    const QByteArray before = fileBytes(src_);
+    QCOMPARE(errorNumber([&] { ReplaceDatabaseFile(dst_, src_); }), err::Engine); // nothing to move
+    engine::setFailingStep("rename");
+    QVERIFY(test::makeCatalogue(dst_, 5));
+    QCOMPARE(errorNumber([&] { ReplaceDatabaseFile(dst_, src_); }), err::Engine);
+    engine::setFailingStep(nullptr);
+    QVERIFY(fileBytes(src_) == before);
+    QVERIFY(QFile::exists(dst_));
 }
 
 void TestCompact::sourceInUse() {

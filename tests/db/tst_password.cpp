@@ -3,6 +3,7 @@
 #include "db/Engine.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,7 +45,9 @@ class TestPassword : public QObject {
 
 void TestPassword::init() {
     dir_ = std::make_unique<QTemporaryDir>();
-    path_ = dir_->filePath(QStringLiteral("KRVS.krv"));
+    // a folder with blanks and letters outside ASCII in its name
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("Kärten ø")));
+    path_ = dir_->filePath(QStringLiteral("Kärten ø/KRVS.krv"));
     QVERIFY(test::makeCatalogue(path_, 60));
     Connection c;
     openCatalogue(c, path_);
@@ -61,7 +64,8 @@ void TestPassword::checkOpens(const QString& password) {
     QCOMPARE(all(c), cards_);
     c.Close();
     // nothing left beside the catalogue
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QStringLiteral("KRVS.krv")});
+    QCOMPARE(QDir(QFileInfo(path_).path()).entryList(QDir::Files),
+             QStringList{QStringLiteral("KRVS.krv")});
 }
 
 void TestPassword::setChangeAndRemove() {
