@@ -77,7 +77,7 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
     Image1 = label(this, QStringLiteral("Image1"), QString(), 5160, 240, 855, 855);
     Image1->setPixmap(programIconPixmap(Image1->width()));
 
-    const QString dots(96, QLatin1Char('.'));
+    const QString dots(240, QLatin1Char('.'));
     const struct {
         QString text;
         double l, t, w, h;
@@ -117,9 +117,8 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
                        1335, 255);
     lblURL = label(this, QStringLiteral("lblURL"), makerWebAddress(), 1680, 4200, 3135, 255);
     lblCopyright = label(this, QStringLiteral("lblCopyright"),
-                         QStringLiteral("Copyright \u00A9 2025 Tamsin Arlow, Quillmark. "
-                                        "All rights reserved."),
-                         240, 4500, 4575, 255);
+                         QStringLiteral("Copyright \u00A9 2025 Tamsin Arlow, Quillmark"), 240, 4500,
+                         4575, 255);
     lblVersionUpdate = label(this, QStringLiteral("lblVersionUpdate"),
                              QStringLiteral("Update Information"), 240, 4800, 2055, 255);
     lblDescription =

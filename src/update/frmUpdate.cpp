@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 
 namespace krvs {
@@ -81,17 +82,23 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     Line1->setPalette(linePal);
 
     cmdLink = control<QPushButton>(this, "cmdLink", 120, 1560, 1800, 375);
-    cmdLink->setText(makerWebAddress());
+    // The address without its scheme, so that it fits the button; a click opens it whole.
+    QString shown = makerWebAddress();
+    shown.remove(QRegularExpression(QStringLiteral("^[a-z]+://")));
+    cmdLink->setText(shown);
     cmdLink->setToolTip(QStringLiteral("Click here to go to the official site"));
     cmdLink->setFlat(true);
+    cmdLink->setStyleSheet(QStringLiteral(
+        "QPushButton { border: none; padding: 0px; color: #0000ff; text-align: left; }"));
     QFont linkFont = cmdLink->font();
     linkFont.setPointSizeF(8.25);
     linkFont.setUnderline(true);
+    // Smaller type where the desktop's face is wider than the one the button was drawn for.
+    while (linkFont.pointSizeF() > 6.5 &&
+           QFontMetrics(linkFont).horizontalAdvance(shown) > cmdLink->width())
+        linkFont.setPointSizeF(linkFont.pointSizeF() - 0.25);
     cmdLink->setFont(linkFont);
     cmdLink->setCursor(Qt::PointingHandCursor);
-    QPalette linkPal = cmdLink->palette();
-    linkPal.setColor(QPalette::ButtonText, QColor(0, 0, 255));
-    cmdLink->setPalette(linkPal);
     cmdLink->hide();
 
     cmdCheck = control<QPushButton>(this, "cmdCheck", 2007, 1560, 1600, 375);

@@ -13,10 +13,8 @@ class TstUpdateFile : public QObject {
     void releases_data();
     void releases();
     void comparison();
-    void tagsAndPayload();
     void installerAddresses_data();
     void installerAddresses();
-    void runningReleaseIsTheBuilds();
 };
 
 void TstUpdateFile::releases_data() {
@@ -64,24 +62,6 @@ void TstUpdateFile::comparison() {
     QVERIFY(!isNewer({0, 80, -1}, running));
 }
 
-void TstUpdateFile::tagsAndPayload() {
-    QVERIFY(hasTag(QStringLiteral("QMX_VER 0.80.0"), QStringLiteral("QMX_VER")));
-    QVERIFY(hasTag(QStringLiteral("qmx_Ver 0.80.0"), QStringLiteral("QMX_VER")));
-    QVERIFY(!hasTag(QStringLiteral("QMX_NWZ 0.80.0"), QStringLiteral("QMX_VER")));
-    QVERIFY(!hasTag(QStringLiteral("QMX_VE"), QStringLiteral("QMX_VER")));
-    // the eighth character is skipped whatever it is
-    QCOMPARE(filePayload(QStringLiteral("QMX_VER:0.80.0")), QStringLiteral("0.80.0"));
-    QCOMPARE(filePayload(QStringLiteral("QMX_VER")), QString());
-    QCOMPARE(filePayload(QStringLiteral("QMX_VER ")), QString());
-    QCOMPARE(filePayload(QStringLiteral("QMX_NWZ\nline one\r\nline two\r\n")),
-             QStringLiteral("line one\r\nline two\r\n"));
-    // only blanks are trimmed
-    QCOMPARE(trimBlanks(QStringLiteral("  QMX_VER 1.2.3\r\n  ")),
-             QStringLiteral("QMX_VER 1.2.3\r\n"));
-    QCOMPARE(trimBlanks(QStringLiteral("   ")), QString());
-    QCOMPARE(trimBlanks(QStringLiteral("\tx ")), QStringLiteral("\tx"));
-}
-
 void TstUpdateFile::installerAddresses_data() {
     QTest::addColumn<QString>("payload");
     QTest::addColumn<QString>("address"); // empty: refused
@@ -120,10 +100,6 @@ void TstUpdateFile::installerAddresses() {
     QFETCH(QString, address);
     const auto a = installerAddress(payload);
     QCOMPARE(a.value_or(QString()), address);
-}
-
-void TstUpdateFile::runningReleaseIsTheBuilds() {
-    QCOMPARE(releaseText(runningRelease()), QStringLiteral("0.80.0"));
 }
 
 QTEST_APPLESS_MAIN(TstUpdateFile)
