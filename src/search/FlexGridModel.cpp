@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <deque>
 #include <numeric>
 #include <string>
 
@@ -211,64 +210,242 @@ void FlexGridModel::bind(std::shared_ptr<const db::RowSet> rows) {
 }
 
 // ---- sorting ----------------------------------------------------------------------
+//
+// A sort builds one entry per data row holding its main key, sorts the entries and
+// reorders the row ids; no cell text is copied into the model. At a million rows
+// what costs is fetching cell text from all over memory, so text keys carry their
+// first sixteen bytes packed into two numbers and are sorted sixteen bytes at a
+// time (each text is read once per step, never once per comparison). The entries
+// are built in row-id order, which reads the bound rows front to back, and equal
+// keys are ordered by their place before the sort: the sort is stable both ways.
 
 namespace {
 
 constexpr std::uint32_t kNumber = 0xffffffffu; // the length mark of a numeric key
+constexpr std::size_t kChunk = 16;             // text bytes compared per step
 
-// One cell's sort key: a number, or text bytes (UTF-8; folded for the
-// case-insensitive comparison).
-struct Key {
-    union {
-        double num;
-        const char* text;
-    };
-    std::uint32_t len;
-};
+// Folded text and written cells live here for the length of a sort; blocks never
+// move, so pointers into them stay valid.
+class Arena {
+  public:
+    char* take(std::size_t n) {
+        if (n > kBlock / 4) {
+            big_.push_back(std::make_unique<char[]>(n));
+            return big_.back().get();
+        }
+        if (blocks_.empty() || used_ + n > kBlock) {
+            blocks_.push_back(std::make_unique<char[]>(kBlock));
+            used_ = 0;
+        }
+        char* p = blocks_.back().get() + used_;
+        used_ += n;
+        return p;
+    }
 
-struct Entry {
-    Key key;
-    std::uint32_t pos; // display position before the sort
+  private:
+    static constexpr std::size_t kBlock = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_, big_;
+    std::size_t used_ = 0;
 };
 
 inline unsigned char lowerAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-inline int compareBytes(const Key& a, const Key& b) {
-    const std::size_t n = std::min(a.len, b.len);
-    if (n > 0) {
-        const int r = std::memcmp(a.text, b.text, n); // unsigned bytes: code-point order
-        if (r != 0) return r < 0 ? -1 : 1;
+// Case-folds UTF-8 text that is not plain ASCII, code point by code point, into the
+// arena. Bytes that are not valid UTF-8 are kept as they are.
+std::string_view foldUtf8(std::string_view v, Arena& arena) {
+    char* out = arena.take(v.size() * 2 + 4); // a folded character needs at most 2x
+    std::size_t o = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(v.data());
+    const std::size_t n = v.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            out[o++] = static_cast<char>(lowerAscii(b));
+            ++i;
+            continue;
+        }
+        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+        bool ok = extra > 0 && b < 0xF8 && i + static_cast<std::size_t>(extra) < n + 0;
+        char32_t cp = ok ? (b & (0x3F >> extra)) : 0;
+        for (int k = 1; ok && k <= extra; ++k) {
+            const unsigned char c = p[i + static_cast<std::size_t>(k)];
+            ok = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!ok) {
+            out[o++] = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+        const char32_t f = QChar::toCaseFolded(cp);
+        if (f < 0x80) {
+            out[o++] = static_cast<char>(f);
+        } else if (f < 0x800) {
+            out[o++] = static_cast<char>(0xC0 | (f >> 6));
+            out[o++] = static_cast<char>(0x80 | (f & 0x3F));
+        } else if (f < 0x10000) {
+            out[o++] = static_cast<char>(0xE0 | (f >> 12));
+            out[o++] = static_cast<char>(0x80 | ((f >> 6) & 0x3F));
+            out[o++] = static_cast<char>(0x80 | (f & 0x3F));
+        } else {
+            out[o++] = static_cast<char>(0xF0 | (f >> 18));
+            out[o++] = static_cast<char>(0x80 | ((f >> 12) & 0x3F));
+            out[o++] = static_cast<char>(0x80 | ((f >> 6) & 0x3F));
+            out[o++] = static_cast<char>(0x80 | (f & 0x3F));
+        }
     }
-    return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
+    return std::string_view(out, o);
 }
 
-inline int compareFolded(const Key& a, const Key& b) {
-    const std::size_t n = std::min(a.len, b.len);
-    const auto* pa = reinterpret_cast<const unsigned char*>(a.text);
-    const auto* pb = reinterpret_cast<const unsigned char*>(b.text);
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char ca = lowerAscii(pa[i]), cb = lowerAscii(pb[i]);
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
-}
+// One cell's key: a number, or UTF-8 text (case-folded for the generic sort).
+struct Key {
+    union {
+        double num;
+        const char* text;
+    };
+    std::uint32_t len; // kNumber for a number
+};
 
-inline int compareNumbers(const Key& a, const Key& b) {
-    return a.num < b.num ? -1 : (b.num < a.num ? 1 : 0);
-}
-
-// Generic order: every number before every text; numbers by value, texts by
-// their case-folded characters.
-inline int compareGeneric(const Key& a, const Key& b) {
-    const bool an = a.len == kNumber, bn = b.len == kNumber;
-    if (an && bn) return compareNumbers(a, b);
-    if (an != bn) return an ? -1 : 1;
-    return compareFolded(a, b);
-}
+struct Entry {
+    union {
+        double num;
+        std::uint64_t hi; // text bytes [at, at+8), big-endian, zero-padded
+    };
+    std::uint64_t lo; // text bytes [at+8, at+16)
+    const char* text;
+    std::uint32_t len;
+    std::uint32_t pos; // display position before the sort
+};
 
 enum class Kind { Generic, Numeric, Text };
+
+std::uint64_t pack8(const char* text, std::size_t len) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        v = (v << 8) | (i < len ? static_cast<unsigned char>(text[i]) : 0u);
+    return v;
+}
+
+// Packs the chunk of text that starts at `at` (the text is already folded).
+inline void packChunk(Entry& e, std::size_t at) {
+    const std::size_t rest = e.len - at;
+    e.hi = pack8(e.text + at, rest);
+    e.lo = rest > 8 ? pack8(e.text + at + 8, rest - 8) : 0;
+}
+
+inline int compareNumbers(double a, double b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// Generic order: every number before every text; numbers by value, texts by their
+// case-folded characters in code-point order. Text order: code points.
+template <Kind K> inline int compareKeys(const Key& a, const Key& b) {
+    if constexpr (K == Kind::Numeric) {
+        return compareNumbers(a.num, b.num);
+    } else {
+        if constexpr (K == Kind::Generic) {
+            const bool an = a.len == kNumber, bn = b.len == kNumber;
+            if (an && bn) return compareNumbers(a.num, b.num);
+            if (an != bn) return an ? -1 : 1;
+        }
+        const std::size_t n = std::min(a.len, b.len);
+        const int r = n ? std::memcmp(a.text, b.text, n) : 0; // unsigned bytes
+        if (r != 0) return r < 0 ? -1 : 1;
+        return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
+    }
+}
+
+using EntryIt = std::vector<Entry>::iterator;
+
+// Orders a run of entries whose main keys are equal by the further key columns
+// (in the same direction), then by position.
+template <Kind K>
+void breakTies(EntryIt first, EntryIt last, const std::vector<std::vector<Key>>& more,
+               bool descending) {
+    if (more.empty() || last - first < 2) return;
+    std::sort(first, last, [&](const Entry& a, const Entry& b) {
+        for (const auto& keys : more) {
+            const int r = compareKeys<K>(keys[a.pos], keys[b.pos]);
+            if (r != 0) return descending ? r > 0 : r < 0;
+        }
+        return a.pos < b.pos;
+    });
+}
+
+template <Kind K>
+void sortNumbers(EntryIt first, EntryIt last, const std::vector<std::vector<Key>>& more,
+                 bool descending) {
+    std::sort(first, last, [descending](const Entry& a, const Entry& b) {
+        if (a.num != b.num) return descending ? a.num > b.num : a.num < b.num;
+        return a.pos < b.pos;
+    });
+    for (EntryIt run = first; run != last;) {
+        EntryIt end = run + 1;
+        while (end != last && !(end->num != run->num))
+            ++end;
+        breakTies<K>(run, end, more, descending);
+        run = end;
+    }
+}
+
+// Sorts text entries by the chunk at byte `at` and by whether the text ends within
+// it; each run that is equal so far and goes on is repacked from its next chunk and
+// sorted again. Runs of one text throughout go to the further key columns.
+template <Kind K>
+void sortText(EntryIt first, EntryIt last, std::size_t at,
+              const std::vector<std::vector<Key>>& more, bool descending) {
+    auto rest = [at](const Entry& e) {
+        return static_cast<std::uint32_t>(std::min<std::size_t>(e.len - at, kChunk + 1));
+    };
+    if (at > 0)
+        for (EntryIt it = first; it != last; ++it)
+            packChunk(*it, at);
+    std::sort(first, last, [&](const Entry& a, const Entry& b) {
+        if (a.hi != b.hi) return descending ? a.hi > b.hi : a.hi < b.hi;
+        if (a.lo != b.lo) return descending ? a.lo > b.lo : a.lo < b.lo;
+        const std::uint32_t ra = rest(a), rb = rest(b);
+        if (ra != rb) return descending ? ra > rb : ra < rb;
+        return a.pos < b.pos;
+    });
+    for (EntryIt run = first; run != last;) {
+        EntryIt end = run + 1;
+        while (end != last && end->hi == run->hi && end->lo == run->lo && rest(*end) == rest(*run))
+            ++end;
+        if (end - run > 1) {
+            if (rest(*run) > kChunk)
+                sortText<K>(run, end, at + kChunk, more, descending);
+            else
+                breakTies<K>(run, end, more, descending);
+        }
+        run = end;
+    }
+}
+
+template <Kind K>
+void sortEntries(std::vector<Entry>& entries, const std::vector<std::vector<Key>>& more,
+                 bool descending) {
+    if constexpr (K == Kind::Numeric) {
+        sortNumbers<K>(entries.begin(), entries.end(), more, descending);
+    } else if constexpr (K == Kind::Text) {
+        sortText<K>(entries.begin(), entries.end(), 0, more, descending);
+    } else {
+        // Numbers come before texts, and after them when descending.
+        auto isNumber = [](const Entry& e) { return e.len == kNumber; };
+        if (descending) {
+            const EntryIt mid = std::partition(entries.begin(), entries.end(),
+                                               [&](const Entry& e) { return !isNumber(e); });
+            sortText<K>(entries.begin(), mid, 0, more, descending);
+            sortNumbers<K>(mid, entries.end(), more, descending);
+        } else {
+            const EntryIt mid = std::partition(entries.begin(), entries.end(), isNumber);
+            sortNumbers<K>(entries.begin(), mid, more, descending);
+            sortText<K>(mid, entries.end(), 0, more, descending);
+        }
+    }
+}
 
 } // namespace
 
@@ -303,45 +480,42 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
     lastCol = std::min(lastCol, cols() - 1);
     if (n < 2 || firstCol > lastCol) return true;
 
-    // Text that is not in the RowSet (written cells, folded non-ASCII text) lives
-    // here for the length of the sort; a deque never moves what it holds.
-    std::deque<std::string> side;
-    auto keep = [&side](std::string s) -> const std::string& {
-        side.push_back(std::move(s));
-        return side.back();
-    };
-
+    Arena arena;
     auto makeKey = [&](std::uint32_t id, int col) {
         Key k;
         std::string_view v;
         if (const QString* o = overrideFor(id, col)) {
-            const std::string& s = keep(o->toStdString());
-            v = s;
+            const QByteArray utf8 = o->toUtf8();
+            char* p = arena.take(static_cast<std::size_t>(utf8.size()) + 1);
+            std::memcpy(p, utf8.constData(), static_cast<std::size_t>(utf8.size()));
+            v = std::string_view(p, static_cast<std::size_t>(utf8.size()));
         } else {
             v = boundUtf8(id, col);
         }
-        if (kind == Kind::Numeric) {
-            double d = 0;
-            if (!parseNumber(v, &d)) d = 0;
-            k.num = d;
+        double d = 0;
+        if (kind == Kind::Numeric || (kind == Kind::Generic && parseNumber(v, &d))) {
+            k.num = kind == Kind::Numeric && !parseNumber(v, &d) ? 0 : d;
             k.len = kNumber;
             return k;
         }
         if (kind == Kind::Generic) {
-            double d = 0;
-            if (parseNumber(v, &d)) {
-                k.num = d;
-                k.len = kNumber;
-                return k;
-            }
             const bool ascii = std::all_of(v.begin(), v.end(), [](char ch) {
                 return (static_cast<unsigned char>(ch) & 0x80) == 0;
             });
-            if (!ascii) {
-                const QString folded =
-                    QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size())).toCaseFolded();
-                const std::string& s = keep(folded.toStdString());
-                v = s;
+            if (ascii) {
+                char* p = nullptr;
+                for (std::size_t i = 0; i < v.size(); ++i) {
+                    const auto c = static_cast<unsigned char>(v[i]);
+                    if (lowerAscii(c) == c) continue;
+                    if (!p) { // a capital: fold a copy
+                        p = arena.take(v.size());
+                        std::memcpy(p, v.data(), v.size());
+                    }
+                    p[i] = static_cast<char>(lowerAscii(c));
+                }
+                if (p) v = std::string_view(p, v.size());
+            } else {
+                v = foldUtf8(v, arena);
             }
         }
         k.text = v.data() ? v.data() : "";
@@ -349,44 +523,48 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
         return k;
     };
 
-    auto compare = [kind](const Key& a, const Key& b) {
-        switch (kind) {
-        case Kind::Numeric:
-            return compareNumbers(a, b);
-        case Kind::Text:
-            return compareBytes(a, b);
-        case Kind::Generic:
-            break;
+    // Visit the rows in id order: the bound text is then read front to back.
+    std::vector<std::uint32_t> posOf(nextId_, kNumber);
+    for (int i = 0; i < n; ++i)
+        posOf[order_[static_cast<std::size_t>(i)]] = static_cast<std::uint32_t>(i);
+
+    std::vector<Entry> entries;
+    entries.reserve(static_cast<std::size_t>(n));
+    std::vector<std::vector<Key>> more(static_cast<std::size_t>(lastCol - firstCol));
+    for (auto& keys : more)
+        keys.resize(static_cast<std::size_t>(n));
+    for (std::uint32_t id = 0; id < nextId_; ++id) {
+        const std::uint32_t pos = posOf[id];
+        if (pos == kNumber) continue;
+        const Key k = makeKey(id, firstCol);
+        Entry e;
+        e.len = k.len;
+        e.pos = pos;
+        if (k.len == kNumber) {
+            e.num = k.num;
+            e.lo = 0;
+            e.text = nullptr;
+        } else {
+            e.text = k.text;
+            packChunk(e, 0);
         }
-        return compareGeneric(a, b);
-    };
-
-    std::vector<Entry> entries(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        entries[static_cast<std::size_t>(i)] = {
-            makeKey(order_[static_cast<std::size_t>(i)], firstCol), static_cast<std::uint32_t>(i)};
+        entries.push_back(e);
+        for (int c = firstCol + 1; c <= lastCol; ++c)
+            more[static_cast<std::size_t>(c - firstCol - 1)][pos] = makeKey(id, c);
     }
-    // Further key columns, consulted only when the main keys are equal.
-    std::vector<std::vector<Key>> more;
-    for (int c = firstCol + 1; c <= lastCol; ++c) {
-        std::vector<Key> keys(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i)
-            keys[static_cast<std::size_t>(i)] = makeKey(order_[static_cast<std::size_t>(i)], c);
-        more.push_back(std::move(keys));
-    }
+    posOf = {};
 
-    auto order = [&](const Entry& a, const Entry& b) {
-        int r = compare(a.key, b.key);
-        for (std::size_t c = 0; r == 0 && c < more.size(); ++c)
-            r = compare(more[c][a.pos], more[c][b.pos]);
-        return r;
-    };
-    if (descending)
-        std::stable_sort(entries.begin(), entries.end(),
-                         [&](const Entry& a, const Entry& b) { return order(b, a) < 0; });
-    else
-        std::stable_sort(entries.begin(), entries.end(),
-                         [&](const Entry& a, const Entry& b) { return order(a, b) < 0; });
+    switch (kind) {
+    case Kind::Generic:
+        sortEntries<Kind::Generic>(entries, more, descending);
+        break;
+    case Kind::Numeric:
+        sortEntries<Kind::Numeric>(entries, more, descending);
+        break;
+    case Kind::Text:
+        sortEntries<Kind::Text>(entries, more, descending);
+        break;
+    }
 
     std::vector<std::uint32_t> sorted(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
