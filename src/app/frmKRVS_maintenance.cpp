@@ -25,17 +25,14 @@ QString reopenConnStr(const Globals& g) {
            QStringLiteral(";");
 }
 
-// Releases the bound recordset and closes and releases the connection. Closing a
-// connection that is not open (a backup or compaction that failed before its
-// reopen released it) raises the engine's own error, and nothing is released.
-void closeDatabase(Globals& g) {
-    g.gRS.reset();
-    if (!g.gConn) {
-        db::Connection none;
-        none.Close();
-    }
-    g.gConn->Close();
-    g.gConn.reset();
+// Releases the bound recordset and closes and releases the connection. A
+// connection already released (a backup or compaction that failed before its
+// reopen) cannot be closed: that is an error, and the caller reports it.
+void closeDatabase(frmKRVS& w) {
+    w.g.gRS.reset();
+    w.requireConnection();
+    w.g.gConn->Close();
+    w.g.gConn.reset();
 }
 
 QString recordsCaption(const FlexGrid* grid) {
@@ -43,10 +40,8 @@ QString recordsCaption(const FlexGrid* grid) {
            QString::number(grid->Rows() - 1) + QStringLiteral(")");
 }
 
-} // namespace
-
 // Opens the catalogue again after a backup or compaction and shows every card.
-static void reopenAndReload(frmKRVS& w) {
+void reopenAndReload(frmKRVS& w) {
     w.g.gConn = std::make_unique<db::Connection>();
     w.g.gConn->setCursorLocation(db::adUseClient);
     w.g.gConn->setMode(db::adModeShareExclusive);
@@ -56,6 +51,8 @@ static void reopenAndReload(frmKRVS& w) {
     w.txtSQL->setPlainText(w.mSQL);
     w.bindGrid(w.mSQL);
 }
+
+} // namespace
 
 void frmKRVS::mnuBakDB_Click() {
     std::optional<AppError> pending;
@@ -96,7 +93,7 @@ void frmKRVS::mnuBakDB_Click() {
 
             setMousePointer(11);
             DoEvents();
-            closeDatabase(g);
+            closeDatabase(*this);
             fgdCards->Clear();
             fgdCards->setRows(2);
             DoEvents();
@@ -129,7 +126,7 @@ void frmKRVS::mnuCompact_Click() {
     try {
         setMousePointer(11);
         DoEvents();
-        closeDatabase(g);
+        closeDatabase(*this);
         fgdCards->Clear();
         fgdCards->setRows(2);
         DoEvents();

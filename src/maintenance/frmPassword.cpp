@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,22 @@ const QColor kWhite(0xFF, 0xFF, 0xFF);
 
 void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(twipsRect(left, top, width, height));
+}
+
+// A label keeps its place; when the desktop's font is wider than the one the
+// layout was drawn for, it grows towards its text box and, if that is not
+// enough, its font shrinks a little, so that no caption is cut off.
+void fitLabel(QLabel* label, int roomTwips) {
+    const int room = twipsToPx(roomTwips);
+    QFont font = label->font();
+    int needed = QFontMetrics(font).horizontalAdvance(label->text().remove(QLatin1Char('&')));
+    if (needed <= label->width()) return;
+    while (needed > room && font.pointSizeF() > 6.5) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+        needed = QFontMetrics(font).horizontalAdvance(label->text().remove(QLatin1Char('&')));
+    }
+    label->setFont(font);
+    label->resize(qMin(needed + 2, room), label->height());
 }
 
 void moveTop(QWidget* w, int topTwips) {
@@ -107,6 +124,10 @@ void frmPassword::createControls() {
                                QStringLiteral("To avoid mistakes input your new password again"));
     place(txtNewPswdRe, 2000, 720, 2000, 285);
     lblNewPswdRe->setBuddy(txtNewPswdRe);
+
+    // Room from a label's left edge to its text box.
+    for (QLabel* l : {lblOldPswd, lblNewPswd, lblNewPswdRe})
+        fitLabel(l, 2000 - 120 - 60);
 
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

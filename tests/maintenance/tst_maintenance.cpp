@@ -1,0 +1,179 @@
+#include "ScriptedUi.h"
+#include "TestCatalogue.h"
+#include "db/Connection.h"
+#include "maintenance/FileOps.h"
+#include "maintenance/mdlJRO.h"
+#include "util/AppError.h"
+#include "util/Shell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <unistd.h>
+
+using namespace krvs;
+using namespace krvs::maint;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// The error number a call throws, 0 when it throws nothing.
+template <class F> int errorOf(F f) {
+    try {
+        f();
+    } catch (const AppError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+int cardCount(const QString& path, const QString& pwd) {
+    db::Connection c;
+    c.setMode(db::adModeShareExclusive);
+    c.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
+           QStringLiteral(";Jet OLEDB:Database Password=") + pwd + QStringLiteral(";"));
+    const int n = c.execute(QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;"))->rowCount();
+    c.Close();
+    return n;
+}
+
+} // namespace
+
+class TstMaintenance : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::ScriptedUi> ui;
+    std::unique_ptr<QTemporaryDir> tmp;
+    QString at(const QString& name) const { return tmp->filePath(name); }
+
+  private slots:
+    void init() {
+        ui.reset(); // the old script restores the real services when it goes
+        ui = std::make_unique<test::ScriptedUi>();
+        tmp = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup() { QVERIFY2(ui->problems().isEmpty(), qPrintable(ui->problems())); }
+
+    void namesAndFolders() {
+        // The month stays English whatever the user's locale.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(defaultBackupName(QDateTime(QDate(2027, 5, 1), QTime(23, 59))),
+                 QStringLiteral("MAY01-2027.krv"));
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(backupFolder(QStringLiteral("/")), QStringLiteral("//backup/"));
+        QCOMPARE(scratchPath(QStringLiteral("/opt/krvs")), QStringLiteral("/opt/krvs/backup.qmx"));
+        QCOMPARE(scratchPath(folderOf(QStringLiteral("/KRVS.krv"))), QStringLiteral("/backup.qmx"));
+    }
+
+    void sameFileHoweverWritten() {
+        const QString a = at(QStringLiteral("a.krv"));
+        QVERIFY(QDir(tmp->path()).mkdir(QStringLiteral("sub")) && writeAll(a, "data"));
+        QVERIFY(writeAll(at(QStringLiteral("twin.krv")), "data"));
+        QVERIFY(QFile::link(a, at(QStringLiteral("link.krv"))));
+        QCOMPARE(::link(QFile::encodeName(a).constData(),
+                        QFile::encodeName(at(QStringLiteral("hard.krv"))).constData()),
+                 0);
+        for (const char* other : {"/./a.krv", "/sub/../a.krv", "//a.krv", "/link.krv", "/hard.krv"})
+            QVERIFY2(sameFile(a, tmp->path() + QLatin1String(other)), other);
+        QVERIFY(!sameFile(a, at(QStringLiteral("twin.krv"))));
+        QVERIFY(!sameFile(a, at(QStringLiteral("missing.krv"))));
+    }
+
+    void safeCopyReplacesOnlyWhenComplete() {
+        // Several buffers' worth, so a short or repeated chunk would show.
+        QByteArray data;
+        for (int i = 0; i < 3 * 1024 * 1024 + 7; ++i)
+            data.append(char(i * 31 % 251));
+        const QString src = at(QStringLiteral("src.krv"));
+        const QString dst = at(QStringLiteral("dst.krv"));
+        QVERIFY(writeAll(src, data) && writeAll(dst, "previous"));
+        safeCopy(src, dst);
+        QCOMPARE(readAll(dst), data);
+
+        QVERIFY(writeAll(dst, "previous"));
+        // A read that fails half-way (the source is a folder) keeps the old target.
+        QVERIFY(errorOf([&] { safeCopy(tmp->path(), dst); }) != 0);
+        // A target name taken by a folder: the data is written, the rename refused.
+        QVERIFY(QDir(tmp->path()).mkpath(QStringLiteral("taken.krv/inner")));
+        QCOMPARE(errorOf([&] { safeCopy(src, at(QStringLiteral("taken.krv"))); }), 58);
+        QCOMPARE(errorOf([&] { safeCopy(at(QStringLiteral("none.krv")), dst); }), 53);
+        QCOMPARE(errorOf([&] { safeCopy(src, at(QStringLiteral("src.krv/x.krv"))); }), 76);
+        QCOMPARE(readAll(dst), QByteArray("previous"));
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({QStringLiteral("dst.krv"), QStringLiteral("src.krv")}));
+
+        QCOMPARE(errorOf([&] { replaceFile(at(QStringLiteral("none")), dst); }), 53);
+        QCOMPARE(readAll(dst), QByteArray("previous"));
+    }
+
+    void compaction_data() {
+        QTest::addColumn<QString>("pwd");
+        QTest::newRow("no password") << QString();
+        QTest::newRow("password") << QStringLiteral("Se cr3t!x");
+    }
+    void compaction() {
+        QFETCH(QString, pwd);
+        QString path = at(QStringLiteral("KRVS.krv"));
+        QVERIFY(test::makeCatalogue(path, 120, pwd));
+        { // Leave free pages behind, so that compaction has something to reclaim.
+            db::Connection c;
+            c.setMode(db::adModeShareExclusive);
+            c.Open(QStringLiteral("Data Source=") + path +
+                   QStringLiteral(";Jet OLEDB:Database Password=") + pwd);
+            c.execute(QStringLiteral("UPDATE tblKRVS101 SET UserComments = '%1';")
+                          .arg(QString(4000, QLatin1Char('x'))));
+            c.execute(QStringLiteral("UPDATE tblKRVS101 SET UserComments = '';"));
+            c.Close();
+        }
+        // A scratch file left by an interrupted compaction is simply replaced.
+        QVERIFY(writeAll(at(QStringLiteral("backup.qmx")), "half-written leftover"));
+        const qint64 sizeBefore = QFileInfo(path).size();
+        const QString before = FileSizeText(path);
+        QList<int> pointer;
+        ui->answer(mb::AnsOK, QStringLiteral("Compact successful"));
+        QVERIFY(CompactDB([&](int code) { pointer << code; }, path, pwd));
+
+        QVERIFY(QFileInfo(path).size() < sizeBefore);
+        QVERIFY(!QFile::exists(at(QStringLiteral("backup.qmx"))));
+        QCOMPARE(pointer, QList<int>{0});
+        QCOMPARE(ui->boxes.at(0).flags, 64);
+        QCOMPARE(ui->boxes.at(0).text,
+                 path.toUpper() +
+                     QStringLiteral(" compacted successfully.\r\n\r\nSize before compacting:\t") +
+                     before + QStringLiteral("\r\nSize after compacting:\t") + FileSizeText(path));
+        QCOMPARE(cardCount(path, pwd), 120);
+        if (!pwd.isEmpty())
+            QCOMPARE(errorOf([&] { cardCount(path, QString()); }), int(err::BadPassword));
+    }
+
+    void failedOrKilledCompactionLeavesCatalogue() {
+        QString path = at(QStringLiteral("KRVS.krv"));
+        QVERIFY(test::makeCatalogue(path, 30, QStringLiteral("right1")));
+        const QByteArray original = readAll(path);
+        QString wrong = QStringLiteral("wrong1");
+        QVERIFY(!CompactDB({}, path, wrong));
+        QCOMPARE(readAll(path), original);
+        QVERIFY(ui->boxes.isEmpty());
+
+        // A process killed while the scratch file was written leaves the catalogue
+        // as it was, and the next compaction starts over.
+        QVERIFY(writeAll(at(QStringLiteral("backup.qmx")), original.left(original.size() / 2)));
+        QString right = QStringLiteral("right1");
+        QCOMPARE(cardCount(path, right), 30);
+        ui->answer(mb::AnsOK, QStringLiteral("Compact successful"));
+        QVERIFY(CompactDB({}, path, right));
+        QCOMPARE(cardCount(path, right), 30);
+    }
+};
+
+QTEST_MAIN(TstMaintenance)
+#include "tst_maintenance.moc"
