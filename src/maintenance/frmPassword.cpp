@@ -60,8 +60,6 @@ QLineEdit* passwordBox(QWidget* parent, const char* name, const QString& tip) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
     box->setEchoMode(QLineEdit::Password);
-    // Every typed character shows as "*".
-    box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     box->setToolTip(tip);
     onGotFocus(box, [box] { SelectAllText(box); });
     return box;
@@ -89,6 +87,8 @@ frmPassword::frmPassword(Globals& g, QAction* mnuPass, QWidget* parent)
     setObjectName(QStringLiteral("frmPassword"));
     setModal(true);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // Every typed character shows as "*".
+    setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     createControls();
     Form_Load();
 }
