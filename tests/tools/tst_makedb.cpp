@@ -184,6 +184,8 @@ void TestMakeDb::badCsv_data() {
     QTest::newRow("too many fields")
         << QByteArray("Title,Series\nc,VEX,\n") << "line 2: 3 fields where the header row has 2";
     QTest::newRow("bad DbId") << QByteArray("DbId,Title\n1,a\nx2,b\n") << "line 3: DbId \"x2\"";
+    QTest::newRow("DbId too large")
+        << QByteArray("DbId,Title\n2147483648,a\n") << "line 2: DbId \"2147483648\"";
     QTest::newRow("zero DbId") << QByteArray("DbId,Title\n0,a\n") << "line 2: DbId \"0\"";
     QTest::newRow("duplicate DbId") << QByteArray("DbId,Title\n4,a\n5,b\n 4 ,c\n")
                                     << "line 4: DbId 4 is used twice (first on line 2)";

@@ -171,9 +171,9 @@ CsvCards readCardsCsv(const QByteArray& text) {
                 bool ok = false;
                 const QString t = QString::fromUtf8(v).trimmed();
                 const qint64 id = t.toLongLong(&ok);
-                if (!ok || id < 1) {
+                if (!ok || id < 1 || id > 2147483647) {
                     result.error = QStringLiteral("line %1: DbId \"%2\" is not a whole number "
-                                                  "of 1 or more")
+                                                  "from 1 to 2147483647")
                                        .arg(rec.line)
                                        .arg(t);
                     result.cards.clear();
