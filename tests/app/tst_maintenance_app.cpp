@@ -33,13 +33,13 @@ QByteArray readAll(const QString& path) {
 }
 
 // The number of cards in a catalogue file, or the error number opening it gave.
-int cardsOrError(const QString& path, const QString& pwd) {
+int cardsOrError(const QString& path, const QString& pwd, const QString& sql = kLoadAll) {
     try {
         db::Connection c;
         c.setMode(db::adModeShareExclusive);
         c.Open(QStringLiteral("Data Source=") + path +
                QStringLiteral(";Jet OLEDB:Database Password=") + pwd);
-        return c.execute(kLoadAll)->rowCount();
+        return c.execute(sql)->rowCount();
     } catch (const AppError& e) {
         return e.number();
     }
@@ -116,6 +116,8 @@ class TstMaintenanceApp : public QObject {
         ui->setNow(QDateTime(QDate(2026, 12, 6), QTime(9, 30)));
         w->bindGrid(QStringLiteral("SELECT * FROM tblKRVS101 WHERE DbId < 5 ORDER BY Title;"));
         w->txtSQL->setPlainText(QStringLiteral("SELECT 1;"));
+        // A change made just before is in the copy.
+        w->g.gConn->execute(QStringLiteral("UPDATE tblKRVS101 SET UserComments = 'fresh';"));
         const QString target = at(QStringLiteral("backup/DEC06-2026.krv"));
         ui->saveAs(target);
         ui->answer(mb::AnsOK, QStringLiteral("Success"));
@@ -123,7 +125,10 @@ class TstMaintenanceApp : public QObject {
         const SaveDialogRequest& r = ui->saveRequests.at(0);
         QCOMPARE(r.fileName, QStringLiteral("DEC06-2026.krv"));
         QCOMPARE(r.initDir, tmp->path() + QStringLiteral("/backup/"));
-        QCOMPARE(cardsOrError(target, QString()), kCards);
+        QCOMPARE(
+            cardsOrError(target, QString(),
+                         QStringLiteral("SELECT * FROM tblKRVS101 WHERE UserComments = 'fresh';")),
+            kCards);
         checkReloaded(*w);
 
         // The same name again: No keeps the old file, Yes replaces it.
