@@ -493,8 +493,9 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
             v = boundUtf8(id, col);
         }
         double d = 0;
-        if (kind == Kind::Numeric || (kind == Kind::Generic && parseNumber(v, &d))) {
-            k.num = kind == Kind::Numeric && !parseNumber(v, &d) ? 0 : d;
+        const bool number = kind != Kind::Text && parseNumber(v, &d);
+        if (kind == Kind::Numeric || (kind == Kind::Generic && number)) {
+            k.num = number ? d : 0; // numeric sort: what is not a number counts as 0
             k.len = kNumber;
             return k;
         }
