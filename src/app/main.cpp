@@ -1,4 +1,5 @@
 #include "app/frmKRVS.h"
+#include "update/ProgramIcon.h"
 
 #include <QApplication>
 #include <QFont>
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     QFont font = QApplication::font();
     font.setPointSizeF(8.25);
     QApplication::setFont(font);
+    QApplication::setWindowIcon(krvs::programIcon());
     krvs::frmKRVS window;
     window.Form_Load();
     window.show(); // shown even when the start-up failed before it showed the window
