@@ -236,7 +236,9 @@ Translation translate(const QString& s) {
             }
             break;
         }
-        if (t.kind == Tok::DString && t.closed) {
+        if (t.kind == Tok::Other && text == u"&") {
+            out += QStringLiteral("||"); // the old dialect joins texts with &
+        } else if (t.kind == Tok::DString && t.closed) {
             out += singleQuoted(text.mid(1, text.size() - 2));
         } else if (t.kind == Tok::Word) {
             const Token* next = nullptr;
@@ -251,6 +253,9 @@ Translation translate(const QString& s) {
                     out += u'"' + text.toString() + u'"';
                 else
                     out += text;
+            } else if ((up == QLatin1StringView("LEFT") || up == QLatin1StringView("RIGHT")) &&
+                       next && next->kind == Tok::Other && s[next->begin] == u'(') {
+                out += u'"' + text.toString() + u'"'; // the functions, not the joins
             } else if (beforeDot || afterAs) {
                 out += text;
             } else if (up == QLatin1StringView("TRUE") || up == QLatin1StringView("YES")) {

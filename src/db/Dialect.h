@@ -24,6 +24,7 @@ struct Translation {
 // - a reserved word used as a column name after a dot, and the bare word Index,
 //   are quoted as identifiers;
 // - "double-quoted" texts are string literals and become 'single-quoted' ones;
+// - & (joining texts) becomes ||;
 // - 'string literals', [bracketed] and `grave-quoted` names and comments are kept;
 // - text after the first ';' other than blanks is rejected.
 Translation translate(const QString& statement);

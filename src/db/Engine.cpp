@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "JetFunctions.h"
 #include "TextFold.h"
 
 #include <QDir>
@@ -103,7 +104,8 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
         rc = sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
         if (rc != SQLITE_OK) throw error(err::Engine, message(db));
     }
-    if (text::registerFunctions(db) != SQLITE_OK) throw error(err::Engine, message(db));
+    if (text::registerFunctions(db) != SQLITE_OK || jet::registerFunctions(db) != SQLITE_OK)
+        throw error(err::Engine, message(db));
     if (options.exclusive) exec(db, "PRAGMA locking_mode=EXCLUSIVE;");
 
     // Reading the schema proves the key: a wrong key reads noise.

@@ -353,6 +353,14 @@ void TestConnection::unicodeComparison() {
             .replace(u'\n', u','),
         QStringLiteral("1,10,2,9,s12,S3"));
     QCOMPARE(dump(c, QStringLiteral("SELECT 'ÉCLAIR' LIKE '%éclair%'")), QStringLiteral("1"));
+
+    // the old dialect's text functions count characters
+    QCOMPARE(dump(c, QStringLiteral("SELECT UCase(Title) & '|' & LCase(Title) & '|' & Len(Title) & "
+                                    "'|' & Left(Title, 2) & '|' & Right(Title, 3) & '|' & "
+                                    "Mid(Title, 2, 3) & '|' & Mid(Title, 4) & '|' & "
+                                    "IIf(Own, 'y', 'n') & '|' & Nz(UserComments, '-') & "
+                                    "Nz(NULL, 'none') FROM tblKRVS101 WHERE DbId = 6")),
+             QStringLiteral("ØRNULF|ørnulf|6|Ør|ulf|rnu|ulf|n|none"));
 }
 
 void TestConnection::engineStatementsAreRefused() {

@@ -55,6 +55,11 @@ void TestDialect::statementsTheProgramBuilds_data() {
     QTest::newRow("double quotes are texts")
         << "SELECT * FROM t WHERE Title = \"Vellan's \"\"Ship\"\"\""
         << "SELECT * FROM t WHERE Title = 'Vellan''s \"Ship\"'";
+    QTest::newRow("& joins texts") << "SELECT Title & ' & ' & Series FROM t"
+                                   << "SELECT Title || ' & ' || Series FROM t";
+    QTest::newRow("Left and Right functions")
+        << "SELECT Left(a, 2), RIGHT (a, 1) FROM t LEFT JOIN u ON 1"
+        << "SELECT \"Left\"(a, 2), \"RIGHT\" (a, 1) FROM t LEFT JOIN u ON 1";
     QTest::newRow("brackets stay names") << "SELECT [Index], [True] FROM [tbl KRVS]"
                                          << "SELECT [Index], [True] FROM [tbl KRVS]";
 }
