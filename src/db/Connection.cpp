@@ -1,5 +1,7 @@
 #include "Connection.h"
 
+#include <atomic>
+
 #include "Dialect.h"
 #include "Engine.h"
 
@@ -149,7 +151,13 @@ void Connection::Open(const QString& connectionString, const QString&, const QSt
     }
 }
 
+void Connection::touch() {
+    static std::atomic<quint64> counter{0};
+    version_ = ++counter;
+}
+
 void Connection::openFile(const QString& path, const QString& password) {
+    touch();
     try {
         engine::OpenOptions o;
         o.exclusive = mode_ == adModeShareExclusive;
@@ -207,6 +215,7 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql) {
     if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
     auto rows = std::make_shared<RowSet>();
     if (tr.password) {
+        touch();
         alterPassword(tr.password->newPassword, tr.password->oldPassword);
         return rows;
     }
@@ -232,6 +241,7 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql) {
         throw fail(err::Engine,
                    QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', "
                                   "'PROCEDURE', 'SELECT', or 'UPDATE'."));
+    if (!sqlite3_stmt_readonly(st)) touch();
     for (const char* p = tail; p && *p; ++p) {
         if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p))) {
             sqlite3_finalize(st);

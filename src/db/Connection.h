@@ -63,6 +63,10 @@ class Connection {
 
     QString dataSource() const { return path_; }
 
+    // Changes whenever the connection may show different data: a statement that
+    // writes, a password change, an open. No two connections share a value.
+    quint64 dataVersion() const { return version_; }
+
   private:
     friend class PasswordChange;
     AppError fail(int number, const QString& description);
@@ -77,6 +81,8 @@ class Connection {
     QString path_;
     QString password_;
     QList<EngineError> errors_;
+    quint64 version_ = 0;
+    void touch();
 };
 
 // Compacts source into a new file destination with the same password; the

@@ -19,7 +19,13 @@ void Recordset::Requery(int) {
     if (!connection_)
         throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
                        kAdoSource);
+    // Nothing but this connection can change a file it holds exclusively, so rows read
+    // at the connection's current data version are still what the statement gives.
+    if (open_ && rows_ && connection_->State() == adStateOpen &&
+        connection_->Mode() == adModeShareExclusive && connection_->dataVersion() == version_)
+        return;
     auto rows = connection_->execute(source_);
+    version_ = connection_->dataVersion();
     // A statement without fields (an UPDATE, the password statement) leaves the
     // recordset closed, with no rows.
     open_ = rows->colCount() > 0;

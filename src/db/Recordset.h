@@ -9,6 +9,8 @@ class Recordset {
     // Throws AppError from the engine.
     void Open(const QString& source, Connection& connection, int cursorType = -1, int lockType = -1,
               int options = -1);
+    // Runs the source again; the rows are kept when the connection's data cannot
+    // have changed since they were read (the file is held exclusively).
     void Requery(int options = -1);
     int State() const { return open_ ? adStateOpen : adStateClosed; }
     void Close();
@@ -22,6 +24,7 @@ class Recordset {
     QString source_;
     bool open_ = false;
     std::shared_ptr<const RowSet> rows_;
+    quint64 version_ = 0; // the connection's data version the rows were read at
 };
 
 } // namespace krvs::db

@@ -300,6 +300,9 @@ void TestConnection::recordsetStates() {
     Recordset sel;
     sel.Open(QStringLiteral("SELECT DbId, Own FROM tblKRVS101 WHERE DbId = 2;"), c);
     QCOMPARE(errorNumber([&] { sel.Open(QStringLiteral("SELECT 1"), c); }), 3705);
+    const auto unchanged = sel.rows();
+    sel.Requery(); // nothing was written: the rows just read are kept, not read again
+    QVERIFY(sel.rows() == unchanged);
 
     Recordset upd;
     upd.Open(QStringLiteral("UPDATE tblKRVS101 SET Own = False WHERE DbId = 2;"), c);
