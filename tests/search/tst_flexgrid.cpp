@@ -5,7 +5,7 @@
 #include "util/Twips.h"
 
 #include <QHeaderView>
-#include <QSignalSpy>
+#include <QRandomGenerator>
 #include <QTest>
 #include <memory>
 #include <numeric>
@@ -27,31 +27,26 @@ std::shared_ptr<const db::RowSet> makeRows(const QStringList& fields,
     return rs;
 }
 
-// The texts of one column, data rows only, in grid order.
+// The texts of one column in grid order: data rows only, or the header row when col < 0.
 QStringList column(const FlexGrid& g, int col) {
     QStringList out;
-    for (int r = 1; r < g.Rows(); ++r)
-        out << g.TextMatrix(r, col);
+    const int n = col < 0 ? g.Cols() : g.Rows();
+    for (int i = col < 0 ? 0 : 1; i < n; ++i)
+        out << (col < 0 ? g.TextMatrix(0, i) : g.TextMatrix(i, col));
     return out;
 }
 
-QStringList headers(const FlexGrid& g) {
-    QStringList out;
-    for (int c = 0; c < g.Cols(); ++c)
-        out << g.TextMatrix(0, c);
-    return out;
-}
+const QStringList cardFields = {"DbId",   "Index",  "CardType", "Title",      "Category",
+                                "Series", "Season", "Own",      "DBComments", "UserComments"};
 
-// Ten card fields; DbId and Index chosen so that a text sort of DbId or a numeric
-// sort of Index gives a different order than the right one.
+// DbId and Index chosen so that a text sort of DbId or a numeric sort of Index gives
+// a different order than the right one.
 std::shared_ptr<const db::RowSet> cards() {
-    const QStringList f = {"DbId",   "Index",  "CardType", "Title",      "Category",
-                           "Series", "Season", "Own",      "DBComments", "UserComments"};
     auto card = [](const char* id, const char* index, const char* title) {
         return QStringList{id, index, "T", title, "Crew", "VEX", "1", "False", "", ""};
     };
-    return makeRows(f, {card("10", "2", "beta"), card("2", "10", "Alpha"), card("33", "B", "alpha"),
-                        card("1", "a", "Gamma")});
+    return makeRows(cardFields, {card("10", "2", "beta"), card("2", "10", "Alpha"),
+                                 card("33", "B", "alpha"), card("1", "a", "Gamma")});
 }
 
 QPoint cellCentre(const FlexGrid& g, int row, int col) {
@@ -65,9 +60,9 @@ class TestFlexGrid : public QObject {
     std::unique_ptr<ScriptedUi> ui;
     std::unique_ptr<FlexGrid> grid;
 
-    // Binds one column of cells plus a second column holding each row's original
-    // position, sorts by the first column, and returns the positions in grid order.
-    QStringList sortedPositions(const QStringList& cells, int code) {
+    // Binds the cells plus each row's original position, sorts by the cells, and
+    // returns the positions in grid order.
+    QString sortedPositions(const QStringList& cells, int code) {
         QList<QStringList> rows;
         for (int i = 0; i < cells.size(); ++i)
             rows << QStringList{cells[i], QString::number(i)};
@@ -75,7 +70,7 @@ class TestFlexGrid : public QObject {
         grid->setCol(0);
         grid->setColSel(0);
         grid->setSort(code);
-        return column(*grid, 1);
+        return column(*grid, 1).join(' ');
     }
 
   private slots:
@@ -88,101 +83,60 @@ class TestFlexGrid : public QObject {
     }
     void cleanup() {
         grid.reset();
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
+        QVERIFY2(ui->problems().isEmpty(), qPrintable(ui->problems()));
     }
 
-    void shapeBindingAndClear() {
-        // Design shape: header row and one empty row, ten columns.
-        QCOMPARE(grid->Rows(), 2);
+    void bindingClearAndRows() {
+        QCOMPARE(grid->Rows(), 2); // header row and one empty row, ten columns
         QCOMPARE(grid->Cols(), 10);
-        QCOMPARE(grid->TextMatrix(1, 9), QString());
 
         grid->setColWidth(1, 2000);
         grid->setDataSource(makeRows({"A", "B", "C"}, {{"a1", "b1", "c1"}, {"a2", "", "c2"}}));
         QCOMPARE(grid->Rows(), 3);
         QCOMPARE(grid->Cols(), 3);
-        QCOMPARE(headers(*grid), (QStringList{"A", "B", "C"}));
-        QCOMPARE(grid->TextMatrix(2, 2), QString("c2"));
-        QCOMPARE(grid->TextMatrix(2, 1), QString());
-        QCOMPARE(grid->model()->columnCount(), 3);
+        QCOMPARE(column(*grid, -1), (QStringList{"A", "B", "C"}));
+        QCOMPARE(column(*grid, 2), (QStringList{"c1", "c2"}));
         QCOMPARE(grid->ColWidth(1), 2000); // widths survive a new binding
-        QCOMPARE(grid->Row(), 1);
-        QCOMPARE(grid->RowSel(), 1);
 
-        // Written cells win over the bound text and survive a sort with their row.
-        grid->setTextMatrix(1, 1, "zz written");
-        grid->setTextMatrix(0, 2, "C ^");
-        QCOMPARE(grid->TextMatrix(1, 1), QString("zz written"));
-        QCOMPARE(grid->TextMatrix(0, 2), QString("C ^"));
-        grid->setCol(1);
-        grid->setColSel(1);
-        grid->setSort(8);
-        QCOMPARE(column(*grid, 0), (QStringList{"a1", "a2"}));
-        grid->setSort(7);
-        QCOMPARE(column(*grid, 1), (QStringList{"", "zz written"}));
-        QCOMPARE(column(*grid, 0), (QStringList{"a2", "a1"}));
-
-        // Clear empties every cell, header included; the shape stays.
-        grid->Clear();
+        grid->Clear(); // every cell, header included; the shape stays
         QCOMPARE(grid->Rows(), 3);
-        QCOMPARE(grid->Cols(), 3);
-        QCOMPARE(headers(*grid), (QStringList{"", "", ""}));
+        QCOMPARE(column(*grid, -1), (QStringList{"", "", ""}));
         QCOMPARE(column(*grid, 1), (QStringList{"", ""}));
-
         grid->setRows(2);
         QCOMPARE(grid->Rows(), 2);
-        QCOMPARE(grid->model()->rowCount(), 1);
         QCOMPARE(grid->Row(), 1);
-        grid->setRows(4);
-        QCOMPARE(column(*grid, 0), (QStringList{"", "", ""}));
 
-        // An empty result: the header only.
-        grid->setDataSource(makeRows({"X"}, {}));
+        grid->setDataSource(makeRows({"X"}, {})); // an empty result: the header only
         QCOMPARE(grid->Rows(), 1);
         QCOMPARE(grid->Row(), 0);
-        QCOMPARE(grid->RowSel(), 0);
-        QCOMPARE(grid->TextMatrix(0, 0), QString("X"));
     }
 
     void sortCodes_data() {
         QTest::addColumn<QStringList>("cells");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QStringList>("order"); // original positions in sorted order
-
+        QTest::addColumn<QString>("order"); // original positions in sorted order
         const QStringList numbers = {"10", "2", "x", "-1.5", "1e1", " 3 "};
         // Numbers by value, other text counts as 0; equal keys keep their order.
-        QTest::newRow("numeric asc") << numbers << 3 << QStringList{"3", "2", "1", "5", "0", "4"};
-        QTest::newRow("numeric desc") << numbers << 4 << QStringList{"0", "4", "5", "1", "2", "3"};
-
-        const QStringList text = {"b", "10", "B", "a", "2", "b"};
+        QTest::newRow("numeric asc") << numbers << 3 << "3 2 1 5 0 4";
+        QTest::newRow("numeric desc") << numbers << 4 << "0 4 5 1 2 3";
         // Code points: digits, then capitals, then small letters; "10" before "2".
-        QTest::newRow("text asc") << text << 7 << QStringList{"1", "4", "2", "3", "0", "5"};
-        QTest::newRow("text desc") << text << 8 << QStringList{"0", "5", "3", "2", "4", "1"};
-
-        const QStringList mixed = {"b", "10", "A", "", "2", "a", "B"};
+        const QStringList text = {"b", "10", "B", "a", "2", "b"};
+        QTest::newRow("text asc") << text << 7 << "1 4 2 3 0 5";
+        QTest::newRow("text desc") << text << 8 << "0 5 3 2 4 1";
         // Numbers first by value, then text ignoring case (the empty text first).
-        QTest::newRow("generic asc")
-            << mixed << 1 << QStringList{"4", "1", "3", "2", "5", "0", "6"};
-        QTest::newRow("generic desc")
-            << mixed << 2 << QStringList{"0", "6", "2", "5", "3", "1", "4"};
-
-        const QStringList folded = {"\u00c4b", "\u00e4a", "Zed", "apple"};
-        QTest::newRow("generic folds non-ASCII") << folded << 1 << QStringList{"3", "2", "1", "0"};
-
-        QTest::newRow("unknown code keeps order")
-            << text << 5 << QStringList{"0", "1", "2", "3", "4", "5"};
+        const QStringList mixed = {"b", "10", "A", "", "2", "a", "B"};
+        QTest::newRow("generic asc") << mixed << 1 << "4 1 3 2 5 0 6";
+        QTest::newRow("generic desc") << mixed << 2 << "0 6 2 5 3 1 4";
     }
     void sortCodes() {
         QFETCH(QStringList, cells);
         QFETCH(int, code);
-        QFETCH(QStringList, order);
+        QFETCH(QString, order);
         QCOMPARE(sortedPositions(cells, code), order);
     }
 
-    // Many rows built from a few pieces, so that long texts share long beginnings,
-    // checked against a plain stable sort on QStrings.
+    // Texts built from a few pieces, so that they share long beginnings, checked
+    // against a plain stable sort on QStrings.
     void sortMatchesReference_data() {
         QTest::addColumn<int>("code");
         for (int code : {1, 2, 3, 4, 7, 8})
@@ -190,266 +144,114 @@ class TestFlexGrid : public QObject {
     }
     void sortMatchesReference() {
         QFETCH(int, code);
-        const QStringList pieces = {"The Silent Ship ",
-                                    "the silent ship ",
-                                    "Vellan",
-                                    "vellan",
-                                    "\u00c9",
-                                    "\u00e9",
-                                    "10",
-                                    "2",
-                                    " ",
-                                    "-",
-                                    ".5",
-                                    "e3",
-                                    "Z",
-                                    "a"};
-        quint32 seed = 12345;
-        auto next = [&seed](quint32 n) {
-            seed = seed * 1103515245u + 12345u;
-            return (seed >> 16) % n;
-        };
+        const QStringList pieces = {"The Ship ", "the ship ", "\u00c9", "\u00e9", "10", "2",
+                                    " ",         "-",         ".5",     "e3",     "Z",  "a"};
+        QRandomGenerator rng(12345);
         QStringList cells;
-        for (int i = 0; i < 3000; ++i) {
+        for (int i = 0; i < 500; ++i) {
             QString c;
-            const quint32 parts = next(6);
-            for (quint32 k = 0; k < parts; ++k)
-                c += pieces[static_cast<int>(next(pieces.size()))];
+            for (int k = rng.bounded(6); k > 0; --k)
+                c += pieces[rng.bounded(pieces.size())];
             cells << c;
         }
-        auto number = [](const QString& t, double* d) {
-            const QByteArray u = t.toUtf8();
-            return parseNumber(std::string_view(u.constData(), static_cast<std::size_t>(u.size())),
-                               d);
-        };
-        // -1, 0, 1 for the order of two cells under the code's rules.
+        auto number = [](const QString& t, double* d) { return parseNumber(t.toStdString(), d); };
+        auto cmp = [](const auto& a, const auto& b) { return a < b ? -1 : (b < a ? 1 : 0); };
         auto compare = [&](const QString& a, const QString& b) {
             double x = 0, y = 0;
             const bool xn = number(a, &x), yn = number(b, &y);
-            if (code == 3 || code == 4) {
-                if (!xn) x = 0;
-                if (!yn) y = 0;
-                return x < y ? -1 : (y < x ? 1 : 0);
-            }
-            if (code == 7 || code == 8) return a < b ? -1 : (b < a ? 1 : 0);
-            if (xn && yn) return x < y ? -1 : (y < x ? 1 : 0);
-            if (xn != yn) return xn ? -1 : 1;
-            const QString fa = a.toCaseFolded(), fb = b.toCaseFolded();
-            return fa < fb ? -1 : (fb < fa ? 1 : 0);
+            if (code == 3 || code == 4) return cmp(xn ? x : 0, yn ? y : 0);
+            if (code == 7 || code == 8) return cmp(a, b);
+            if (xn && yn) return cmp(x, y);
+            return xn != yn ? (xn ? -1 : 1) : cmp(a.toCaseFolded(), b.toCaseFolded());
         };
-        const bool descending = code % 2 == 0;
         QList<int> expected(cells.size());
         std::iota(expected.begin(), expected.end(), 0);
         std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
             const int r = compare(cells[a], cells[b]);
-            return descending ? r > 0 : r < 0;
+            return code % 2 == 0 ? r > 0 : r < 0;
         });
         QStringList want;
         for (int i : expected)
             want << QString::number(i);
-        QCOMPARE(sortedPositions(cells, code), want);
-    }
-
-    void sortByColumnRange() {
-        // Col..ColSel are the keys, the first one the main key, whichever corner is left.
-        grid->setDataSource(
-            makeRows({"K1", "K2", "Pos"},
-                     {{"b", "2", "0"}, {"a", "9", "1"}, {"b", "10", "2"}, {"a", "1", "3"}}));
-        grid->setCol(1);
-        grid->setColSel(0);
-        grid->setSort(1);
-        QCOMPARE(column(*grid, 2), (QStringList{"3", "1", "0", "2"}));
-        QCOMPARE(grid->Col(), 1); // the selection is not moved by a sort
-        QCOMPARE(grid->ColSel(), 0);
+        QCOMPARE(sortedPositions(cells, code), want.join(' '));
     }
 
     void headerClicksSortAndMark() {
         grid->setDataSource(cards());
-        auto click = [&](int col) {
-            qint16 c = static_cast<qint16>(col), clickCol = c, type = sortTypeForColumn(col);
-            int pointerCalls = 0;
-            SortFlexP(grid.get(), grid.get(), c, clickCol, type, [&](int) { ++pointerCalls; });
-            QCOMPARE(pointerCalls, 2);
-        };
-        const QString f[] = {"DbId",   "Index",  "CardType", "Title",      "Category",
-                             "Series", "Season", "Own",      "DBComments", "UserComments"};
-        auto expectMarker = [&](int col, const QString& marker) {
+        auto click = [&](qint16 col, const QString& marker, const QStringList& texts) {
+            qint16 clickCol = col, type = sortTypeForColumn(col);
+            SortFlexP(grid.get(), grid.get(), col, clickCol, type, [](int) {});
             for (int c = 0; c < 10; ++c)
-                QCOMPARE(grid->TextMatrix(0, c), c == col ? f[c] + marker : f[c]);
+                QCOMPARE(grid->TextMatrix(0, c), c == col ? cardFields[c] + marker : cardFields[c]);
+            QCOMPARE(column(*grid, col), texts);
         };
-
-        click(3);
-        expectMarker(3, " ^");
-        QCOMPARE(column(*grid, 3), (QStringList{"Alpha", "alpha", "beta", "Gamma"}));
-        QCOMPARE(grid->Col(), 3);
-        QCOMPARE(grid->ColSel(), 3);
-        click(3);
-        expectMarker(3, " v");
-        QCOMPARE(column(*grid, 3), (QStringList{"Gamma", "beta", "Alpha", "alpha"}));
-        click(3);
-        expectMarker(3, " ^");
-
-        click(0); // numeric: 2 before 10
-        expectMarker(0, " ^");
-        QCOMPARE(column(*grid, 0), (QStringList{"1", "2", "10", "33"}));
-        click(1); // case-sensitive text: "10" before "2", "B" before "a"
-        expectMarker(1, " ^");
-        QCOMPARE(column(*grid, 1), (QStringList{"10", "2", "B", "a"}));
-        click(1);
-        expectMarker(1, " v");
-        QCOMPARE(column(*grid, 1), (QStringList{"a", "B", "2", "10"}));
-
-        // Without a pointer callback the form's cursor shows the hourglass meanwhile.
-        QWidget form;
-        Qt::CursorShape during = Qt::ArrowCursor;
-        auto spy = connect(grid->model(), &QAbstractItemModel::dataChanged, this,
-                           [&] { during = form.cursor().shape(); });
-        qint16 c = 5, clickCol = 5, type = 0;
-        SortFlexP(&form, grid.get(), c, clickCol, type);
-        disconnect(spy);
-        QCOMPARE(during, Qt::WaitCursor);
-        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
-        expectMarker(5, " ^");
-
-        // A column the grid does not have is reported, and nothing changes.
-        ui->answer(mb::AnsOK, "Sort error");
-        c = clickCol = 12;
-        SortFlexP(grid.get(), grid.get(), c, clickCol, type);
-        QCOMPARE(ui->boxes.size(), 1);
-        QCOMPARE(ui->boxes[0].text, QString("381\r\nSubscript out of range"));
-        QCOMPARE(ui->boxes[0].flags, mb::Critical);
-        expectMarker(5, " ^");
-
-        QCOMPARE(sortTypeForColumn(0), qint16(2));
-        QCOMPARE(sortTypeForColumn(1), qint16(1));
-        QCOMPARE(sortTypeForColumn(7), qint16(0));
+        click(3, " ^", {"Alpha", "alpha", "beta", "Gamma"});
+        click(3, " v", {"Gamma", "beta", "Alpha", "alpha"});
+        click(3, " ^", {"Alpha", "alpha", "beta", "Gamma"});
+        click(0, " ^", {"1", "2", "10", "33"}); // numeric: 2 before 10
+        click(1, " ^", {"10", "2", "B", "a"});  // case-sensitive text
+        click(1, " v", {"a", "B", "2", "10"});
     }
 
     void selectionCorners() {
-        QList<QStringList> rows;
-        for (int i = 1; i <= 9; ++i)
-            rows << QStringList{QString::number(i), "x"};
-        grid->setDataSource(makeRows({"DbId", "Other"}, rows));
+        grid->setDataSource(makeRows({"A", "B"}, QList<QStringList>(9, {"a", "b"})));
 
-        // From row 7 up to row 3.
-        grid->setRow(7);
+        grid->setRow(7); // from row 7 up to row 3
         grid->setRowSel(3);
         grid->setCol(0);
         grid->setColSel(1);
-        QCOMPARE(grid->Row(), 7);
         QCOMPARE(grid->RowSel(), 3);
         QItemSelectionModel* sm = grid->selectionModel();
         QCOMPARE(sm->selectedIndexes().size(), 10);
         QVERIFY(sm->isSelected(grid->model()->index(2, 1)));      // grid row 3
-        QVERIFY(!sm->isSelected(grid->model()->index(7, 0)));     // grid row 8
         QCOMPARE(sm->currentIndex(), grid->model()->index(6, 0)); // the Row/Col corner
 
-        // Setting Row again makes the selection one row high.
-        grid->setRow(5);
+        grid->setRow(5); // setting Row again makes the selection one row high
         QCOMPARE(grid->RowSel(), 5);
         QCOMPARE(sm->selectedIndexes().size(), 2);
-
-        // Mouse: a click selects the cell, Shift-click extends from the fixed corner,
-        // a right press leaves the selection alone.
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(*grid, 7, 1));
-        QCOMPARE(grid->Row(), 7);
-        QCOMPARE(grid->Col(), 1);
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
-                          cellCentre(*grid, 3, 0));
-        QCOMPARE(grid->Row(), 7);
-        QCOMPARE(grid->RowSel(), 3);
-        QCOMPARE(grid->ColSel(), 0);
-        QTest::mousePress(grid->viewport(), Qt::RightButton, {}, cellCentre(*grid, 9, 0));
-        QTest::mouseRelease(grid->viewport(), Qt::RightButton, {}, cellCentre(*grid, 9, 0));
-        QCOMPARE(grid->MouseRow(), 9);
-        QCOMPARE(grid->Row(), 7);
-        QCOMPARE(grid->RowSel(), 3);
-
-        // Keyboard: Shift+Down moves RowSel; a plain arrow collapses onto Row.
-        QTest::keyClick(grid.get(), Qt::Key_Down, Qt::ShiftModifier);
-        QCOMPARE(grid->Row(), 7);
-        QCOMPARE(grid->RowSel(), 4);
-        QTest::keyClick(grid.get(), Qt::Key_Up);
-        QCOMPARE(grid->Row(), 6);
-        QCOMPARE(grid->RowSel(), 6);
-        QTest::keyClick(grid.get(), Qt::Key_Home, Qt::ControlModifier);
-        QCOMPARE(grid->Row(), 1); // never onto the header row
-        QTest::keyClick(grid.get(), Qt::Key_Up);
-        QCOMPARE(grid->Row(), 1);
-
-        // Shrinking the grid pulls the corners in.
-        grid->setRow(9);
-        grid->setRows(4);
-        QCOMPARE(grid->Row(), 3);
-        QCOMPARE(grid->RowSel(), 3);
     }
 
     void mouseEvents() {
         grid->setDataSource(cards());
         QStringList events;
-        connect(grid.get(), &FlexGrid::MouseDown, this, [&](int b, int s, int x, int y) {
-            events << QStringLiteral("down %1 %2 row %3 col %4")
-                          .arg(b)
-                          .arg(s)
-                          .arg(grid->MouseRow())
-                          .arg(grid->MouseCol());
-            QVERIFY(x > 0 && y > 0);
-        });
-        connect(grid.get(), &FlexGrid::Click, this, [&] {
-            events << QStringLiteral("click row %1 col %2")
-                          .arg(grid->MouseRow())
-                          .arg(grid->MouseCol());
-        });
-        connect(grid.get(), &FlexGrid::DblClick, this, [&] { events << "dblclick"; });
+        auto log = [&](const char* what) {
+            events
+                << QStringLiteral("%1 %2 %3").arg(what).arg(grid->MouseRow()).arg(grid->MouseCol());
+        };
+        connect(grid.get(), &FlexGrid::MouseDown, this, [&] { log("down"); });
+        connect(grid.get(), &FlexGrid::Click, this, [&] { log("click"); });
+        connect(grid.get(), &FlexGrid::DblClick, this, [&] { log("dblclick"); });
 
         // A header click is row 0 of the grid, and the header does not sort by itself.
         QHeaderView* h = grid->horizontalHeader();
-        const QPoint onTitle(h->sectionViewportPosition(3) + h->sectionSize(3) / 2,
-                             h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, onTitle);
-        QCOMPARE(events, (QStringList{"down 1 0 row 0 col 3", "click row 0 col 3"}));
+        const int y = h->height() / 2;
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          {h->sectionViewportPosition(3) + h->sectionSize(3) / 2, y});
+        QCOMPARE(events, (QStringList{"down 0 3", "click 0 3"}));
         QCOMPARE(column(*grid, 0), (QStringList{"10", "2", "33", "1"}));
 
-        // A right press on the header: MouseDown only.
-        events.clear();
-        QTest::mousePress(h->viewport(), Qt::RightButton, Qt::ShiftModifier, onTitle);
-        QTest::mouseRelease(h->viewport(), Qt::RightButton, Qt::ShiftModifier, onTitle);
-        QCOMPARE(events, (QStringList{"down 2 1 row 0 col 3"}));
-
-        // A press on a column's resize grip is no header click.
-        events.clear();
-        const QPoint grip(h->sectionViewportPosition(3) + h->sectionSize(3) - 1, h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, grip);
+        events.clear(); // a press on a column's resize grip is no header click
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          {h->sectionViewportPosition(3) + h->sectionSize(3) - 1, y});
         QVERIFY(events.isEmpty());
 
-        events.clear();
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(*grid, 2, 4));
-        QCOMPARE(events, (QStringList{"down 1 0 row 2 col 4", "click row 2 col 4"}));
+        QCOMPARE(events, (QStringList{"down 2 4", "click 2 4"}));
 
-        // A double click ends in DblClick with the row selected, and no Click after it.
-        events.clear();
+        events.clear(); // a double click ends in DblClick, with no Click after it
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(*grid, 4, 1));
-        QVERIFY2(!events.isEmpty() && events.last() == "dblclick", qPrintable(events.join('|')));
-        QCOMPARE(grid->RowSel(), 4);
-
-        // Below the last row there is no cell.
-        events.clear();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                          QPoint(10, grid->viewport()->height() - 2));
-        QCOMPARE(grid->MouseRow(), -1);
-        QCOMPARE(grid->RowSel(), 4);
+        QVERIFY2(!events.isEmpty() && events.last().startsWith("dblclick"),
+                 qPrintable(events.join('|')));
     }
 
     void columnWidthsInTwips() {
-        for (int tw : {1000, 1440, 0, 2345}) {
+        for (int tw : {1440, 0, 2345}) {
             grid->setColWidth(2, tw);
             QCOMPARE(grid->ColWidth(2), tw);
             QCOMPARE(grid->horizontalHeader()->sectionSize(2), twipsToPx(tw));
         }
-        // A width the user drags is read back from the screen.
-        grid->horizontalHeader()->resizeSection(2, 200);
+        grid->horizontalHeader()->resizeSection(2, 200); // a width the user drags
         QCOMPARE(grid->ColWidth(2), pxToTwips(200));
-        QCOMPARE(grid->ColWidth(10), 0);
     }
 };
 
