@@ -1,5 +1,7 @@
 #include "frmKRVS.h"
 
+#include "TextAndInput.h"
+
 #include "AppError.h"
 #include "ScopeGuard.h"
 #include "Shell.h"
@@ -16,15 +18,6 @@
 namespace krvs {
 
 namespace {
-
-QString trimSpaces(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b) == QLatin1Char(' '))
-        ++b;
-    while (e > b && s.at(e - 1) == QLatin1Char(' '))
-        --e;
-    return s.mid(b, e - b);
-}
 
 // The runtime's file errors, by what went wrong.
 AppError openError(const QString& fileName) {
@@ -64,7 +57,7 @@ void frmKRVS::mnuSaveIt_Click(int index) {
             request.filterIndex = 1;
             request.flags = 4; // hides the read-only box; the overwrite question is ours
             const QString fileName = ui().showSave(request);
-            if (trimSpaces(fileName).isEmpty()) return;
+            if (trimBlanks(fileName).isEmpty()) return;
 
             // Every existing file is asked about, hidden ones included, so nothing
             // is replaced unseen.

@@ -1,5 +1,7 @@
 #include "frmKRVS.h"
 
+#include "TextAndInput.h"
+
 #include "Twips.h"
 #include "search/FlexGrid.h"
 #include "settings/IniFile.h"
@@ -17,16 +19,6 @@
 namespace krvs {
 
 namespace {
-
-// Blanks (spaces) off both ends, as the history and search text are stored.
-QString trimSpaces(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b) == QLatin1Char(' '))
-        ++b;
-    while (e > b && s.at(e - 1) == QLatin1Char(' '))
-        --e;
-    return s.mid(b, e - b);
-}
 
 // The most history entries the settings keep.
 constexpr int MaxHistory = 15;
@@ -157,7 +149,7 @@ void frmKRVS::LoadINI() {
     for (int i = 0; i <= number && i < MaxHistory; ++i) {
         const QString item = ReadINI("Search_Items", QString::number(i), "");
         if (!item.isEmpty()) {
-            cboSearch->addItem(trimSpaces(item));
+            cboSearch->addItem(trimBlanks(item));
             cboSearch->setEditText(current);
         }
     }
@@ -211,9 +203,9 @@ void frmKRVS::SaveINI() {
     WriteINI("Search_Items", "", "");
     const int n = qMin(cboSearch->count(), MaxHistory);
     WriteINI("Search_Items", "Number", QString::number(n));
-    WriteINI("Search_Items", "Current", trimSpaces(cboSearch->currentText()));
+    WriteINI("Search_Items", "Current", trimBlanks(cboSearch->currentText()));
     for (int i = 0; i < n; ++i)
-        WriteINI("Search_Items", QString::number(i), trimSpaces(cboSearch->itemText(i)));
+        WriteINI("Search_Items", QString::number(i), trimBlanks(cboSearch->itemText(i)));
 
     const QCheckBox* const series[] = {chkTitle, chkComm, chkVEX, chkNOR, chkZYN, chkDR7};
     for (int i = 0; i < 6; ++i)

@@ -1,5 +1,7 @@
 #include "frmDetails.h"
 
+#include "LabelFit.h"
+
 #include "CardUpdate.h"
 #include "MultiLineTextBox.h"
 #include "search/Globals.h"
@@ -82,6 +84,10 @@ void frmDetails::createControls() {
         Label1[i] = new QLabel(QLatin1String(labels[i].caption), this);
         Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
         place(Label1[i], labels[i].left, labels[i].top, 1485, 225);
+        // Each label reaches under the box to its right: only the part before the box
+        // shows, so its caption has to fit there.
+        Label1[i]->resize(twipsToPx(1080 - 60), Label1[i]->height());
+        fitLabel(Label1[i], 1080 - 60);
     }
 
     txtCardIdx = readOnlyBox(this, "txtCardIdx");

@@ -1,5 +1,7 @@
 #include "frmPassword.h"
 
+#include "LabelFit.h"
+
 #include "db/Connection.h"
 #include "db/Recordset.h"
 #include "util/AppError.h"
@@ -28,22 +30,6 @@ const QColor kWhite(0xFF, 0xFF, 0xFF);
 
 void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(twipsRect(left, top, width, height));
-}
-
-// A label keeps its place; when the desktop's font is wider than the one the
-// layout was drawn for, it grows towards its text box and, if that is not
-// enough, its font shrinks a little, so that no caption is cut off.
-void fitLabel(QLabel* label, int roomTwips) {
-    const int room = twipsToPx(roomTwips);
-    QFont font = label->font();
-    int needed = QFontMetrics(font).horizontalAdvance(label->text().remove(QLatin1Char('&')));
-    if (needed <= label->width()) return;
-    while (needed > room && font.pointSizeF() > 6.5) {
-        font.setPointSizeF(font.pointSizeF() - 0.25);
-        needed = QFontMetrics(font).horizontalAdvance(label->text().remove(QLatin1Char('&')));
-    }
-    label->setFont(font);
-    label->resize(qMin(needed + 2, room), label->height());
 }
 
 void moveTop(QWidget* w, int topTwips) {

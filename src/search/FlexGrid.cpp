@@ -1,5 +1,7 @@
 #include "FlexGrid.h"
 
+#include "TextAndInput.h"
+
 #include "FlexGridModel.h"
 #include "util/Twips.h"
 
@@ -17,24 +19,6 @@ namespace {
 
 constexpr int kDesignCols = 10;
 constexpr int kDefaultColTwips = 1000;
-
-int buttonCode(Qt::MouseButton b) {
-    switch (b) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int shiftCode(Qt::KeyboardModifiers m) {
-    return ((m & Qt::ShiftModifier) ? 1 : 0) | ((m & Qt::ControlModifier) ? 2 : 0) |
-           ((m & Qt::AltModifier) ? 4 : 0);
-}
 
 } // namespace
 
@@ -267,7 +251,7 @@ void FlexGrid::trackMouse(const QPoint& pos) {
 
 void FlexGrid::emitMouseDown(QMouseEvent* e, QWidget* from) {
     const QPoint p = from->mapTo(this, e->position().toPoint());
-    emit MouseDown(buttonCode(e->button()), shiftCode(e->modifiers()), pxToTwips(p.x()),
+    emit MouseDown(mouseButtonCode(e->button()), shiftStateCode(e->modifiers()), pxToTwips(p.x()),
                    pxToTwips(p.y()));
 }
 

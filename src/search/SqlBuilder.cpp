@@ -4,17 +4,15 @@
 
 namespace krvs {
 
-const std::array<QString, 9> kCategoryValues = {
-    QStringLiteral("Beyond The Scenes"), QStringLiteral("Character"), QStringLiteral("Crew"),
-    QStringLiteral("Culture"),           QStringLiteral("Episode"),   QStringLiteral("Film Synopsis"),
-    QStringLiteral("Race"),              QStringLiteral("Ship"),      QStringLiteral("Technology")};
-
-QString trimBlanks(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == QLatin1Char(' ')) ++b;
-    while (e > b && s[e - 1] == QLatin1Char(' ')) --e;
-    return s.mid(b, e - b);
-}
+const std::array<QString, 9> kCategoryValues = {QStringLiteral("Beyond The Scenes"),
+                                                QStringLiteral("Character"),
+                                                QStringLiteral("Crew"),
+                                                QStringLiteral("Culture"),
+                                                QStringLiteral("Episode"),
+                                                QStringLiteral("Film Synopsis"),
+                                                QStringLiteral("Race"),
+                                                QStringLiteral("Ship"),
+                                                QStringLiteral("Technology")};
 
 QString Strip(const QString& text) {
     QString result;
@@ -27,7 +25,9 @@ QString Strip(const QString& text) {
     return trimBlanks(result.mid(1));
 }
 
-QString sqlQuote(const QString& value) { return QLatin1Char('\'') + value + QLatin1Char('\''); }
+QString sqlQuote(const QString& value) {
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
 
 QString sqlFixQuotes(const QString& text) {
     QString s = text;
@@ -39,7 +39,9 @@ QString sqlFixQuotes(const QString& text) {
     return s;
 }
 
-QString sqlOrder() { return QStringLiteral(" ORDER BY tblKRVS101.Index, tblKRVS101.Title;"); }
+QString sqlOrder() {
+    return QStringLiteral(" ORDER BY tblKRVS101.Index, tblKRVS101.Title;");
+}
 
 namespace {
 // "(" + terms without the last " OR " + ")"; an empty part cannot be closed.
@@ -61,7 +63,8 @@ QString buildWhere(QString& keyWords, const SearchPanel& p) {
 
     const bool seriesNeeded = p.vex + p.nor + p.dr7 + p.zyn < 4;
     int catSum = 0;
-    for (int v : p.categories) catSum += v;
+    for (int v : p.categories)
+        catSum += v;
     const bool categoryNeeded = catSum < 9;
     const bool ownNeeded = !p.bothOwn;
 
@@ -91,7 +94,8 @@ QString buildWhere(QString& keyWords, const SearchPanel& p) {
     QString categoryPart;
     if (categoryNeeded) {
         for (std::size_t i = 0; i < kCategoryValues.size(); ++i)
-            if (p.categories[i] == 1) categoryPart += term("Category", sqlQuote(kCategoryValues[i]));
+            if (p.categories[i] == 1)
+                categoryPart += term("Category", sqlQuote(kCategoryValues[i]));
         categoryPart = closePart(categoryPart);
     }
 

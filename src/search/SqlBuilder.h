@@ -1,4 +1,6 @@
 #pragma once
+#include "TextAndInput.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -19,9 +21,6 @@ struct SearchPanel {
 // Stored Category values selected by the nine category boxes, in writing order:
 // BTS, Char, Crew, Culture, Episode, FilmSyn, Race, Ship, Tech.
 extern const std::array<QString, 9> kCategoryValues;
-
-// Removes blanks at both ends (blanks only, as the old runtime's Trim did).
-QString trimBlanks(const QString& s);
 
 // Normalises a comma-separated key-word list: empty elements vanish, elements are
 // trimmed, the separator is a bare comma.

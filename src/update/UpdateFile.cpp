@@ -7,16 +7,6 @@
 
 namespace krvs::update {
 
-QString trimBlanks(const QString& text) {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text.at(start) == QLatin1Char(' '))
-        ++start;
-    while (end > start && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(start, end - start);
-}
-
 QString fileTag(const QString& body) {
     return body.left(7).toUpper();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "TextAndInput.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -8,15 +10,14 @@
 // payload (everything from the ninth character on, line breaks included).
 namespace krvs::update {
 
+using krvs::trimBlanks; // blanks only, as the fetched files are trimmed
+
 inline constexpr auto VersionFile = "/files/KRVS.ver";
 inline constexpr auto NewsFile = "/files/KRVS.nwz";
 inline constexpr auto InstallerFile = "/files/KRVS.dlf";
 inline constexpr auto VersionTag = "QMX_VER";
 inline constexpr auto NewsTag = "QMX_NWZ";
 inline constexpr auto InstallerTag = "QMX_DLF";
-
-// Removes blanks (spaces only) from both ends; tabs and line breaks stay.
-QString trimBlanks(const QString& text);
 
 // The first seven characters in upper case, so that a tag written in any case matches.
 QString fileTag(const QString& body);

@@ -1,5 +1,7 @@
 #include "frmAbout.h"
 
+#include "TextAndInput.h"
+
 #include "ProgramIcon.h"
 #include "frmUpdate.h"
 #include "krvs_version.h"
@@ -19,24 +21,6 @@ namespace {
 
 // The platform's mouse-button numbers: 1 left, 2 right, 4 middle.
 constexpr int LeftButton = 1;
-
-int buttonCode(Qt::MouseButton b) {
-    switch (b) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int shiftCode(Qt::KeyboardModifiers m) {
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
-           (m & Qt::AltModifier ? 4 : 0);
-}
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, double l, double t,
               double w, double h) {
@@ -217,8 +201,8 @@ void frmAbout::lblVersionUpdate_Click() {
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         const auto* me = static_cast<QMouseEvent*>(event);
-        const int button = buttonCode(me->button());
-        const int shift = shiftCode(me->modifiers());
+        const int button = mouseButtonCode(me->button());
+        const int shift = shiftStateCode(me->modifiers());
         const int x = pxToTwips(qRound(me->position().x()));
         const int y = pxToTwips(qRound(me->position().y()));
         if (watched == lblProduct)
