@@ -9,179 +9,105 @@
 
 using namespace krvs;
 using namespace krvs::db;
-using krvs::test::dump;
-using krvs::test::errorNumber;
-using krvs::test::fileBytes;
-using krvs::test::openCatalogue;
+using namespace krvs::test;
+
+namespace {
+const QString kEngine4 = QStringLiteral(";Jet OLEDB:Engine Type=4");
+QString all(const QString& path, const QString& pw) {
+    Connection c;
+    openCatalogue(c, path, pw);
+    return dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
+}
+void row(const char* name, const char* password, const char* given, const char* step, int n) {
+    QTest::newRow(name) << QString(password) << QString(given) << QByteArray(step) << n;
+}
+} // namespace
 
 // CompactDatabase(source, destination) with the connection strings the program builds.
 class TestCompact : public QObject {
     Q_OBJECT
   private slots:
-    void init();
-    void cleanup();
-    void compactsWithAndWithoutPassword_data();
-    void compactsWithAndWithoutPassword();
-    void leftoverDestinationIsReplaced();
-    void failuresLeaveTheSourceUntouched_data();
-    void failuresLeaveTheSourceUntouched();
-    void replaceDatabaseFile();
-    void sourceInUse();
-
-  private:
-    static QString source(const QString& path, const QString& pw) {
-        return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
-               QStringLiteral(";Jet OLEDB:Database Password=") + pw;
-    }
-    static QString dest(const QString& path, const QString& pw) {
-        return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
-               QStringLiteral(";Jet OLEDB:Database Password=") + pw +
-               QStringLiteral(";Jet OLEDB:Engine Type=4");
-    }
-    QString all(const QString& path, const QString& pw) {
-        Connection c;
-        openCatalogue(c, path, pw);
-        return dump(c, QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId"));
-    }
-    QStringList files() const {
-        QStringList l =
-            QDir(dir_->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
-        l.sort();
-        return l;
-    }
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString src_, dst_;
+    void cleanup() { engine::setFailingStep(nullptr); }
+    void compact_data();
+    void compact();
 };
 
-void TestCompact::init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    src_ = dir_->filePath(QStringLiteral("KRVS.krv"));
-    dst_ = dir_->filePath(QStringLiteral("backup.qmx"));
+void TestCompact::compact_data() {
+    QTest::addColumn<QString>("password"); // the catalogue's
+    QTest::addColumn<QString>("given");    // the one in the connection strings
+    QTest::addColumn<QByteArray>("step");  // what goes wrong
+    QTest::addColumn<int>("number");       // the error, 0 for none
+    row("no password", "", "", "", 0);
+    row("password", "pä ss;", "pä ss;", "", 0);
+    row("leftover destination", "abcd", "abcd", "leftover", 0);
+    row("wrong password", "abcd", "wxyz", "", err::BadPassword);
+    row("password missing", "abcd", "", "", err::BadPassword);
+    row("export fails", "abcd", "abcd", "export", err::Engine);
+    row("rename fails", "abcd", "abcd", "rename", err::Engine);
+    row("destination is a folder", "", "", "folder", err::Engine);
+    row("destination is the source", "", "", "self", err::Engine);
+    row("no source", "", "", "missing", err::Engine);
+    row("source in use", "abcd", "abcd", "in use", err::Engine);
 }
 
-void TestCompact::cleanup() {
-    engine::setFailingStep(nullptr);
-}
-
-void TestCompact::compactsWithAndWithoutPassword_data() {
-    QTest::addColumn<QString>("password");
-    QTest::newRow("no password") << QString();
-    QTest::newRow("password") << QStringLiteral("pä ss;");
-}
-
-void TestCompact::compactsWithAndWithoutPassword() {
+void TestCompact::compact() {
     QFETCH(QString, password);
-    QVERIFY(test::makeCatalogue(src_, 400, password));
-    {
-        // leave free pages behind, as a long-used catalogue has
-        Connection c;
-        openCatalogue(c, src_, password);
-        c.execute(QStringLiteral("DELETE FROM tblKRVS101 WHERE DbId > 100"));
-    }
-    const QString cards = all(src_, password);
-    const QByteArray before = fileBytes(src_);
-
-    CompactDatabase(source(src_, password), dest(dst_, password));
-
-    QVERIFY(fileBytes(src_) == before);
-    QCOMPARE(all(dst_, password), cards);
-    QVERIFY(QFileInfo(dst_).size() < QFileInfo(src_).size());
-    const QByteArray out = fileBytes(dst_);
-    QCOMPARE(out.startsWith("SQLite format 3"), password.isEmpty());
-    QCOMPARE(out.contains("Vellan"), password.isEmpty());
-    if (!password.isEmpty()) {
-        Connection c;
-        QCOMPARE(errorNumber([&] { openCatalogue(c, dst_); }), err::BadPassword);
-    }
-    QCOMPARE(files(), QStringList({QStringLiteral("KRVS.krv"), QStringLiteral("backup.qmx")}));
-}
-
-void TestCompact::leftoverDestinationIsReplaced() {
-    QVERIFY(test::makeCatalogue(src_, 50));
-    // a scratch file and log left by an interrupted compaction
-    for (const QString& p : {dst_, dst_ + QStringLiteral("-wal"), dst_ + QStringLiteral(".part")}) {
-        QFile f(p);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(5000, 'x'));
-    }
-    CompactDatabase(source(src_, {}), dest(dst_, {}));
-    QCOMPARE(all(dst_, {}), all(src_, {}));
-    QCOMPARE(files(), QStringList({QStringLiteral("KRVS.krv"), QStringLiteral("backup.qmx")}));
-}
-
-void TestCompact::failuresLeaveTheSourceUntouched_data() {
-    QTest::addColumn<QString>("given");
-    QTest::addColumn<QByteArray>("step");
-    QTest::addColumn<int>("number");
-    QTest::newRow("wrong password") << "wxyz" << QByteArray() << err::BadPassword;
-    QTest::newRow("password missing") << "" << QByteArray() << err::BadPassword;
-    QTest::newRow("export fails") << "abcd" << QByteArray("export") << err::Engine;
-    QTest::newRow("rename fails") << "abcd" << QByteArray("rename") << err::Engine;
-    QTest::newRow("destination is a folder") << "abcd" << QByteArray("folder") << err::Engine;
-    QTest::newRow("destination is the source") << "abcd" << QByteArray("self") << err::Engine;
-    QTest::newRow("no source") << "abcd" << QByteArray("missing") << err::Engine;
-}
-
-void TestCompact::failuresLeaveTheSourceUntouched() {
     QFETCH(QString, given);
     QFETCH(QByteArray, step);
     QFETCH(int, number);
-    QVERIFY(test::makeCatalogue(src_, 50, QStringLiteral("abcd")));
-    const QByteArray before = fileBytes(src_);
-    QString from = src_, to = dst_;
-    if (step == "folder")
-        QVERIFY(QDir().mkdir(dst_));
+    QTemporaryDir dir;
+    const QString src = dir.filePath("KRVS.krv"), dst = dir.filePath("backup.qmx");
+    QVERIFY(makeCatalogue(src, 400, password));
+    Connection holder;
+    openCatalogue(holder, src, password);
+    holder.execute("DELETE FROM tblKRVS101 WHERE DbId > 100"); // free pages, as after long use
+    const QString cards = dump(holder, "SELECT * FROM tblKRVS101 ORDER BY DbId");
+    holder.Close();
+    const QByteArray before = fileBytes(src);
+    if (step == "in use") openCatalogue(holder, src, password);
+
+    QString from = src, to = dst;
+    if (step == "leftover") // a scratch file and log left by an interrupted compaction
+        for (const char* tail : {"", "-wal", ".part"}) {
+            QFile f(dst + tail);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(5000, 'x')) == 5000);
+        }
+    else if (step == "folder")
+        QVERIFY(QDir().mkdir(dst));
     else if (step == "self")
-        to = dir_->path() + QStringLiteral("/./KRVS.krv");
+        to = dir.path() + "/./KRVS.krv";
     else if (step == "missing")
-        from = dir_->filePath(QStringLiteral("none.krv"));
-    else if (!step.isEmpty())
+        from = dir.filePath("none.krv");
+    else if (step == "export" || step == "rename")
         engine::setFailingStep(step.constData());
+    const QString head = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=",
+                  pw = ";Jet OLEDB:Database Password=" + given;
     QString why;
-    QCOMPARE(errorNumber([&] { CompactDatabase(source(from, given), dest(to, given)); }, &why),
-             number);
+    QCOMPARE(
+        errorNumber([&] { CompactDatabase(head + from + pw, head + to + pw + kEngine4); }, &why),
+        number);
     engine::setFailingStep(nullptr);
-    QVERIFY(!why.isEmpty());
-    QVERIFY(fileBytes(src_) == before);
-    QVERIFY(!QFile::exists(dst_ + QStringLiteral(".part")));
-    QVERIFY(!QFile::exists(dir_->filePath(QStringLiteral("none.krv"))));
-    if (step != "folder") QVERIFY(!QFile::exists(dst_));
-    QVERIFY(!all(src_, QStringLiteral("abcd")).isEmpty());
-}
-
-void TestCompact::replaceDatabaseFile() {
-    QVERIFY(test::makeCatalogue(src_, 10));
-    QVERIFY(test::makeCatalogue(dst_, 20));
-    // a log left by an old catalogue would be replayed into the new one
-    {
-        QFile f(src_ + QStringLiteral("-wal"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'w'));
+    if (step == "in use") {
+        QVERIFY2(why.contains("in use"), qPrintable(why));
+        holder.Close();
     }
-    ReplaceDatabaseFile(dst_, src_);
-    QVERIFY(!QFile::exists(dst_));
-    QCOMPARE(all(src_, {}).count(u'\n'), 19);
-    QCOMPARE(files(), QStringList{QStringLiteral("KRVS.krv")});
-
-    const QByteArray before = fileBytes(src_);
-    QCOMPARE(errorNumber([&] { ReplaceDatabaseFile(dst_, src_); }), err::Engine); // nothing to move
-    engine::setFailingStep("rename");
-    QVERIFY(test::makeCatalogue(dst_, 5));
-    QCOMPARE(errorNumber([&] { ReplaceDatabaseFile(dst_, src_); }), err::Engine);
-    engine::setFailingStep(nullptr);
-    QVERIFY(fileBytes(src_) == before);
-    QVERIFY(QFile::exists(dst_));
-}
-
-void TestCompact::sourceInUse() {
-    QVERIFY(test::makeCatalogue(src_, 10));
-    Connection c;
-    openCatalogue(c, src_);
-    QString why;
-    QCOMPARE(errorNumber([&] { CompactDatabase(source(src_, {}), dest(dst_, {})); }, &why),
-             err::Engine);
-    QVERIFY2(why.contains(QStringLiteral("in use")), qPrintable(why));
-    QVERIFY(!QFile::exists(dst_));
+    // the source is only read
+    QVERIFY(fileBytes(src) == before);
+    QStringList files = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    files.sort();
+    if (number) {
+        QVERIFY(!why.isEmpty());
+        if (step == "folder") files.removeOne("backup.qmx");
+        QCOMPARE(files, QStringList{"KRVS.krv"});
+        return;
+    }
+    QCOMPARE(files, QStringList({"KRVS.krv", "backup.qmx"}));
+    QCOMPARE(all(dst, password), cards);
+    QVERIFY(QFileInfo(dst).size() < QFileInfo(src).size());
+    const QByteArray out = fileBytes(dst);
+    QCOMPARE(out.startsWith("SQLite format 3"), password.isEmpty());
+    QCOMPARE(out.contains("Vellan"), password.isEmpty());
+    if (!password.isEmpty()) QCOMPARE(errorNumber([&] { all(dst, {}); }), err::BadPassword);
 }
 
 QTEST_GUILESS_MAIN(TestCompact)

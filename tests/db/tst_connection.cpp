@@ -8,206 +8,9 @@
 
 using namespace krvs;
 using namespace krvs::db;
-using krvs::test::dump;
-using krvs::test::errorNumber;
-using krvs::test::fileBytes;
-using krvs::test::openCatalogue;
+using namespace krvs::test;
 
-class TestConnection : public QObject {
-    Q_OBJECT
-  private slots:
-    void init();
-    void connectionStrings();
-    void opensBothStringForms();
-    void snapshotOfCards();
-    void passwords();
-    void missingFileIsNotCreated();
-    void exclusiveOpen();
-    void exclusiveAgainstAnotherProcess();
-    void failingStatementChangesNothing();
-    void updateSurvivesACrash();
-    void recordsetStates();
-    void unicodeComparison();
-    void engineStatementsAreRefused();
-    void encryptedFileHasNoPlainText();
-
-  private:
-    QString catalogue(int cards = 30, const QString& password = {});
-    std::unique_ptr<QTemporaryDir> dir_;
-};
-
-void TestConnection::init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-}
-
-QString TestConnection::catalogue(int cards, const QString& password) {
-    const QString path = dir_->filePath(QStringLiteral("KRVS.krv"));
-    if (!test::makeCatalogue(path, cards, password)) qFatal("krvs-makedb failed");
-    return path;
-}
-
-void TestConnection::connectionStrings() {
-    auto cs = parseConnectionString(test::startupString(QStringLiteral("C:\\KRVS\\KRVS.krv"), {}));
-    QCOMPARE(cs.provider, QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-    QCOMPARE(cs.dataSource, QStringLiteral("C:\\KRVS\\KRVS.krv"));
-    QVERIFY(cs.hasPassword);
-    QCOMPARE(cs.password, QString()); // the grave accents mean none
-
-    cs = parseConnectionString(test::reopenString(QStringLiteral("/p/KRVS.krv"), {}));
-    QCOMPARE(cs.dataSource, QStringLiteral("/p/KRVS.krv"));
-    QCOMPARE(cs.password, QString());
-
-    // the password is kept exactly, blanks and separators included
-    cs = parseConnectionString(
-        test::startupString(QStringLiteral("/p/a.krv"), QStringLiteral(" pw; ")));
-    QCOMPARE(cs.password, QStringLiteral(" pw; "));
-    cs = parseConnectionString(
-        test::reopenString(QStringLiteral("/p/a.krv"), QStringLiteral("p;w=x;")));
-    QCOMPARE(cs.password, QStringLiteral("p;w=x;"));
-
-    // keys in any case, blanks around keys and values, a path holding ';'
-    cs = parseConnectionString(
-        QStringLiteral("  provider = X ;DATA SOURCE= /a;b/c.krv ; jet oledb:engine type = 4;"
-                       "JET OLEDB:DATABASE PASSWORD=Secret"));
-    QCOMPARE(cs.provider, QStringLiteral("X"));
-    QCOMPARE(cs.dataSource, QStringLiteral("/a;b/c.krv"));
-    QCOMPARE(cs.engineType, 4);
-    QCOMPARE(cs.password, QStringLiteral("Secret"));
-
-    // a password ending in ';' at the very end can be read two ways; the other
-    // reading is kept for a second try
-    cs = parseConnectionString(QStringLiteral("Data Source=x.krv;Jet OLEDB:Database Password=ab;"));
-    QCOMPARE(cs.password, QStringLiteral("ab"));
-    QCOMPARE(cs.otherPassword.value_or(QString()), QStringLiteral("ab;"));
-    cs = parseConnectionString(
-        test::startupString(QStringLiteral("/p/a.krv"), QStringLiteral("abc")));
-    QVERIFY(!cs.otherPassword);
-
-    cs = parseConnectionString(QStringLiteral("Data Source=x.krv"));
-    QVERIFY(!cs.hasPassword);
-    QCOMPARE(cs.engineType, 0);
-}
-
-void TestConnection::opensBothStringForms() {
-    const QString path = catalogue(5);
-    for (const QString& cs : {test::startupString(path, {}), test::reopenString(path, {})}) {
-        Connection c;
-        c.setMode(adModeShareExclusive);
-        c.Open(cs, {}, {}, -1);
-        QCOMPARE(c.State(), adStateOpen);
-        QCOMPARE(dump(c, QStringLiteral("SELECT count(*) FROM tblKRVS101;")), QStringLiteral("5"));
-        c.Close();
-        QCOMPARE(c.State(), adStateClosed);
-        QCOMPARE(errorNumber([&] { c.Close(); }), 3704); // closing twice fails
-    }
-}
-
-void TestConnection::snapshotOfCards() {
-    const QString path = catalogue(40);
-    Connection c;
-    openCatalogue(c, path);
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;"), c, -1, -1, -1);
-    rs.Requery(-1);
-    QCOMPARE(rs.State(), adStateOpen);
-    QCOMPARE(rs.RecordCount(), 40);
-    const auto rows = rs.rows();
-    QCOMPARE(rows->fields, QStringList({"DbId", "Index", "CardType", "Title", "Category", "Series",
-                                        "Season", "Own", "DBComments", "UserComments"}));
-    int owned = 0;
-    for (int r = 0; r < rows->rowCount(); ++r) {
-        QCOMPARE(rows->cell(r, 0), QString::number(r + 1));
-        const QString own = rows->cell(r, 7);
-        QVERIFY2(own == u"True" || own == u"False", qPrintable(own));
-        owned += own == u"True";
-    }
-    QVERIFY(owned > 0 && owned < 40);
-
-    // the search the program builds runs and sorts by Index as text
-    rs.Close();
-    rs.Open(QStringLiteral("SELECT * FROM tblKRVS101 WHERE ((tblKRVS101.Own=True)) ORDER BY "
-                           "tblKRVS101.Index, tblKRVS101.Title;"),
-            c);
-    QCOMPARE(rs.RecordCount(), owned);
-    for (int r = 1; r < rs.RecordCount(); ++r)
-        QVERIFY(rs.rows()->cell(r - 1, 1).compare(rs.rows()->cell(r, 1), Qt::CaseInsensitive) <= 0);
-
-    // the snapshot stays readable after its connection has gone
-    c.Close();
-    QCOMPARE(rows->rowCount(), 40);
-}
-
-void TestConnection::passwords() {
-    const QString path = catalogue(5, QStringLiteral("Se cret;"));
-    Connection c;
-    QString why;
-    QCOMPARE(errorNumber([&] { openCatalogue(c, path); }, &why), err::BadPassword); // missing
-    QVERIFY(!why.isEmpty());
-    QCOMPARE(c.Errors().size(), 1);
-    QCOMPARE(c.Errors().at(0).Number, err::BadPassword);
-    QCOMPARE(c.Errors().at(0).Description, why);
-    QVERIFY(!c.Errors().at(0).Source.isEmpty());
-    QCOMPARE(c.State(), adStateClosed);
-    QCOMPARE(errorNumber([&] { openCatalogue(c, path, QStringLiteral("se cret;")); }),
-             err::BadPassword);
-    QCOMPARE(errorNumber([&] { openCatalogue(c, path, QStringLiteral("Se cret")); }),
-             err::BadPassword);
-    c.ErrorsClear();
-    QVERIFY(c.Errors().isEmpty());
-
-    openCatalogue(c, path, QStringLiteral("Se cret;"));
-    QCOMPARE(dump(c, QStringLiteral("SELECT count(*) FROM tblKRVS101")), QStringLiteral("5"));
-    c.Close();
-    c.Open(test::reopenString(path, QStringLiteral("Se cret;")));
-    c.Close();
-
-    // the compaction's source string has no closing separator, the reopen form one
-    c.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
-           QStringLiteral(";Jet OLEDB:Database Password=Se cret;"));
-    c.Close();
-
-    // a plain file opened with a password is a wrong password too
-    const QString plain = dir_->filePath(QStringLiteral("plain.krv"));
-    QVERIFY(test::makeCatalogue(plain, 3));
-    QCOMPARE(errorNumber([&] { openCatalogue(c, plain, QStringLiteral("abcd")); }),
-             err::BadPassword);
-    // and blanks alone are no password
-    openCatalogue(c, plain, QStringLiteral("   "));
-}
-
-void TestConnection::missingFileIsNotCreated() {
-    const QString path = dir_->filePath(QStringLiteral("KRVS.krv"));
-    Connection c;
-    QString why;
-    QCOMPARE(errorNumber([&] { openCatalogue(c, path); }, &why), err::Engine);
-    QVERIFY2(why.contains(QStringLiteral("KRVS.krv")), qPrintable(why));
-    QCOMPARE(c.Errors().size(), 1);
-    QCOMPARE(c.Errors().at(0).Description, why);
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(c.State(), adStateClosed);
-}
-
-void TestConnection::exclusiveOpen() {
-    const QString path = catalogue(5);
-    Connection first;
-    openCatalogue(first, path);
-    for (int mode : {adModeShareExclusive, 0}) {
-        Connection second;
-        second.setMode(mode);
-        QString why;
-        QCOMPARE(errorNumber([&] { second.Open(test::startupString(path, {})); }, &why),
-                 err::Engine);
-        QVERIFY2(why.contains(QStringLiteral("in use")), qPrintable(why));
-        QCOMPARE(second.Errors().size(), 1);
-        QCOMPARE(second.State(), adStateClosed);
-    }
-    // the first connection is unharmed and the file opens once it is closed
-    QCOMPARE(dump(first, QStringLiteral("SELECT count(*) FROM tblKRVS101")), QStringLiteral("5"));
-    first.Close();
-    Connection third;
-    openCatalogue(third, path);
-}
-
+namespace {
 // Runs f in a child process and returns its exit code.
 template <class F> int inChild(F f) {
     const pid_t pid = fork();
@@ -216,179 +19,220 @@ template <class F> int inChild(F f) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+// The rows of sql on one line, separated by commas.
+QString line(Connection& c, const QString& sql) {
+    return dump(c, sql).replace(u'\n', u',');
+}
+} // namespace
 
-void TestConnection::exclusiveAgainstAnotherProcess() {
-    const QString path = catalogue(5, QStringLiteral("pass"));
+class TestConnection : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+    void connectionStrings();
+    void snapshotOfCards();
+    void passwords();
+    void exclusiveOpen();
+    void failingStatementChangesNothing();
+    void recordsetStates();
+    void unicodeComparison();
+
+  private:
+    QString catalogue(int cards, const QString& password = {}) {
+        const QString path = dir_->filePath("KRVS.krv");
+        if (!test::makeCatalogue(path, cards, password)) qFatal("krvs-makedb failed");
+        return path;
+    }
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+// Opening with each form the program builds is checked below; here the rest of the syntax.
+void TestConnection::connectionStrings() {
+    // keys in any case, blanks around keys and values, a path holding ';'
+    auto cs = parseConnectionString(" provider = X ;DATA SOURCE= /a;b/c.krv ; jet oledb:engine "
+                                    "type = 4;JET OLEDB:DATABASE PASSWORD=Se;cret");
+    QCOMPARE(cs.dataSource, QStringLiteral("/a;b/c.krv"));
+    QCOMPARE(cs.engineType, 4);
+    QCOMPARE(cs.password, QStringLiteral("Se;cret"));
+    QVERIFY(!cs.otherPassword);
+    QVERIFY(!parseConnectionString("Data Source=x.krv").hasPassword);
+    QCOMPARE(parseConnectionString(test::startupString("x", "")).password, QString());
+}
+
+void TestConnection::snapshotOfCards() {
+    Connection c;
+    openCatalogue(c, catalogue(40));
+    Recordset rs;
+    rs.Open("SELECT * FROM tblKRVS101 ORDER BY DbId;", c, -1, -1, -1);
+    const auto rows = rs.rows();
+    QCOMPARE(rows->fields.join(u','),
+             "DbId,Index,CardType,Title,Category,Series,Season,Own,DBComments,UserComments");
+    // Own reads "True" or "False"; the search the program builds finds the owned cards
+    QCOMPARE(line(c, "SELECT DISTINCT Own FROM tblKRVS101 ORDER BY Own"), "False,True");
+    rs.Close();
+    rs.Open("SELECT * FROM tblKRVS101 WHERE ((tblKRVS101.Own=True)) ORDER BY tblKRVS101.Index, "
+            "tblKRVS101.Title;",
+            c);
+    QCOMPARE(rs.RecordCount(), dump(c, "SELECT count(*) FROM tblKRVS101 WHERE Own").toInt());
+    QCOMPARE(rs.rows()->cell(0, 7), "True");
+    c.Close();
+    QCOMPARE(rows->rowCount(), 40); // a snapshot outlives its connection
+}
+
+void TestConnection::passwords() {
+    const QString path = catalogue(5, "Se cret;");
+    Connection c;
+    QString why;
+    QCOMPARE(errorNumber([&] { openCatalogue(c, path); }, &why), err::BadPassword); // missing
+    QCOMPARE(c.Errors().size(), 1);
+    QCOMPARE(c.Errors().at(0).Description, why);
+    QCOMPARE(c.State(), adStateClosed);
+    for (const char* wrong : {"se cret;", "Se cret"})
+        QCOMPARE(errorNumber([&] { openCatalogue(c, path, wrong); }), err::BadPassword);
+
+    // the startup form, the reopen form and the compaction's form without a final separator
+    for (const QString& s :
+         {test::startupString(path, "Se cret;"), test::reopenString(path, "Se cret;"),
+          "Data Source=" + path + ";Jet OLEDB:Database Password=Se cret;"}) {
+        c.Open(s);
+        QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("5"));
+        c.Close();
+    }
+    QCOMPARE(errorNumber([&] { c.Close(); }), 3704); // closing twice fails
+
+    // a plain file opened with a password is a wrong password too
+    const QString plain = dir_->filePath("plain.krv");
+    QVERIFY(test::makeCatalogue(plain, 3));
+    QCOMPARE(errorNumber([&] { openCatalogue(c, plain, "abcd"); }), err::BadPassword);
+
+    // a missing file is reported by name and not made
+    const QString none = dir_->filePath("none.krv");
+    QCOMPARE(errorNumber([&] { openCatalogue(c, none); }, &why), err::Engine);
+    QVERIFY2(why.contains("none.krv"), qPrintable(why));
+    QVERIFY(!QFile::exists(none));
+}
+
+void TestConnection::exclusiveOpen() {
+    const QString path = catalogue(5, "pass");
     Connection first;
-    openCatalogue(first, path, QStringLiteral("pass"));
-    const int code = inChild([&] {
-        Connection c;
-        return errorNumber([&] { openCatalogue(c, path, QStringLiteral("pass")); }) == err::Engine
-                   ? 7
-                   : 1;
-    });
-    QCOMPARE(code, 7);
+    openCatalogue(first, path, "pass");
+    for (int mode : {adModeShareExclusive, 0}) {
+        Connection second;
+        second.setMode(mode);
+        QString why;
+        QCOMPARE(errorNumber([&] { second.Open(test::reopenString(path, "pass")); }, &why),
+                 err::Engine);
+        QVERIFY2(why.contains("in use"), qPrintable(why));
+        QCOMPARE(second.State(), adStateClosed);
+    }
+    // another process is kept out as well until the first connection is closed; then its
+    // update lasts though it ends without closing anything, as after a crash
+    auto child = [&] {
+        return inChild([&]() -> int {
+            const int e = errorNumber([&] {
+                Connection c;
+                openCatalogue(c, path, "pass");
+                Recordset().Open("UPDATE tblKRVS101 SET UserComments = 'Vellan''s \"first\" "
+                                 "card', Own = True WHERE DbId = 4;",
+                                 c);
+                std::quick_exit(0);
+            });
+            return e ? 1 : 2;
+        });
+    };
+    QCOMPARE(child(), 1);
+    QCOMPARE(dump(first, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("5"));
     first.Close();
-    const int later = inChild([&] {
-        Connection c;
-        return errorNumber([&] { openCatalogue(c, path, QStringLiteral("pass")); }) == 0 ? 7 : 1;
-    });
-    QCOMPARE(later, 7);
+    QCOMPARE(child(), 0);
+    openCatalogue(first, path, "pass");
+    QCOMPARE(dump(first, "SELECT UserComments, Own FROM tblKRVS101 WHERE DbId = 4"),
+             QStringLiteral("Vellan's \"first\" card|True"));
 }
 
 void TestConnection::failingStatementChangesNothing() {
-    const QString path = catalogue(20);
-    {
-        Connection c;
-        openCatalogue(c, path);
-        c.Close();
-    }
-    const QByteArray before = fileBytes(path);
+    const QString path = catalogue(20, "abcd");
     Connection c;
-    openCatalogue(c, path);
-    const QString all = dump(c, QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId"));
-    const struct {
-        const char* sql;
-        const char* message;
-    } cases[] = {
+    const QByteArray before = fileBytes(path);
+    openCatalogue(c, path, "abcd");
+    const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
+    const char* cases[][2] = {
         {"UPDATE tblKRVS101 SET Titel = 'x' WHERE DbId = 3;", "no such column: Titel"},
-        {"SELECT * FROM tblKRVS101 WHERE Title = 'Vellan;", "unrecognized token: \"'Vellan;\""},
         {"UPDATE tblKRVS101 SET Own = True WHERE DbId = 1; DELETE FROM tblKRVS101;",
          "Characters found after end of SQL statement."},
         {"UPDATE tblKRVS101 SET DbId = 1 WHERE DbId = 2;",
          "UNIQUE constraint failed: tblKRVS101.DbId"},
-        {"",
-         "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."},
+        {"", "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+             "'UPDATE'."},
+        // statements that would change the key, the lock or the journal are refused
+        {"PRAGMA rekey = 'x';", nullptr},
+        {"ATTACH DATABASE 'x.db' AS x;", nullptr},
+        {"BEGIN;", nullptr},
+        {"PRAGMA locking_mode = NORMAL", nullptr},
     };
-    for (const auto& k : cases) {
+    for (const auto& [sql, message] : cases) {
         Recordset rs;
         QString why;
-        QCOMPARE(errorNumber([&] { rs.Open(QString::fromUtf8(k.sql), c); }, &why), err::Engine);
-        QCOMPARE(why, QString::fromUtf8(k.message));
+        QCOMPARE(errorNumber([&] { rs.Open(sql, c); }, &why), err::Engine);
+        if (message) QCOMPARE(why, QString::fromUtf8(message));
         QCOMPARE(c.Errors().size(), 1);
         QCOMPARE(c.Errors().at(0).Description, why);
         QCOMPARE(rs.State(), adStateClosed);
     }
-    QCOMPARE(dump(c, QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId")), all);
+    QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
     c.Close();
     QVERIFY(fileBytes(path) == before);
 }
 
-void TestConnection::updateSurvivesACrash() {
-    const QString path = catalogue(10);
-    const int code = inChild([&] {
-        Connection c;
-        openCatalogue(c, path);
-        Recordset rs;
-        rs.Open(QStringLiteral("UPDATE tblKRVS101 SET UserComments = 'Vellan''s \"first\" card', "
-                               "Own = True WHERE DbId = 4;"),
-                c);
-        std::quick_exit(3); // no close, no clean-up: as if the program had crashed
-        return 0;
-    });
-    QCOMPARE(code, 3);
-    Connection c;
-    openCatalogue(c, path);
-    QCOMPARE(dump(c, QStringLiteral("SELECT UserComments, Own FROM tblKRVS101 WHERE DbId = 4")),
-             QStringLiteral("Vellan's \"first\" card|True"));
-}
-
 void TestConnection::recordsetStates() {
-    const QString path = catalogue(10);
     Connection c;
-    openCatalogue(c, path);
+    openCatalogue(c, catalogue(10));
     Recordset sel;
-    sel.Open(QStringLiteral("SELECT DbId, Own FROM tblKRVS101 WHERE DbId = 2;"), c);
-    QCOMPARE(errorNumber([&] { sel.Open(QStringLiteral("SELECT 1"), c); }), 3705);
+    sel.Open("SELECT DbId, Own FROM tblKRVS101 WHERE DbId = 2;", c);
+    QCOMPARE(errorNumber([&] { sel.Open("SELECT 1", c); }), 3705);
     const auto unchanged = sel.rows();
     sel.Requery(); // nothing was written: the rows just read are kept, not read again
     QVERIFY(sel.rows() == unchanged);
 
     Recordset upd;
-    upd.Open(QStringLiteral("UPDATE tblKRVS101 SET Own = False WHERE DbId = 2;"), c);
+    upd.Open("UPDATE tblKRVS101 SET Own = False WHERE DbId = 2;", c);
     QCOMPARE(upd.State(), adStateClosed);
-    QCOMPARE(upd.RecordCount(), 0);
     QCOMPARE(errorNumber([&] { upd.Close(); }), 3704);
-
     sel.Requery();
     QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("False"));
-    upd.Open(QStringLiteral("UPDATE tblKRVS101 SET Own = Yes WHERE DbId = 2;"), c);
+    upd.Open("UPDATE tblKRVS101 SET Own = Yes WHERE DbId = 2;", c);
     QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("False")); // a snapshot
     sel.Requery();
     QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("True"));
 
     c.Close();
     QCOMPARE(errorNumber([&] { sel.Requery(); }), 3709);
-    Recordset fresh;
-    QCOMPARE(errorNumber([&] { fresh.Requery(); }), 3704);
+    QCOMPARE(errorNumber([&] { Recordset().Requery(); }), 3704);
 }
 
 void TestConnection::unicodeComparison() {
-    const QString path = dir_->filePath(QStringLiteral("u.krv"));
-    QVERIFY(test::makeCatalogueFromCsv(path, QStringLiteral("DbId,Title,Series,Index\n"
-                                                            "1,ÉCLAIR du Vellan,vex,10\n"
-                                                            "2,éclair,VEX,9\n"
-                                                            "3,Eagle,Dr7,S3\n"
-                                                            "4,Fox,zyn,s12\n"
-                                                            "5,eclair,NOR,1\n"
-                                                            "6,Ørnulf,NOR,2\n")));
+    const QString path = dir_->filePath("u.krv");
+    QVERIFY(test::makeCatalogueFromCsv(path, "DbId,Title,Series,Index\n1,ÉCLAIR du Vellan,vex,10\n"
+                                             "2,éclair,VEX,9\n3,Eagle,Dr7,S3\n4,Fox,zyn,s12\n"
+                                             "5,eclair,NOR,1\n6,Ørnulf,NOR,2\n"));
     Connection c;
     openCatalogue(c, path);
-    auto ids = [&](const char* where) {
-        return dump(c, QStringLiteral("SELECT DbId FROM tblKRVS101 WHERE ") +
-                           QString::fromUtf8(where) + QStringLiteral(" ORDER BY DbId"))
-            .replace(u'\n', u',');
+    auto ids = [&](const QString& where) {
+        return line(c, "SELECT DbId FROM tblKRVS101 WHERE " + where + " ORDER BY DbId");
     };
     QCOMPARE(ids("Title LIKE '%éclair%'"), QStringLiteral("1,2"));
-    QCOMPARE(ids("Title LIKE \"%ÉCLAIR%\""), QStringLiteral("1,2"));
     QCOMPARE(ids("Title = 'ÉCLAIR'"), QStringLiteral("2"));
     QCOMPARE(ids("tblKRVS101.Series LIKE 'VEX'"), QStringLiteral("1,2"));
-    QCOMPARE(ids("Series = 'dR7'"), QStringLiteral("3"));
-    QCOMPARE(ids("Title LIKE '%vellan%'"), QStringLiteral("1"));
-    QCOMPARE(ids("Title LIKE 'ø%'"), QStringLiteral("6"));
     QCOMPARE(ids("Title LIKE '_rnulf'"), QStringLiteral("6"));
-    QCOMPARE(ids("Title LIKE '%!%%' ESCAPE '!'"), QString());
-    QCOMPARE(dump(c, QStringLiteral("SELECT DbId FROM tblKRVS101 ORDER BY Title, DbId"))
-                 .replace(u'\n', u','),
+    QCOMPARE(line(c, "SELECT DbId FROM tblKRVS101 ORDER BY Title, DbId"),
              QStringLiteral("3,5,2,1,4,6"));
-    QCOMPARE(
-        dump(c, QStringLiteral("SELECT tblKRVS101.Index FROM tblKRVS101 ORDER BY tblKRVS101.Index"))
-            .replace(u'\n', u','),
-        QStringLiteral("1,10,2,9,s12,S3"));
-    QCOMPARE(dump(c, QStringLiteral("SELECT 'ÉCLAIR' LIKE '%éclair%'")), QStringLiteral("1"));
-
+    QCOMPARE(line(c, "SELECT tblKRVS101.Index FROM tblKRVS101 ORDER BY tblKRVS101.Index"),
+             QStringLiteral("1,10,2,9,s12,S3"));
     // the old dialect's text functions count characters
-    QCOMPARE(dump(c, QStringLiteral("SELECT UCase(Title) & '|' & LCase(Title) & '|' & Len(Title) & "
-                                    "'|' & Left(Title, 2) & '|' & Right(Title, 3) & '|' & "
-                                    "Mid(Title, 2, 3) & '|' & Mid(Title, 4) & '|' & "
-                                    "IIf(Own, 'y', 'n') & '|' & Nz(UserComments, '-') & "
-                                    "Nz(NULL, 'none') FROM tblKRVS101 WHERE DbId = 6")),
+    QCOMPARE(dump(c, "SELECT UCase(Title) & '|' & LCase(Title) & '|' & Len(Title) & '|' & "
+                     "Left(Title, 2) & '|' & Right(Title, 3) & '|' & Mid(Title, 2, 3) & '|' & "
+                     "Mid(Title, 4) & '|' & IIf(Own, 'y', 'n') & '|' & Nz(UserComments, '-') & "
+                     "Nz(NULL, 'none') FROM tblKRVS101 WHERE DbId = 6"),
              QStringLiteral("ØRNULF|ørnulf|6|Ør|ulf|rnu|ulf|n|none"));
-}
-
-void TestConnection::engineStatementsAreRefused() {
-    const QString path = catalogue(3, QStringLiteral("abcd"));
-    Connection c;
-    openCatalogue(c, path, QStringLiteral("abcd"));
-    for (const char* s : {"PRAGMA rekey = 'x';", "ATTACH DATABASE 'x.db' AS x;", "BEGIN;", "COMMIT",
-                          "PRAGMA locking_mode = NORMAL"}) {
-        QCOMPARE(errorNumber([&] { Recordset().Open(QString::fromLatin1(s), c); }), err::Engine);
-    }
-    c.Close();
-    openCatalogue(c, path, QStringLiteral("abcd"));
-    QCOMPARE(dump(c, QStringLiteral("SELECT count(*) FROM tblKRVS101")), QStringLiteral("3"));
-}
-
-void TestConnection::encryptedFileHasNoPlainText() {
-    const QString plain = dir_->filePath(QStringLiteral("plain.krv"));
-    const QString locked = dir_->filePath(QStringLiteral("locked.krv"));
-    QVERIFY(test::makeCatalogue(plain, 50));
-    QVERIFY(test::makeCatalogue(locked, 50, QStringLiteral("abcd")));
-    const QByteArray p = fileBytes(plain), l = fileBytes(locked);
-    QVERIFY(p.startsWith("SQLite format 3"));
-    QVERIFY(p.contains("Vellan") && p.contains("tblKRVS101"));
-    QVERIFY(!l.startsWith("SQLite format 3"));
-    QVERIFY(!l.contains("Vellan") && !l.contains("tblKRVS101") && !l.contains("Character"));
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

@@ -9,35 +9,37 @@
 
 using namespace krvs;
 using namespace krvs::db;
-using krvs::test::dump;
-using krvs::test::errorNumber;
-using krvs::test::fileBytes;
-using krvs::test::openCatalogue;
+using namespace krvs::test;
+
+namespace {
+void run(Connection& c, const QString& sql) {
+    Recordset rs;
+    rs.Open(sql, c, -1, -1, -1);
+}
+QString all(Connection& c) {
+    return dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
+}
+// The catalogue's password, the statement's words, the step made to fail ("blocked": a folder
+// where the scratch file goes, "shared": a connection that is not exclusive) and the error.
+void row(const char* name, const char* password, const char* words, const char* step, int number) {
+    QTest::newRow(name) << QString(password) << "ALTER DATABASE PASSWORD " + QString(words)
+                        << QByteArray(step) << number;
+}
+} // namespace
 
 // ALTER DATABASE PASSWORD on the open, exclusive connection.
 class TestPassword : public QObject {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { engine::setFailingStep(nullptr); }
     void setChangeAndRemove();
-    void rejectedStatementsChangeNothing_data();
-    void rejectedStatementsChangeNothing();
-    void failedSwapKeepsTheCatalogue_data();
-    void failedSwapKeepsTheCatalogue();
-    void needsAnExclusiveConnection();
+    void refusalChangesNothing_data();
+    void refusalChangesNothing();
 
   private:
-    void run(Connection& c, const QString& sql) {
-        Recordset rs;
-        rs.Open(sql, c, -1, -1, -1);
-        QCOMPARE(rs.State(), adStateClosed);
-    }
-    // Opens path with password and checks the cards are all there.
+    // Opens the catalogue with password and checks the cards are all there.
     void checkOpens(const QString& password);
-    QString all(Connection& c) {
-        return dump(c, QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId"));
-    }
     std::unique_ptr<QTemporaryDir> dir_;
     QString path_;
     QString cards_;
@@ -46,16 +48,12 @@ class TestPassword : public QObject {
 void TestPassword::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     // a folder with blanks and letters outside ASCII in its name
-    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("Kärten ø")));
-    path_ = dir_->filePath(QStringLiteral("Kärten ø/KRVS.krv"));
-    QVERIFY(test::makeCatalogue(path_, 60));
+    QVERIFY(QDir(dir_->path()).mkdir("Kärten ø"));
+    path_ = dir_->filePath("Kärten ø/KRVS.krv");
+    QVERIFY(makeCatalogue(path_, 60));
     Connection c;
     openCatalogue(c, path_);
     cards_ = all(c);
-}
-
-void TestPassword::cleanup() {
-    engine::setFailingStep(nullptr);
 }
 
 void TestPassword::checkOpens(const QString& password) {
@@ -64,149 +62,86 @@ void TestPassword::checkOpens(const QString& password) {
     QCOMPARE(all(c), cards_);
     c.Close();
     // nothing left beside the catalogue
-    QCOMPARE(QDir(QFileInfo(path_).path()).entryList(QDir::Files),
-             QStringList{QStringLiteral("KRVS.krv")});
+    QCOMPARE(QDir(QFileInfo(path_).path()).entryList(QDir::Files), QStringList{"KRVS.krv"});
 }
 
 void TestPassword::setChangeAndRemove() {
-    Connection c;
+    Connection c, other;
     openCatalogue(c, path_);
-
     // set: the catalogue is written again, encrypted, and stays open and exclusive
-    run(c, QStringLiteral("ALTER DATABASE PASSWORD Sécret!1 ``;"));
-    QCOMPARE(c.State(), adStateOpen);
-    QCOMPARE(all(c), cards_);
-    run(c, QStringLiteral("UPDATE tblKRVS101 SET UserComments = 'Qorth''s' WHERE DbId = 60;"));
-    Connection other;
-    QCOMPARE(errorNumber([&] { openCatalogue(other, path_, QStringLiteral("Sécret!1")); }),
-             err::Engine);
+    run(c, "ALTER DATABASE PASSWORD Sécret!1 ``;");
+    run(c, "UPDATE tblKRVS101 SET UserComments = 'Qorth''s' WHERE DbId = 60;");
+    QCOMPARE(errorNumber([&] { openCatalogue(other, path_, "Sécret!1"); }), err::Engine);
     cards_ = all(c);
     c.Close();
     const QByteArray locked = fileBytes(path_);
     QVERIFY(!locked.contains("Vellan") && !locked.contains("Qorth") &&
             !locked.contains("tblKRVS101"));
     QCOMPARE(errorNumber([&] { openCatalogue(other, path_); }), err::BadPassword);
-    checkOpens(QStringLiteral("Sécret!1"));
+    checkOpens("Sécret!1");
 
     // change: from one key to another
-    openCatalogue(c, path_, QStringLiteral("Sécret!1"));
-    run(c, QStringLiteral("ALTER DATABASE PASSWORD n3w;Pass Sécret!1;"));
-    QCOMPARE(all(c), cards_);
+    openCatalogue(c, path_, "Sécret!1");
+    run(c, "ALTER DATABASE PASSWORD n3w;Pass Sécret!1;");
     c.Close();
-    QCOMPARE(errorNumber([&] { openCatalogue(other, path_, QStringLiteral("Sécret!1")); }),
-             err::BadPassword);
-    QVERIFY(!fileBytes(path_).contains("Vellan"));
-    checkOpens(QStringLiteral("n3w;Pass"));
+    QCOMPARE(errorNumber([&] { openCatalogue(other, path_, "Sécret!1"); }), err::BadPassword);
+    checkOpens("n3w;Pass");
 
-    // remove: a plain file again, readable by any SQLite tool
-    openCatalogue(c, path_, QStringLiteral("n3w;Pass"));
-    run(c, QStringLiteral("ALTER DATABASE PASSWORD `` n3w;Pass;"));
-    run(c, QStringLiteral("UPDATE tblKRVS101 SET Own = True WHERE DbId = 1;"));
+    // remove: a plain file again
+    openCatalogue(c, path_, "n3w;Pass");
+    run(c, "ALTER DATABASE PASSWORD `` n3w;Pass;");
+    run(c, "UPDATE tblKRVS101 SET Own = True WHERE DbId = 1;");
     cards_ = all(c);
     c.Close();
     QVERIFY(fileBytes(path_).startsWith("SQLite format 3"));
     checkOpens(QString());
-
-    // no password to no password changes nothing
-    openCatalogue(c, path_);
-    run(c, QStringLiteral("ALTER DATABASE PASSWORD `` ``;"));
-    c.Close();
-    checkOpens(QString());
 }
 
-void TestPassword::rejectedStatementsChangeNothing_data() {
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("statement");
-    QTest::addColumn<int>("number");
-    QTest::newRow("wrong old on a plain file")
-        << ""
-        << "ALTER DATABASE PASSWORD abcd wxyz;" << err::BadPassword;
-    QTest::newRow("wrong old, other case")
-        << "Abcd"
-        << "ALTER DATABASE PASSWORD efgh abcd;" << err::BadPassword;
-    QTest::newRow("old missing") << "Abcd"
-                                 << "ALTER DATABASE PASSWORD efgh ``;" << err::BadPassword;
-    QTest::newRow("blank in the new one") << ""
-                                          << "ALTER DATABASE PASSWORD ab cd ``;" << err::Engine;
-    QTest::newRow("blank in the new one, keyed")
-        << "Abcd"
-        << "ALTER DATABASE PASSWORD ef gh Abcd;" << err::Engine;
-    QTest::newRow("leading blank") << "Abcd"
-                                   << "ALTER DATABASE PASSWORD  efgh Abcd;" << err::Engine;
-}
-
-void TestPassword::rejectedStatementsChangeNothing() {
-    QFETCH(QString, password);
-    QFETCH(QString, statement);
-    QFETCH(int, number);
-    if (!password.isEmpty()) {
-        QVERIFY(test::makeCatalogue(path_, 60, password));
-    }
-    const QByteArray before = fileBytes(path_);
-    Connection c;
-    openCatalogue(c, path_, password);
-    QString why;
-    QCOMPARE(errorNumber([&] { run(c, statement); }, &why), number);
-    QVERIFY(!why.isEmpty());
-    QCOMPARE(c.Errors().size(), 1);
-    QCOMPARE(c.State(), adStateOpen);
-    QCOMPARE(all(c), cards_); // still usable
-    c.Close();
-    QVERIFY(fileBytes(path_) == before);
-    checkOpens(password);
-}
-
-void TestPassword::failedSwapKeepsTheCatalogue_data() {
+void TestPassword::refusalChangesNothing_data() {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QByteArray>("step");
-    QTest::newRow("set, export fails")
-        << ""
-        << "ALTER DATABASE PASSWORD abcd ``;" << QByteArray("export");
-    QTest::newRow("set, rename fails")
-        << ""
-        << "ALTER DATABASE PASSWORD abcd ``;" << QByteArray("rename");
-    QTest::newRow("remove, rename fails")
-        << "abcd"
-        << "ALTER DATABASE PASSWORD `` abcd;" << QByteArray("rename");
-    QTest::newRow("set, scratch name taken") << ""
-                                             << "ALTER DATABASE PASSWORD abcd ``;" << QByteArray();
+    QTest::addColumn<int>("number");
+    row("wrong old on a plain file", "", "abcd wxyz;", "", err::BadPassword);
+    row("wrong old, other case", "Abcd", "efgh abcd;", "", err::BadPassword);
+    row("old missing", "Abcd", "efgh ``;", "", err::BadPassword);
+    row("blank in the new one", "", "ab cd ``;", "", err::Engine);
+    row("leading blank", "Abcd", " efgh Abcd;", "", err::Engine);
+    row("set, export fails", "", "abcd ``;", "export", err::Engine);
+    row("set, rename fails", "", "abcd ``;", "rename", err::Engine);
+    row("remove, rename fails", "abcd", "`` abcd;", "rename", err::Engine);
+    row("set, scratch name taken", "", "abcd ``;", "blocked", err::Engine);
+    row("connection not exclusive", "", "abcd ``;", "shared", err::Engine);
 }
 
-void TestPassword::failedSwapKeepsTheCatalogue() {
+void TestPassword::refusalChangesNothing() {
     QFETCH(QString, password);
     QFETCH(QString, statement);
     QFETCH(QByteArray, step);
-    if (!password.isEmpty()) QVERIFY(test::makeCatalogue(path_, 60, password));
+    QFETCH(int, number);
+    if (!password.isEmpty()) QVERIFY(makeCatalogue(path_, 60, password));
     const QByteArray before = fileBytes(path_);
+    const QString blocker = path_ + ".newkey";
     Connection c;
-    openCatalogue(c, path_, password);
-    const QString blocker = path_ + QStringLiteral(".newkey");
-    if (step.isEmpty()) QVERIFY(QDir().mkdir(blocker)); // a folder where the scratch file goes
-    engine::setFailingStep(step.isEmpty() ? nullptr : step.constData());
+    c.setMode(step == "shared" ? 0 : adModeShareExclusive);
+    c.Open(startupString(path_, password));
+    if (step == "blocked") QVERIFY(QDir().mkdir(blocker));
+    if (step == "export" || step == "rename") engine::setFailingStep(step.constData());
     QString why;
-    QCOMPARE(errorNumber([&] { run(c, statement); }, &why), err::Engine);
+    QCOMPARE(errorNumber([&] { run(c, statement); }, &why), number);
     engine::setFailingStep(nullptr);
-    if (step.isEmpty()) QVERIFY(QDir().rmdir(blocker));
+    if (step == "blocked") QVERIFY(QDir().rmdir(blocker));
     QVERIFY(!why.isEmpty());
-    // still open, exclusive, with the old password
+    QCOMPARE(c.Errors().size(), 1);
+    // still open and usable with the old password, and still exclusive
     QCOMPARE(c.State(), adStateOpen);
     QCOMPARE(all(c), cards_);
     Connection other;
-    QCOMPARE(errorNumber([&] { openCatalogue(other, path_, password); }), err::Engine);
+    if (step != "shared")
+        QCOMPARE(errorNumber([&] { openCatalogue(other, path_, password); }), err::Engine);
     c.Close();
     QVERIFY(fileBytes(path_) == before);
     checkOpens(password);
-}
-
-void TestPassword::needsAnExclusiveConnection() {
-    Connection c;
-    c.setMode(0);
-    c.Open(test::startupString(path_, {}));
-    QCOMPARE(errorNumber([&] { run(c, QStringLiteral("ALTER DATABASE PASSWORD abcd ``;")); }),
-             err::Engine);
-    c.Close();
-    checkOpens(QString());
 }
 
 QTEST_GUILESS_MAIN(TestPassword)

@@ -23,10 +23,6 @@ class TestHttpServer : public QObject {
     void redirect(const QString& path, const QString& location) {
         routes_[path] = Route{302, {}, location.toUtf8(), false};
     }
-    void clear() {
-        routes_.clear();
-        requested.clear();
-    }
 
     QStringList requested; // paths asked for, in order
 
