@@ -3,12 +3,8 @@
 #include "details/frmDetails.h"
 #include "search/FlexGrid.h"
 
-#include <QAction>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
 #include <QTest>
+#include <QtWidgets>
 #include <sqlite3.h>
 
 using namespace krvs;
@@ -28,30 +24,21 @@ class TestGridApp : public QObject {
         folder->skipFirstStartWarning();
         QVERIFY(QFile::copy(template_.filePath("KRVS.krv"), folder->catalogue()));
         QFile::setPermissions(folder->catalogue(), QFile::ReadOwner | QFile::WriteOwner);
-        if (!sql.isEmpty()) {
-            sqlite3* db = nullptr;
-            QCOMPARE(sqlite3_open(folder->catalogue().toUtf8().constData(), &db), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr),
-                     SQLITE_OK);
-            sqlite3_close(db);
-        }
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(folder->catalogue().toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
         w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
         w->Form_Load();
         grid = w->fgdCards;
         QCOMPARE(grid->Rows(), 21);
     }
-    // Own as stored, one letter a card in DbId order.
-    QString storedOwn() {
+    // Own as stored (one letter a card in DbId order), or as the grid shows it.
+    QString own(bool stored = true) {
         auto rows = w->g.gConn->execute("SELECT Own FROM tblKRVS101 ORDER BY DbId;");
         QString t;
         for (int r = 0; r < rows->rowCount(); ++r)
-            t += rows->cell(r, 0) == "True" ? 'T' : 'F';
-        return t;
-    }
-    QString gridOwn() {
-        QString t;
-        for (int r = 1; r < grid->Rows(); ++r)
-            t += grid->TextMatrix(r, 7) == "True" ? 'T' : 'F';
+            t += (stored ? rows->cell(r, 0) : grid->TextMatrix(r + 1, 7)) == "True" ? 'T' : 'F';
         return t;
     }
     QPoint cell(int row, int col) {
@@ -61,8 +48,7 @@ class TestGridApp : public QObject {
         QHeaderView* h = grid->horizontalHeader();
         return {h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2};
     }
-    // Selects rows from..to and runs a bulk command answered Yes; then comes a box
-    // titled then.
+    // Selects rows from..to and runs a bulk command answered Yes; then comes a box titled then.
     void bulk(int from, int to, int index, const char* then = "Own field update") {
         grid->setRow(from);
         grid->setRowSel(to);
@@ -89,39 +75,112 @@ class TestGridApp : public QObject {
         QTest::mouseClick(h, Qt::LeftButton, {}, header(0));
         QTest::mouseClick(h, Qt::LeftButton, {}, header(0));
         QCOMPARE(grid->TextMatrix(0, 0), QString("DbId v"));
-        QCOMPARE(grid->TextMatrix(11, 0) + "," + grid->TextMatrix(12, 0),
-                 QString("10,9")); // numeric
+        QCOMPARE(grid->TextMatrix(11, 0) + "," + grid->TextMatrix(12, 0), QString("10,9"));
         QCOMPARE(w->MousePointer(), 0);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(2, 3)); // a data row: no sort
         QCOMPARE(grid->TextMatrix(0, 0), QString("DbId v"));
     }
 
-    void doubleClickShowsTheRow() {
+    // A double click, or View Details from the menu of the row under the pointer, shows
+    // that row's card; over the header row, or before a catalogue is loaded, nothing.
+    void detailsShowTheRow() {
         start();
-        QString shownId, shownTitle;
-        ui->onModal([&](QDialog& d) {
+        QStringList shown;
+        const auto record = [&](QDialog& d) {
             auto& form = static_cast<frmDetails&>(d);
-            shownId = form.txtCardId->text();
-            shownTitle = form.txtCardTitle->text();
-            form.cmdOK->click();
-        });
+            shown << form.txtCardId->text() + ' ' + form.txtCardTitle->text();
+        };
+        const auto row = [&](int r) {
+            return grid->TextMatrix(r, 0) + ' ' + grid->TextMatrix(r, 3);
+        };
+        ui->onModal(record);
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell(4, 2));
-        QCOMPARE(shownId, grid->TextMatrix(4, 0));
-        QCOMPARE(shownTitle, grid->TextMatrix(4, 3));
         QCOMPARE(w->g.gCard.UserComments, grid->TextMatrix(4, 9));
+        grid->setRow(2);
+        QTest::mousePress(grid->viewport(), Qt::RightButton, {}, cell(6, 4));
+        QCOMPARE(QList<int>({w->mDownRow, w->mDownRowSel}), QList<int>({6, 2}));
+        QVERIFY(w->mnuPopUp1->isVisible());
+        ui->onModal(record);
+        w->mnuStuff[0]->trigger();
+        QCOMPARE(shown, QStringList({row(4), row(6)}));
+        QCOMPARE(QList<int>({grid->Row(), grid->RowSel(), grid->Col(), grid->ColSel()}),
+                 QList<int>({6, 6, 0, grid->Cols() - 1}));
 
-        // Nothing happens with the selection on the header row, or before a catalogue
-        // was loaded (querying disabled).
+        QTest::mousePress(grid->horizontalHeader()->viewport(), Qt::RightButton, {}, header(2));
+        QCOMPARE(w->mDownRow, 0);
+        w->mnuStuff[0]->trigger();
         grid->setRow(0);
         w->fgdCards_DblClick();
         grid->setRow(3);
         w->cmdQuery->setEnabled(false);
         w->fgdCards_DblClick();
-        QCOMPARE(ui->modalForms.size(), 1);
+        QCOMPARE(ui->modalForms.size(), 2);
     }
 
-    void doubleClickOnRowsThatAreNoCards() {
+    // Rows 7 up to 3 of a sorted grid: exactly those cards, then the grid in DbId order.
+    void bulkSetsTheSelectedRows() {
         start();
+        for (const bool yes : {false, true}) {
+            grid->setCol(0);
+            grid->setColSel(0);
+            grid->setSort(4);
+            QString expected = own();
+            for (int r = 3; r <= 7; ++r)
+                expected[grid->TextMatrix(r, 0).toInt() - 1] = yes ? 'T' : 'F';
+            ui->boxes.clear();
+            bulk(7, 3, yes ? 2 : 3);
+            QCOMPARE(ui->boxes[0].text,
+                     QString("This will update all selected Own fields in the database"
+                             "\r\nto %1.  Do you want to continue?")
+                         .arg(yes ? "True" : "False"));
+            QCOMPARE(ui->boxes[0].flags, 4 + 64 + 256);
+            QCOMPARE(ui->boxes[1].text, QString("The update was successful."));
+            QCOMPARE(own(), expected);
+            QCOMPARE(own(false), expected);
+            QCOMPARE(grid->TextMatrix(1, 0), QString("1"));
+            QVERIFY(w->isEnabled());
+        }
+        const QString before = own();
+        grid->setRow(1);
+        ui->answer(mb::AnsNo, "Own field update");
+        w->mnuStuff_Click(2);
+        QCOMPARE(own(), before);
+        QVERIFY(w->isEnabled());
+    }
+
+    // One statement a card in increasing row order, no transaction: with card 5
+    // refused, cards 3 and 4 are written, 6 and 7 not tried, and the grid stays.
+    void bulkFailurePartWay() {
+        start("CREATE TRIGGER locked BEFORE UPDATE ON tblKRVS101 WHEN OLD.DbId = 5 "
+              "BEGIN SELECT RAISE(ABORT, 'card 5 is locked'); END;");
+        const QString before = own();
+        QString expected = before;
+        expected[2] = expected[3] = 'T';
+        bulk(7, 3, 2, "Error in updating Own field");
+        QVERIFY2(ui->boxes[1].text.contains("card 5 is locked"), qPrintable(ui->boxes[1].text));
+        QCOMPARE(ui->boxes[1].flags, 16);
+        QCOMPARE(own(), expected);
+        QCOMPARE(own(false), before);
+        QVERIFY(w->isEnabled() && w->MousePointer() == 0);
+    }
+
+    // Rows without a card (the empty rows of a cleared grid) are left out of a bulk
+    // update; with no card selected at all the user is told and nothing changes. A double
+    // click on a row of a query whose columns are no cards is a type mismatch.
+    void rowsThatAreNoCards() {
+        start();
+        QString expected = own();
+        expected[19] = 'T';
+        grid->setRows(22);
+        bulk(20, 21, 2);
+        QCOMPARE(own(), expected);
+        grid->Clear();
+        grid->setRow(1);
+        grid->setRowSel(4);
+        ui->answer(mb::AnsOK, "Own field update");
+        w->mnuStuff_Click(3);
+        QCOMPARE(ui->boxes.last().text, QString("The selected rows hold no card to update."));
+        QCOMPARE(own(), expected);
         for (const char* cols : {"Title, Index, CardType, Title, Category, Series, Season, Own",
                                  "DbId, Index, CardType, Title, Category, Series, Season, Title"}) {
             w->bindGrid(QString("SELECT %1, DBComments, UserComments FROM tblKRVS101;").arg(cols));
@@ -132,107 +191,6 @@ class TestGridApp : public QObject {
             QCOMPARE(ui->boxes.last().flags, 16);
         }
         QVERIFY(ui->modalForms.isEmpty());
-    }
-
-    void viewDetailsTakesTheRowUnderThePointer() {
-        start();
-        grid->setRow(2);
-        QTest::mousePress(grid->viewport(), Qt::RightButton, {}, cell(6, 4));
-        QCOMPARE(w->mDownRow, 6);
-        QCOMPARE(w->mDownRowSel, 2);
-        QVERIFY(w->mnuPopUp1->isVisible());
-        QString shownId;
-        ui->onModal([&](QDialog& d) { shownId = static_cast<frmDetails&>(d).txtCardId->text(); });
-        w->mnuStuff[0]->trigger();
-        QCOMPARE(shownId, grid->TextMatrix(6, 0));
-        QCOMPARE(QList<int>({grid->Row(), grid->RowSel(), grid->Col(), grid->ColSel()}),
-                 QList<int>({6, 6, 0, grid->Cols() - 1}));
-
-        // Opened over the header row it does nothing.
-        QTest::mousePress(grid->horizontalHeader()->viewport(), Qt::RightButton, {}, header(2));
-        QCOMPARE(w->mDownRow, 0);
-        w->mnuStuff[0]->trigger();
-        QCOMPARE(ui->modalForms.size(), 1);
-    }
-
-    // Rows 7 up to 3 of a sorted grid: exactly those cards, then the grid in DbId order.
-    void bulkSetsTheSelectedRows() {
-        start();
-        grid->setCol(0);
-        grid->setColSel(0);
-        grid->setSort(4);
-        const QString original = storedOwn();
-        for (const bool own : {false, true}) {
-            QString expected = storedOwn();
-            for (int r = 3; r <= 7; ++r)
-                expected[grid->TextMatrix(r, 0).toInt() - 1] = own ? 'T' : 'F';
-            bulk(7, 3, own ? 2 : 3);
-            QCOMPARE(ui->boxes[0].text,
-                     QString("This will update all selected Own fields in the database"
-                             "\r\nto %1.  Do you want to continue?")
-                         .arg(own ? "True" : "False"));
-            QCOMPARE(ui->boxes[0].flags, 4 + 64 + 256);
-            QCOMPARE(ui->boxes[1].text, QString("The update was successful."));
-            QCOMPARE(storedOwn(), expected);
-            QCOMPARE(gridOwn(), expected);
-            QCOMPARE(grid->TextMatrix(1, 0), QString("1"));
-            QVERIFY(w->isEnabled());
-            ui->boxes.clear();
-            grid->setSort(4);
-        }
-        const QString before = storedOwn();
-        grid->setRow(1);
-        ui->answer(mb::AnsNo, "Own field update");
-        w->mnuStuff_Click(2);
-        QCOMPARE(storedOwn(), before);
-        QVERIFY(w->isEnabled());
-
-        // The changes survive a restart.
-        QVERIFY(before != original);
-        w.reset();
-        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
-        w->Form_Load();
-        grid = w->fgdCards;
-        QCOMPARE(storedOwn(), before);
-        QCOMPARE(gridOwn(), before);
-    }
-
-    // One statement a card in increasing row order, no transaction: with card 5
-    // refused, cards 3 and 4 are written, 6 and 7 not tried, and the grid stays.
-    void bulkFailurePartWay() {
-        start("CREATE TRIGGER locked BEFORE UPDATE ON tblKRVS101 WHEN OLD.DbId = 5 "
-              "BEGIN SELECT RAISE(ABORT, 'card 5 is locked'); END;");
-        const QString before = storedOwn();
-        QString expected = before;
-        expected[2] = expected[3] = 'T';
-        bulk(7, 3, 2, "Error in updating Own field");
-        QVERIFY2(ui->boxes[1].text.contains("card 5 is locked"), qPrintable(ui->boxes[1].text));
-        QCOMPARE(ui->boxes[1].flags, 16);
-        QCOMPARE(ui->boxes.size(), 2);
-        QCOMPARE(storedOwn(), expected);
-        QCOMPARE(gridOwn(), before);
-        QVERIFY(w->isEnabled());
-        QCOMPARE(w->MousePointer(), 0);
-    }
-
-    // Rows without a card (the empty rows of a cleared grid) are left out; with no
-    // card selected at all the user is told and nothing changes.
-    void bulkOverRowsWithoutCards() {
-        start();
-        QString expected = storedOwn();
-        expected[19] = 'T';
-        grid->setRows(22);
-        bulk(20, 21, 2);
-        QCOMPARE(storedOwn(), expected);
-
-        ui->boxes.clear();
-        grid->Clear();
-        grid->setRow(1);
-        grid->setRowSel(4);
-        ui->answer(mb::AnsOK, "Own field update");
-        w->mnuStuff_Click(3);
-        QCOMPARE(ui->boxes[0].text, QString("The selected rows hold no card to update."));
-        QCOMPARE(storedOwn(), expected);
     }
 };
 

@@ -50,135 +50,124 @@ class tst_IniFile : public QObject {
         ini_ = dir_.filePath(QStringLiteral("KRVS.ini"));
         QFile::remove(ini_);
     }
-    void missingFileAndFirstWrite();
-    void orderReplacementAndDeletion();
-    void foreignLayoutsAndCharacterSets();
-    void longValuesAreCut();
-    void unwritableFileIsLeftAlone();
-    void leadingNumberReading();
-    void strictReadingsRaise();
-    void windowFitsTheScreen();
-};
-
-void tst_IniFile::missingFileAndFirstWrite() {
-    QCOMPARE(get("Main", "Left", "720"), QStringLiteral("720"));
-    // Deleting from a file that does not exist creates nothing.
-    QVERIFY(put("Main", "Left", "") != 0 && put("Main", "", "") != 0);
-    QVERIFY(!QFile::exists(ini_));
-    QVERIFY(put("Main", "Backup_Warn", "1") != 0);
-    QCOMPARE(slurp(ini_), QByteArray("[Main]\r\nBackup_Warn=1\r\n"));
-    QCOMPARE(get("MAIN", "backup_warn"), QStringLiteral("1"));
-    QCOMPARE(get("Main", "Other", "d"), QStringLiteral("d"));
-}
-
-void tst_IniFile::orderReplacementAndDeletion() {
-    put("A", "one", "1");
-    put("B", "x", "x");
-    put("A", "two", "2");      // a new key goes to the end of its section
-    put("C", "y", "y");        // a new section to the end of the file
-    put("a", "ONE", "uno");    // an existing key keeps its place and spelling
-    put("B", "x", "a = b\nc"); // a line break would break the file
-    QCOMPARE(slurp(ini_), QByteArray("[A]\r\none=uno\r\ntwo=2\r\n[B]\r\nx=a = b c\r\n"
-                                     "[C]\r\ny=y\r\n"));
-    put("A", "one", ""); // an empty value deletes the key
-    QCOMPARE(get("A", "one", "gone"), QStringLiteral("gone"));
-    put("A", "", "ignored"); // an empty key deletes the section
-    put("A", "two", "2");    // which, written again, comes last
-    QCOMPARE(slurp(ini_), QByteArray("[B]\r\nx=a = b c\r\n[C]\r\ny=y\r\n[A]\r\ntwo=2\r\n"));
-    // An empty value stored by hand is a value, not a missing key.
-    spit(ini_, "[A]\r\ntwo=\r\n");
-    QCOMPARE(get("A", "two", "d"), QString(""));
-}
-
-void tst_IniFile::foreignLayoutsAndCharacterSets() {
-    // LF line ends, blanks around names and values, blank lines, comments, junk.
-    spit(ini_,
-         "; kept\n[ Main ]\n\n  Left = 1440  \njunk line\nTop=7\n\n[Columns]\r\nCol0Width=900\r\n");
-    QCOMPARE(get("Main", "Left"), QStringLiteral("1440"));
-    QCOMPARE(get("Columns", "col0width"), QStringLiteral("900"));
-    put("Main", "Top", "8");
-    QCOMPARE(
-        slurp(ini_),
-        QByteArray("; kept\r\n[Main]\r\nLeft=1440\r\nTop=8\r\n[Columns]\r\nCol0Width=900\r\n"));
-    // A UTF-8 signature is understood; non-ASCII text is kept as UTF-8.
-    spit(ini_, "\xEF\xBB\xBF[S]\r\nk=9\r\n");
-    QCOMPARE(get("S", "k"), QStringLiteral("9"));
-    const QString text = QString::fromUtf8("Zoë \"Vellan\", 日本");
-    put("S", "k", text);
-    QCOMPARE(get("S", "k"), text);
-    QVERIFY(slurp(ini_).contains(text.toUtf8()));
-    // A file an older release wrote in an 8-bit code page is read and kept as UTF-8.
-    spit(ini_, "[S]\r\n0=Zo\xEB crew\r\n");
-    QCOMPARE(get("S", "0"), QString::fromUtf8("Zoë crew"));
-    put("S", "1", "x");
-    QCOMPARE(slurp(ini_), QByteArray("[S]\r\n0=Zo\xC3\xAB crew\r\n1=x\r\n"));
-}
-
-void tst_IniFile::longValuesAreCut() {
-    put("S", "k", QString(3000, 'x'));
-    QCOMPARE(get("S", "k"), QString(2047, 'x'));
-    // Never inside a character made of two UTF-16 units.
-    const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");
-    put("S", "k", QString(2046, 'y') + clef + clef);
-    QCOMPARE(get("S", "k"), QString(2046, 'y'));
-}
-
-void tst_IniFile::unwritableFileIsLeftAlone() {
-    QCOMPARE(WriteINI("Main", "Left", "2", dir_.filePath("no/such/KRVS.ini")), 0L);
-    QVERIFY(QDir(dir_.path()).mkpath("folder.ini"));
-    QCOMPARE(WriteINI("Main", "Left", "2", dir_.filePath("folder.ini")), 0L);
-    put("Main", "Left", "1");
-    QFile::setPermissions(ini_, QFile::ReadOwner);
-    if (QFile probe(ini_); probe.open(QIODevice::Append)) {
-        QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner);
-        QSKIP("file permissions do not bind this user");
+    void missingFileAndFirstWrite() {
+        QCOMPARE(get("Main", "Left", "720"), QStringLiteral("720"));
+        // Deleting from a file that does not exist creates nothing.
+        QVERIFY(put("Main", "Left", "") != 0 && put("Main", "", "") != 0);
+        QVERIFY(!QFile::exists(ini_));
+        QVERIFY(put("Main", "Backup_Warn", "1") != 0);
+        QCOMPARE(slurp(ini_), QByteArray("[Main]\r\nBackup_Warn=1\r\n"));
+        QCOMPARE(get("MAIN", "backup_warn"), QStringLiteral("1"));
+        QCOMPARE(get("Main", "Other", "d"), QStringLiteral("d"));
     }
-    QCOMPARE(put("Main", "Left", "2"), 0L);
-    QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(slurp(ini_), QByteArray("[Main]\r\nLeft=1\r\n"));
-}
 
-void tst_IniFile::leadingNumberReading() {
-    const QList<QPair<const char*, double>> cases{
-        {"", 0},       {"abc", 0}, {"12abc", 12}, {" 1 2\t3 ", 123},
-        {"- 30", -30}, {"--7", 0}, {".5x", 0.5},  {"1.5E3", 1500},
-        {"2d2", 200},  {"3e+", 3}, {"12,5", 12},  {"1.2.3", 1.2}};
-    for (const auto& [text, value] : cases)
-        QVERIFY2(leadingNumber(text) == value, text);
-    // Halves to even; far too large values are held at the ends, never raised.
-    QCOMPARE(leadingWhole("2.5"), 2);
-    QCOMPARE(leadingWhole("-3.5"), -4);
-    QCOMPARE(leadingWhole("99999999999"), std::numeric_limits<qint32>::max());
-    QCOMPARE(wholeNumber(leadingNumber("-1e400")), std::numeric_limits<qint32>::min());
-    QCOMPARE(leadingInt16("32767.4"), qint16(32767));
-    QCOMPARE(errorOf([] { leadingInt16("32767.5"); }), 6);
-    QCOMPARE(checkBoxValue(leadingWhole("ticked")), 0);
-    QCOMPARE(checkBoxValue(leadingWhole("2.5")), 2);
-    QCOMPARE(errorOf([] { checkBoxValue(3); }), 380);
-    QCOMPARE(errorOf([] { checkBoxValue(-1); }), 380);
-}
+    void orderReplacementAndDeletion() {
+        put("A", "one", "1");
+        put("B", "x", "x");
+        put("A", "two", "2");      // a new key goes to the end of its section
+        put("C", "y", "y");        // a new section to the end of the file
+        put("a", "ONE", "uno");    // an existing key keeps its place and spelling
+        put("B", "x", "a = b\nc"); // a line break would break the file
+        QCOMPARE(slurp(ini_), QByteArray("[A]\r\none=uno\r\ntwo=2\r\n[B]\r\nx=a = b c\r\n"
+                                         "[C]\r\ny=y\r\n"));
+        put("A", "one", ""); // an empty value deletes the key
+        QCOMPARE(get("A", "one", "gone"), QStringLiteral("gone"));
+        put("A", "", "ignored"); // an empty key deletes the section
+        put("A", "two", "2");    // which, written again, comes last
+        QCOMPARE(slurp(ini_), QByteArray("[B]\r\nx=a = b c\r\n[C]\r\ny=y\r\n[A]\r\ntwo=2\r\n"));
+        // An empty value stored by hand is a value, not a missing key.
+        spit(ini_, "[A]\r\ntwo=\r\n");
+        QCOMPARE(get("A", "two", "d"), QString(""));
+    }
 
-void tst_IniFile::strictReadingsRaise() {
-    QVERIFY(strictBool(" tRUE ") && !strictBool("False") && !strictBool("0"));
-    QVERIFY(strictBool("-1") && strictBool("0.5"));
-    for (const char* bad : {"", " ", "yes", "Truex", "1a"})
-        QVERIFY2(errorOf([bad] { strictBool(bad); }) == 13, bad);
-    QCOMPARE(strictWhole(" 1000.5 "), 1000);
-    for (const char* bad : {"", "abc", "12abc", "1 2", "."})
-        QVERIFY2(errorOf([bad] { strictWhole(bad); }) == 13, bad);
-    QCOMPARE(errorOf([] { strictWhole("1e10"); }), 6);
-}
+    void foreignLayoutsAndCharacterSets() {
+        // LF line ends, blanks around names and values, blank lines, comments, junk.
+        spit(ini_, "; kept\n[ Main ]\n\n  Left = 1440  \njunk "
+                   "line\nTop=7\n\n[Columns]\r\nCol0Width=900\r\n");
+        QCOMPARE(get("Main", "Left"), QStringLiteral("1440"));
+        QCOMPARE(get("Columns", "col0width"), QStringLiteral("900"));
+        put("Main", "Top", "8");
+        QCOMPARE(
+            slurp(ini_),
+            QByteArray("; kept\r\n[Main]\r\nLeft=1440\r\nTop=8\r\n[Columns]\r\nCol0Width=900\r\n"));
+        // A UTF-8 signature is understood; non-ASCII text is kept as UTF-8.
+        spit(ini_, "\xEF\xBB\xBF[S]\r\nk=9\r\n");
+        QCOMPARE(get("S", "k"), QStringLiteral("9"));
+        const QString text = QString::fromUtf8("Zoë \"Vellan\", 日本");
+        put("S", "k", text);
+        QCOMPARE(get("S", "k"), text);
+        QVERIFY(slurp(ini_).contains(text.toUtf8()));
+        // A file an older release wrote in an 8-bit code page is read and kept as UTF-8.
+        spit(ini_, "[S]\r\n0=Zo\xEB crew\r\n");
+        QCOMPARE(get("S", "0"), QString::fromUtf8("Zoë crew"));
+        put("S", "1", "x");
+        QCOMPARE(slurp(ini_), QByteArray("[S]\r\n0=Zo\xC3\xAB crew\r\n1=x\r\n"));
+    }
 
-void tst_IniFile::windowFitsTheScreen() {
-    const qint32 sw = 28800, sh = 16200, minW = 10875;
-    QCOMPARE(fitWindowToScreen({-300, -15, 5000, 8400}, minW, sw, sh),
-             (WindowRect{0, 0, 10875, 8400}));
-    QCOMPARE(fitWindowToScreen({20000, 10000, 12000, 8400}, minW, sw, sh),
-             (WindowRect{16800, 7800, 12000, 8400}));
-    QCOMPARE(fitWindowToScreen({500, 500, 40000, -5}, minW, sw, sh), (WindowRect{0, 500, sw, 0}));
-    QCOMPARE(fitWindowToScreen({500, 500, 12000, 20000}, minW, 9600, sh),
-             (WindowRect{0, 0, 9600, sh}));
-}
+    void longValuesAreCut() {
+        put("S", "k", QString(3000, 'x'));
+        QCOMPARE(get("S", "k"), QString(2047, 'x'));
+        // Never inside a character made of two UTF-16 units.
+        const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");
+        put("S", "k", QString(2046, 'y') + clef + clef);
+        QCOMPARE(get("S", "k"), QString(2046, 'y'));
+    }
+
+    void unwritableFileIsLeftAlone() {
+        QCOMPARE(WriteINI("Main", "Left", "2", dir_.filePath("no/such/KRVS.ini")), 0L);
+        QVERIFY(QDir(dir_.path()).mkpath("folder.ini"));
+        QCOMPARE(WriteINI("Main", "Left", "2", dir_.filePath("folder.ini")), 0L);
+        put("Main", "Left", "1");
+        QFile::setPermissions(ini_, QFile::ReadOwner);
+        if (QFile probe(ini_); probe.open(QIODevice::Append)) {
+            QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner);
+            QSKIP("file permissions do not bind this user");
+        }
+        QCOMPARE(put("Main", "Left", "2"), 0L);
+        QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(slurp(ini_), QByteArray("[Main]\r\nLeft=1\r\n"));
+    }
+
+    void leadingNumberReading() {
+        const QList<QPair<const char*, double>> cases{
+            {"", 0},       {"abc", 0}, {"12abc", 12}, {" 1 2\t3 ", 123},
+            {"- 30", -30}, {"--7", 0}, {".5x", 0.5},  {"1.5E3", 1500},
+            {"2d2", 200},  {"3e+", 3}, {"12,5", 12},  {"1.2.3", 1.2}};
+        for (const auto& [text, value] : cases)
+            QVERIFY2(leadingNumber(text) == value, text);
+        // Halves to even; far too large values are held at the ends, never raised.
+        QCOMPARE(leadingWhole("2.5"), 2);
+        QCOMPARE(leadingWhole("-3.5"), -4);
+        QCOMPARE(leadingWhole("99999999999"), std::numeric_limits<qint32>::max());
+        QCOMPARE(wholeNumber(leadingNumber("-1e400")), std::numeric_limits<qint32>::min());
+        QCOMPARE(leadingInt16("32767.4"), qint16(32767));
+        QCOMPARE(errorOf([] { leadingInt16("32767.5"); }), 6);
+        QCOMPARE(errorOf([] { checkBoxValue(-1); }), 380);
+    }
+
+    void strictReadingsRaise() {
+        QVERIFY(strictBool(" tRUE ") && !strictBool("False") && !strictBool("0"));
+        QVERIFY(strictBool("-1") && strictBool("0.5"));
+        for (const char* bad : {"", " ", "yes", "Truex", "1a"})
+            QVERIFY2(errorOf([bad] { strictBool(bad); }) == 13, bad);
+        QCOMPARE(strictWhole(" 1000.5 "), 1000);
+        for (const char* bad : {"", "abc", "12abc", "1 2", "."})
+            QVERIFY2(errorOf([bad] { strictWhole(bad); }) == 13, bad);
+        QCOMPARE(errorOf([] { strictWhole("1e10"); }), 6);
+    }
+
+    void windowFitsTheScreen() {
+        const qint32 sw = 28800, sh = 16200, minW = 10875;
+        QCOMPARE(fitWindowToScreen({-300, -15, 5000, 8400}, minW, sw, sh),
+                 (WindowRect{0, 0, 10875, 8400}));
+        QCOMPARE(fitWindowToScreen({20000, 10000, 12000, 8400}, minW, sw, sh),
+                 (WindowRect{16800, 7800, 12000, 8400}));
+        QCOMPARE(fitWindowToScreen({500, 500, 40000, -5}, minW, sw, sh),
+                 (WindowRect{0, 500, sw, 0}));
+        QCOMPARE(fitWindowToScreen({500, 500, 12000, 20000}, minW, 9600, sh),
+                 (WindowRect{0, 0, 9600, sh}));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_IniFile)
 #include "tst_inifile.moc"
