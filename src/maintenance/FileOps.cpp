@@ -187,15 +187,4 @@ void safeCopy(const QString& source, const QString& target) {
     syncFolder(folder);
 }
 
-void replaceFile(const QString& from, const QString& to) {
-    if (::rename(native(from).constData(), native(to).constData()) != 0) {
-        const int e = errno;
-        // A missing source is named as such; everything else concerns the target.
-        struct stat st {};
-        if (e == ENOENT && ::lstat(native(from).constData(), &st) != 0) throw fileError(e, from);
-        throw fileError(e, to);
-    }
-    syncFolder(folderOf(to));
-}
-
 } // namespace krvs::maint

@@ -49,9 +49,4 @@ void makeFolder(const QString& folder);
 // and AppError is thrown.
 void safeCopy(const QString& source, const QString& target);
 
-// Renames from over to in one step, so that the path "to" holds either the old or
-// the new file at every moment; the folder entry is flushed afterwards. Throws
-// AppError when the rename fails, leaving both files as they were.
-void replaceFile(const QString& from, const QString& to);
-
 } // namespace krvs::maint

@@ -42,7 +42,7 @@ bool CompactDB(const std::function<void(int)>& setMousePointer, QString& dbPath,
         db::CompactDatabase(compactSourceConnStr(source, pwd), compactDestConnStr(scratch, pwd));
         doEvents();
         // Rename over the catalogue: at every moment its path holds a whole file.
-        maint::replaceFile(scratch, source);
+        db::ReplaceDatabaseFile(scratch, source);
         after = FileSizeText(source);
     } catch (const AppError&) {
         return false;
