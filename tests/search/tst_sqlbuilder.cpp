@@ -20,7 +20,7 @@ class TestSqlBuilder : public QObject {
         return p;
     }
 
-private slots:
+  private slots:
     void stripAndQuotes() {
         QCOMPARE(Strip(" Vellan , ,Qorth ,"), QString("Vellan,Qorth"));
         QCOMPARE(Strip("Vellan,,Qorth"), QString("Vellan,Qorth"));
@@ -52,9 +52,10 @@ private slots:
                          "tblKRVS101.Title;"));
 
         kw = "Vellan";
-        QCOMPARE(buildSearchStatement(kw, allChecked()),
-                 QString("SELECT * FROM tblKRVS101 WHERE (((tblKRVS101.Title LIKE 'Vellan'))) ORDER "
-                         "BY tblKRVS101.Index, tblKRVS101.Title;"));
+        QCOMPARE(
+            buildSearchStatement(kw, allChecked()),
+            QString("SELECT * FROM tblKRVS101 WHERE (((tblKRVS101.Title LIKE 'Vellan'))) ORDER "
+                    "BY tblKRVS101.Index, tblKRVS101.Title;"));
 
         p = allChecked();
         p.categories.fill(0);
@@ -62,10 +63,11 @@ private slots:
         p.bothOwn = false;
         p.noOwn = true;
         kw = "Vel*an?";
-        QCOMPARE(buildSearchStatement(kw, p),
-                 QString("SELECT * FROM tblKRVS101 WHERE (((tblKRVS101.Title LIKE 'Vel%an_')) AND "
-                         "((tblKRVS101.Category LIKE 'Race') OR (tblKRVS101.Category LIKE 'Ship')) "
-                         "AND ((tblKRVS101.Own=False))) ORDER BY tblKRVS101.Index, tblKRVS101.Title;"));
+        QCOMPARE(
+            buildSearchStatement(kw, p),
+            QString("SELECT * FROM tblKRVS101 WHERE (((tblKRVS101.Title LIKE 'Vel%an_')) AND "
+                    "((tblKRVS101.Category LIKE 'Race') OR (tblKRVS101.Category LIKE 'Ship')) "
+                    "AND ((tblKRVS101.Own=False))) ORDER BY tblKRVS101.Index, tblKRVS101.Title;"));
         QCOMPARE(kw, QString("Vel%an_")); // rewritten in place
     }
 
@@ -82,18 +84,20 @@ private slots:
         p.title = 0;
         p.comments = 1;
         kw = "a,b";
-        QCOMPARE(buildWhere(kw, p),
-                 QString("WHERE (((tblKRVS101.UserComments LIKE 'a') OR (tblKRVS101.DBComments LIKE "
-                         "'a') OR (tblKRVS101.UserComments LIKE 'b') OR (tblKRVS101.DBComments LIKE "
-                         "'b')))"));
+        QCOMPARE(
+            buildWhere(kw, p),
+            QString("WHERE (((tblKRVS101.UserComments LIKE 'a') OR (tblKRVS101.DBComments LIKE "
+                    "'a') OR (tblKRVS101.UserComments LIKE 'b') OR (tblKRVS101.DBComments LIKE "
+                    "'b')))"));
 
         // Three series out of four: one part with three terms; a greyed box is not written.
         p = allChecked();
         p.dr7 = 0;
         kw = "x";
-        QCOMPARE(buildWhere(kw, p),
-                 QString("WHERE (((tblKRVS101.Title LIKE 'x')) AND ((tblKRVS101.Series LIKE 'VEX') OR "
-                         "(tblKRVS101.Series LIKE 'NOR') OR (tblKRVS101.Series LIKE 'ZYN')))"));
+        QCOMPARE(
+            buildWhere(kw, p),
+            QString("WHERE (((tblKRVS101.Title LIKE 'x')) AND ((tblKRVS101.Series LIKE 'VEX') OR "
+                    "(tblKRVS101.Series LIKE 'NOR') OR (tblKRVS101.Series LIKE 'ZYN')))"));
 
         // Own Yes with every series and category: key part AND own part.
         p = allChecked();
@@ -125,10 +129,19 @@ private slots:
         QFETCH(int, which);
         SearchPanel p = allChecked();
         switch (which) {
-        case 0: p.title = 0; break;
-        case 1: p.vex = 2; p.nor = p.dr7 = p.zyn = 0; break;
-        case 2: p.categories.fill(0); break;
-        case 3: p.bothOwn = false; break;
+        case 0:
+            p.title = 0;
+            break;
+        case 1:
+            p.vex = 2;
+            p.nor = p.dr7 = p.zyn = 0;
+            break;
+        case 2:
+            p.categories.fill(0);
+            break;
+        case 3:
+            p.bothOwn = false;
+            break;
         }
         QString kw = "x";
         try {
