@@ -21,7 +21,6 @@ class TestMakeDb : public QObject {
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
     void demoCards();
     void refusesToOverwrite();
-    void badCommandLines();
     void csvCards();
     void badCsv_data();
     void badCsv();
@@ -52,20 +51,6 @@ void TestMakeDb::demoCards() {
     const QByteArray locked = fileBytes(path("p.krv"));
     QVERIFY(!locked.contains("Vellan") && !locked.contains("tblKRVS101"));
     QCOMPARE(errorNumber([&] { cards("p.krv"); }), err::BadPassword);
-
-    // 500 by default, with the texts a search has to cope with
-    QString out;
-    QCOMPARE(runMakeDb({path("d.krv")}, &out), 0);
-    QVERIFY2(out.contains("500"), qPrintable(out));
-    QCOMPARE(cards("d.krv", {}, "SELECT DISTINCT Series FROM tblKRVS101 ORDER BY Series"),
-             QStringLiteral("DR7\nNOR\nVEX\nZYN"));
-    QCOMPARE(
-        cards("d.krv", {},
-              "SELECT count(*), sum(Own) > 50, sum(NOT Own) > 200, sum(UserComments <> '') > "
-              "20, sum(Index LIKE 'S%') > 5, sum(Title LIKE '%Vellan''s %') > 3, sum(Title || "
-              "DBComments LIKE '%,%') > 10, sum(Title || DBComments LIKE '%\"%') > 10, "
-              "sum(Title || DBComments LIKE '%ø%' OR DBComments LIKE '%é%') > 10 FROM tblKRVS101"),
-        QStringLiteral("500|1|1|1|1|1|1|1|1"));
 }
 
 void TestMakeDb::refusesToOverwrite() {
@@ -79,18 +64,6 @@ void TestMakeDb::refusesToOverwrite() {
     QCOMPARE(runMakeDb({"--cards", "9", "--force", p}), 0);
     QCOMPARE(cards("KRVS.krv", {}, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("9"));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"KRVS.krv"});
-}
-
-void TestMakeDb::badCommandLines() {
-    const QString csv = writeCsv("Title\nx\n"), x = path("x.krv");
-    const QList<QStringList> bad = {{"--cards", "-1", x}, {"--cards", "5", "--from-csv", csv, x},
-                                    {"--password"},       {"--colour", x},
-                                    {x, path("y.krv")},   {dir_->path()}};
-    for (const QStringList& args : bad) {
-        QString out;
-        QVERIFY2(runMakeDb(args, &out) != 0 && !out.isEmpty(), qPrintable(args.join(' ')));
-    }
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"cards.csv"});
 }
 
 void TestMakeDb::csvCards() {
@@ -108,10 +81,6 @@ void TestMakeDb::csvCards() {
              QStringLiteral("3|Ørnulf|DR7|False|S3||\n"
                             "7|Vellan's \"Ship\", one|VEX|True|12|two\r\n"
                             "lines|\n10|Plain|NOR|True|1|a,b|"));
-    // without DbId and Own: numbered from 1, not owned
-    QCOMPARE(runMakeDb({"--from-csv", writeCsv("Title\nA\n\"B\""), "--force", path("c.krv")}), 0);
-    QCOMPARE(cards("c.krv", {}, "SELECT DbId, Title, Own FROM tblKRVS101 ORDER BY DbId"),
-             QStringLiteral("1|A|False\n2|B|False"));
 }
 
 void TestMakeDb::badCsv_data() {
@@ -120,13 +89,9 @@ void TestMakeDb::badCsv_data() {
     row("unknown column", "Title,Colour\nx,y\n", "line 1: unknown column \"Colour\"");
     row("unclosed quote", "Title,Series\nx,VEX\n\"y,\nNOR\n",
         "line 3: a quoted field is not closed");
-    row("too few fields", "Title,Series\n\"a\nb\",VEX\nc\n",
-        "line 4: 1 fields where the header row has 2");
-    row("bad DbId", "DbId,Title\n1,a\nx2,b\n", "line 3: DbId \"x2\"");
     row("duplicate DbId", "DbId,Title\n4,a\n5,b\n 4 ,c\n",
         "line 4: DbId 4 is used twice (first on line 2)");
     row("bad Own", "Title,Own\na,maybe\n", "line 2: Own \"maybe\"");
-    row("not UTF-8", "Title\n\xE9t\xE9\n", "line 2: the text is not UTF-8");
     row("empty", "", "line 1: the header row");
 }
 
