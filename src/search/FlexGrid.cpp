@@ -26,7 +26,7 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), model_(new FlexGridMod
     // The design-time shape: ten columns, the header row and one empty row.
     model_->setCols(kDesignCols);
     model_->setDataRows(1);
-    twips_.fill(-1, kDesignCols);
+    twips_.fill(kDefaultColTwips, kDesignCols);
     setModel(model_);
 
     // Selection and current cell are driven by Row/Col/RowSel/ColSel (see
@@ -85,7 +85,7 @@ int FlexGrid::Cols() const {
 
 void FlexGrid::setCols(int cols) {
     model_->setCols(cols);
-    twips_.resize(model_->cols(), -1);
+    twips_.resize(model_->cols(), kDefaultColTwips);
     clampSelection();
     applySelection();
 }
@@ -195,16 +195,17 @@ int FlexGrid::ColWidth(int col) const {
     const int px = horizontalHeader()->sectionSize(col);
     // Keep the twips that were set as long as the column still has their width,
     // so that a width read back from the settings does not drift by rounding.
-    const int tw = col < twips_.size() ? twips_[col] : -1;
+    // A column never given a width has the design width of 1000 twips.
+    const int tw = col < twips_.size() ? twips_[col] : kDefaultColTwips;
     if (tw >= 0 && twipsToPx(tw) == px) return tw;
     return pxToTwips(px);
 }
 
 void FlexGrid::setColWidth(int col, int twips) {
     if (col < 0 || col >= Cols()) return;
-    if (twips_.size() < Cols()) twips_.resize(Cols(), -1);
+    if (twips_.size() < Cols()) twips_.resize(Cols(), kDefaultColTwips);
     if (twips < 0) {
-        twips_[col] = -1;
+        twips_[col] = kDefaultColTwips;
         setColumnWidth(col, horizontalHeader()->defaultSectionSize());
     } else {
         twips_[col] = twips;
@@ -223,7 +224,7 @@ void FlexGrid::setDataSource(std::shared_ptr<const db::RowSet> rows) {
     for (int c = 0; c < Cols(); ++c)
         widths.push_back(horizontalHeader()->sectionSize(c));
     model_->bind(std::move(rows));
-    twips_.resize(Cols(), -1);
+    twips_.resize(Cols(), kDefaultColTwips);
     for (int c = 0; c < Cols() && c < widths.size(); ++c)
         setColumnWidth(c, widths[c]);
     if (model_->dataRows() > 0)
