@@ -35,9 +35,31 @@ void closeDatabase(frmKRVS& w) {
     w.g.gConn.reset();
 }
 
-QString recordsCaption(const FlexGrid* grid) {
-    return QStringLiteral("Korvessa Database - (Total records=") +
-           QString::number(grid->Rows() - 1) + QStringLiteral(")");
+// The catalogue is closed for a file operation: hourglass, connection released,
+// grid emptied to its header and one blank row.
+void closeForFileWork(frmKRVS& w) {
+    w.setMousePointer(11);
+    frmKRVS::DoEvents();
+    closeDatabase(w);
+    w.fgdCards->Clear();
+    w.fgdCards->setRows(2);
+    frmKRVS::DoEvents();
+}
+
+// The common end of backup and compaction: the default pointer, then either the
+// error box or the record count in the caption.
+void finishFileWork(frmKRVS& w, const std::optional<AppError>& pending, bool silentCancel,
+                    const QString& errorTitle) {
+    w.setMousePointer(0);
+    frmKRVS::DoEvents();
+    if (pending && pending->number() != 0 &&
+        !(silentCancel && pending->number() == err::CancelSave)) {
+        w.setWindowTitle(QStringLiteral("Korvessa Database"));
+        ui().msgBox(errorBoxText(*pending), mb::Critical, errorTitle);
+    } else {
+        w.setWindowTitle(QStringLiteral("Korvessa Database - (Total records=") +
+                         QString::number(w.fgdCards->Rows() - 1) + QStringLiteral(")"));
+    }
 }
 
 // Opens the catalogue again after a backup or compaction and shows every card.
@@ -91,13 +113,7 @@ void frmKRVS::mnuBakDB_Click() {
                 // rename once the new data is complete, so a failed copy keeps it.
             }
 
-            setMousePointer(11);
-            DoEvents();
-            closeDatabase(*this);
-            fgdCards->Clear();
-            fgdCards->setRows(2);
-            DoEvents();
-
+            closeForFileWork(*this);
             maint::safeCopy(g.gDbPath, target);
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
                         QStringLiteral("Success"));
@@ -110,27 +126,13 @@ void frmKRVS::mnuBakDB_Click() {
         pending = e;
     }
 
-    setMousePointer(0);
-    DoEvents();
-    if (pending && pending->number() != 0 && pending->number() != err::CancelSave) {
-        setWindowTitle(QStringLiteral("Korvessa Database"));
-        ui().msgBox(errorBoxText(*pending), mb::Critical,
-                    QStringLiteral("Error in backing up database"));
-    } else {
-        setWindowTitle(recordsCaption(fgdCards));
-    }
+    finishFileWork(*this, pending, true, QStringLiteral("Error in backing up database"));
 }
 
 void frmKRVS::mnuCompact_Click() {
     std::optional<AppError> pending;
     try {
-        setMousePointer(11);
-        DoEvents();
-        closeDatabase(*this);
-        fgdCards->Clear();
-        fgdCards->setRows(2);
-        DoEvents();
-
+        closeForFileWork(*this);
         if (!CompactDB([this](int code) { setMousePointer(code); }, g.gDbPath, g.gDbPwd))
             ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
                         QStringLiteral("Compact Error"));
@@ -142,15 +144,7 @@ void frmKRVS::mnuCompact_Click() {
         pending = e;
     }
 
-    setMousePointer(0);
-    DoEvents();
-    if (pending && pending->number() != 0) {
-        setWindowTitle(QStringLiteral("Korvessa Database"));
-        ui().msgBox(errorBoxText(*pending), mb::Critical,
-                    QStringLiteral("Error in compacting database"));
-    } else {
-        setWindowTitle(recordsCaption(fgdCards));
-    }
+    finishFileWork(*this, pending, false, QStringLiteral("Error in compacting database"));
 }
 
 void frmKRVS::mnuPass_Click() {
