@@ -156,23 +156,13 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
         mb::AnsYes)
         return;
 
-    setEnabled(false);
-    setMousePointer(11);
-    ScopeGuard restore([this] {
-        setEnabled(true);
-        setMousePointer(0);
-    });
-    try {
-        // One statement per card and no transaction: a failure part-way leaves
-        // the cards before it updated.
-        for (const qint32 id : ids)
-            runUpdate(g, ownUpdateStatement(own, QString::number(id)));
-        ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
-                    kOwnTitle);
-        bindGrid(g.gCurSQL);
-    } catch (const AppError& e) {
-        errorBox(e, "Error in updating Own field");
-    }
+    // One statement per card and no transaction: a failure part-way leaves the cards
+    // before it updated, and the grid is not refreshed.
+    applyUpdates(
+        this, [this](int code) { setMousePointer(code); }, g,
+        [&](int i) { return ownUpdateStatement(own, QString::number(ids[i])); },
+        static_cast<int>(ids.size()), kOwnTitle, QStringLiteral("Error in updating Own field"),
+        [this] { bindGrid(g.gCurSQL); });
 }
 
 } // namespace krvs

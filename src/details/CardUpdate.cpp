@@ -3,6 +3,10 @@
 #include "search/Globals.h"
 #include "search/SqlBuilder.h"
 #include "util/AppError.h"
+#include "util/ScopeGuard.h"
+#include "util/UiServices.h"
+
+#include <QWidget>
 
 #include <memory>
 
@@ -31,6 +35,27 @@ void runUpdate(Globals& g, const QString& statement) {
         throw AppError(91, QStringLiteral("Object variable or With block variable not set"));
     g.gRS = std::make_unique<db::Recordset>();
     g.gRS->Open(statement, *g.gConn, -1, -1, -1);
+}
+
+void applyUpdates(QWidget* form, const std::function<void(int)>& setPointer, Globals& g,
+                  const std::function<QString(int)>& statement, int count,
+                  const QString& successTitle, const QString& errorTitle,
+                  const std::function<void()>& refresh) {
+    form->setEnabled(false);
+    setPointer(11);
+    ScopeGuard restore([&] {
+        form->setEnabled(true);
+        setPointer(0);
+    });
+    try {
+        for (int i = 0; i < count; ++i)
+            runUpdate(g, statement(i));
+        ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
+                    successTitle);
+        if (refresh) refresh();
+    } catch (const AppError& e) {
+        ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical, errorTitle);
+    }
 }
 
 } // namespace krvs

@@ -1,5 +1,8 @@
 #pragma once
 #include <QString>
+#include <functional>
+
+class QWidget;
 
 namespace krvs {
 
@@ -21,5 +24,15 @@ QString commentForUpdate(const QString& text);
 // replaced by a new recordset opened with the statement on gConn. Throws AppError
 // (91 when there is no connection at all).
 void runUpdate(Globals& g, const QString& statement);
+
+// Writes with the form disabled and the hourglass shown: runs statement(0) ..
+// statement(count - 1) in order, each on its own (no transaction, so a failure
+// part-way leaves the earlier ones written), then says "The update was
+// successful." under successTitle and refreshes the grid. An error shows its box
+// under errorTitle instead. The form is enabled again either way.
+void applyUpdates(QWidget* form, const std::function<void(int)>& setPointer, Globals& g,
+                  const std::function<QString(int)>& statement, int count,
+                  const QString& successTitle, const QString& errorTitle,
+                  const std::function<void()>& refresh);
 
 } // namespace krvs

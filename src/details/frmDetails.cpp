@@ -200,21 +200,10 @@ void frmDetails::cmdUpOwn_Click() {
                     mb::YesNo | mb::Information | mb::DefaultButton2, kOwnTitle) != mb::AnsYes)
         return;
 
-    setEnabled(false);
-    setMousePointer(11);
-    ScopeGuard restore([this] {
-        setEnabled(true);
-        setMousePointer(0);
-    });
-    try {
-        runUpdate(g_, ownUpdateStatement(own, id));
-        ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
-                    kOwnTitle);
-        if (refreshGrid_) refreshGrid_();
-    } catch (const AppError& e) {
-        ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical,
-                    QStringLiteral("Error in updating Own field"));
-    }
+    applyUpdates(
+        this, [this](int code) { setMousePointer(code); }, g_,
+        [&](int) { return ownUpdateStatement(own, id); }, 1, kOwnTitle,
+        QStringLiteral("Error in updating Own field"), refreshGrid_);
 }
 
 void frmDetails::cmdUpUcomm_Click() {
@@ -225,22 +214,12 @@ void frmDetails::cmdUpUcomm_Click() {
                     QStringLiteral("User comment update")) != mb::AnsYes)
         return;
 
-    setEnabled(false);
-    setMousePointer(11);
-    ScopeGuard restore([this] {
-        setEnabled(true);
-        setMousePointer(0);
-    });
-    try {
-        runUpdate(g_, commentUpdateStatement(comment, id));
-        ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
-                    QStringLiteral("User comments update"));
-        if (refreshGrid_) refreshGrid_();
-    } catch (const AppError& e) {
-        ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical,
-                    QStringLiteral("Error in updating User comment"));
-    }
-    QCoreApplication::processEvents();
+    applyUpdates(
+        this, [this](int code) { setMousePointer(code); }, g_,
+        [&](int) { return commentUpdateStatement(comment, id); }, 1,
+        QStringLiteral("User comments update"), QStringLiteral("Error in updating User comment"),
+        refreshGrid_);
+    QCoreApplication::processEvents(); // after a success and after an error alike
 }
 
 void frmDetails::cmdOK_Click() {
