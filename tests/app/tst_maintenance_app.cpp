@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "TestFiles.h"
 #include "app/frmKRVS.h"
 #include "maintenance/frmPassword.h"
 #include "search/FlexGrid.h"
@@ -7,16 +8,12 @@
 #include <QtWidgets>
 
 using namespace krvs;
+using namespace krvs::test;
 
 namespace {
 
 const QString kLoadAll = "SELECT * FROM tblKRVS101 ORDER BY DbId;";
 constexpr int kCards = 60;
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The number of cards sql finds in a catalogue file, or the error number opening it gave.
 int cardsOrError(const QString& path, const QString& pwd, const QString& sql = kLoadAll) try {
@@ -112,7 +109,7 @@ class TstMaintenanceApp : public QObject {
         const QString old = at("backup/old.krv");
         QVERIFY(QFile::copy(at("KRVS.ini"), old));
         backupTo(*w, old, {{mb::AnsNo, "Over-write file?"}});
-        QCOMPARE(readAll(old), readAll(at("KRVS.ini")));
+        QCOMPARE(readFileBytes(old), readFileBytes(at("KRVS.ini")));
         backupTo(*w, old, {{mb::AnsYes, "Over-write file?"}, {mb::AnsOK, "Success"}});
         QCOMPARE(cardsOrError(old, ""), kCards);
 
@@ -149,7 +146,7 @@ class TstMaintenanceApp : public QObject {
         for (const QString& f : {catalogue(), at("elsewhere.bak")}) {
             QCOMPARE(cardsOrError(f, ""), int(err::BadPassword));
             QCOMPARE(cardsOrError(f, "abcd"), kCards);
-            QVERIFY(!readAll(f).contains(secret));
+            QVERIFY(!readFileBytes(f).contains(secret));
         }
 
         const QString sixteen = "P@ssword-16charX";

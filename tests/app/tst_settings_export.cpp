@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "TestFiles.h"
 #include "Twips.h"
 #include "app/frmKRVS.h"
 #include "search/FlexGrid.h"
@@ -10,17 +11,6 @@ using namespace krvs;
 using namespace krvs::test;
 
 namespace {
-
-QByteArray slurp(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void spit(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 // Loads the settings into w; the AppError number raised, 0 for none.
 int load(frmKRVS& w) try {
@@ -87,7 +77,7 @@ class TestSettingsExport : public QObject {
             w.SaveINI();
         };
         run([&](frmKRVS& w) {
-            QCOMPARE(slurp(f.iniFile()), QByteArray("[Main]\r\nBackup_Warn=1\r\n"));
+            QCOMPARE(readFileBytes(f.iniFile()), QByteArray("[Main]\r\nBackup_Warn=1\r\n"));
             expectRestored(w, "run=1|max=0|auto=1|cols=1000,1000,1000,1000,1000,1000,1000,1000,"
                               "1000,1000|items=|current=Vellan,Qorth|"
                               "ticks=Title,ZYN,NOR,Char,Episode,Crew|own=B|mode=Go To &Advanced");
@@ -100,7 +90,7 @@ class TestSettingsExport : public QObject {
             w.cboSearch->setEditText("Vellan,Qorth");
             w.cmdAdv_Click();
         });
-        QString text = QString::fromUtf8(slurp(f.iniFile()));
+        QString text = QString::fromUtf8(readFileBytes(f.iniFile()));
         // Only the placement depends on the screen.
         text.replace(QRegularExpression("^(Left|Top|Width|Height)=-?\\d+\\r$",
                                         QRegularExpression::MultilineOption),
@@ -175,7 +165,7 @@ class TestSettingsExport : public QObject {
         QFETCH(QByteArray, ini);
         QFETCH(QString, expected);
         AppFolder f;
-        spit(f.iniFile(), ini);
+        QVERIFY(writeFileBytes(f.iniFile(), ini));
         frmKRVS w(f.path(), "KRVS");
         const int error = load(w);
         QCOMPARE(error, expected.startsWith("error=") ? expected.mid(6).toInt() : 0);
@@ -185,8 +175,9 @@ class TestSettingsExport : public QObject {
     void badValueStopsTheRestore() {
         // A width that is no number: reported before the catalogue opens, earlier ones kept.
         AppFolder f;
-        spit(f.iniFile(), "[Columns]\r\nCol0Width=700\r\nCol2Width=900\r\nCol3Width=abc\r\n"
-                          "Col4Width=500\r\n[Search]\r\nAutoAsterisks=False\r\n");
+        QVERIFY(writeFileBytes(f.iniFile(),
+                               "[Columns]\r\nCol0Width=700\r\nCol2Width=900\r\nCol3Width=abc\r\n"
+                               "Col4Width=500\r\n[Search]\r\nAutoAsterisks=False\r\n"));
         {
             ui->answer(mb::AnsOK, "Error in Load");
             frmKRVS w(f.path(), "KRVS");
@@ -226,7 +217,7 @@ class TestSettingsExport : public QObject {
         save(1, csv, {{mb::AnsYes, "View file?"}});
         QCOMPARE(ui->shellFiles, QStringList({csv}));
         QCOMPARE(ui->saveRequests[0].initDir, f.path());
-        const QList<QByteArray> lines = slurp(csv).split('\n');
+        const QList<QByteArray> lines = readFileBytes(csv).split('\n');
         QCOMPARE(lines.size(), 5 + 13 + 1); // preamble, caption row, 12 cards, after the last CR LF
         QCOMPARE(lines[2] + lines[3] + lines[4], "File generated on December 05 2026 03:32:47 AM\r"
                                                  "Korvessa Database - (Total records=12)\r"
@@ -237,11 +228,11 @@ class TestSettingsExport : public QObject {
 
         // An existing file: No keeps it, Yes replaces it.
         const QString file = f.dir.filePath(".hidden.txt");
-        spit(file, "old");
+        QVERIFY(writeFileBytes(file, "old"));
         save(0, file, {{mb::AnsNo, "File already exists"}, {mb::AnsOK, "File write aborted"}});
-        QCOMPARE(slurp(file), QByteArray("old"));
+        QCOMPARE(readFileBytes(file), QByteArray("old"));
         save(0, file, {{mb::AnsYes, "File already exists"}, {mb::AnsNo, "View file?"}});
-        QVERIFY(slurp(file).contains("     |DbId    |  Index|  CardType|  Title|"));
+        QVERIFY(readFileBytes(file).contains("     |DbId    |  Index|  CardType|  Title|"));
 
         ui->reset();
         ui->cancelSave(); // ends silently

@@ -1,5 +1,6 @@
 #include "ScriptedUi.h"
 #include "TestCatalogue.h"
+#include "TestFiles.h"
 #include "db/Connection.h"
 #include "maintenance/FileOps.h"
 #include "maintenance/mdlJRO.h"
@@ -10,19 +11,10 @@
 #include <unistd.h>
 
 using namespace krvs;
+using namespace krvs::test;
 using namespace krvs::maint;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
 
 // The error number a call throws, 0 when it throws nothing.
 template <class F> int errorOf(F f) try {
@@ -65,8 +57,8 @@ class TstMaintenance : public QObject {
 
     void sameFileHoweverWritten() {
         const QString a = at("a.krv");
-        QVERIFY(QDir(tmp->path()).mkdir("sub") && writeAll(a, "data"));
-        QVERIFY(writeAll(at("twin.krv"), "data") && QFile::link(a, at("link.krv")));
+        QVERIFY(QDir(tmp->path()).mkdir("sub") && writeFileBytes(a, "data"));
+        QVERIFY(writeFileBytes(at("twin.krv"), "data") && QFile::link(a, at("link.krv")));
         QCOMPARE(::link(QFile::encodeName(a).constData(), QFile::encodeName(at("hard.krv"))), 0);
         for (const char* other : {"/./a.krv", "/sub/../a.krv", "//a.krv", "/link.krv", "/hard.krv"})
             QVERIFY2(sameFile(a, tmp->path() + other), other);
@@ -79,17 +71,17 @@ class TstMaintenance : public QObject {
         for (int i = 0; i < 3 * 1024 * 1024 + 7; ++i)
             data.append(char(i * 31 % 251));
         const QString src = at("src.krv"), dst = at("dst.krv");
-        QVERIFY(writeAll(src, data) && writeAll(dst, "previous"));
+        QVERIFY(writeFileBytes(src, data) && writeFileBytes(dst, "previous"));
         // A read that fails half-way (the source is a folder), or a target name taken by a
         // folder (the data written, the rename refused): the old target stays, no scratch file.
         QVERIFY(errorOf([&] { safeCopy(tmp->path(), dst); }) != 0);
         QVERIFY(QDir(tmp->path()).mkpath("taken.krv/inner"));
         QVERIFY(errorOf([&] { safeCopy(src, at("taken.krv")); }) != 0);
-        QCOMPARE(readAll(dst), QByteArray("previous"));
+        QCOMPARE(readFileBytes(dst), QByteArray("previous"));
         QCOMPARE(QDir(tmp->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"dst.krv", "src.krv"}));
         safeCopy(src, dst);
-        QCOMPARE(readAll(dst), data);
+        QCOMPARE(readFileBytes(dst), data);
     }
 
     // Compaction reclaims space, replaces a leftover scratch file and keeps the password;
@@ -100,7 +92,7 @@ class TstMaintenance : public QObject {
         const QString fill = "UPDATE tblKRVS101 SET UserComments = '%1';";
         run(path, pwd, fill.arg(QString(4000, 'x')));
         run(path, pwd, fill.arg(""));
-        QVERIFY(writeAll(at("backup.qmx"), "half-written leftover"));
+        QVERIFY(writeFileBytes(at("backup.qmx"), "half-written leftover"));
         const qint64 sizeBefore = QFileInfo(path).size();
         const QString before = FileSizeText(path);
         ui->answer(mb::AnsOK, "Compact successful");
@@ -111,9 +103,9 @@ class TstMaintenance : public QObject {
                      before + "\r\nSize after compacting:\t" + FileSizeText(path));
         QCOMPARE(run(path, pwd), 120);
         QCOMPARE(errorOf([&] { run(path, ""); }), int(err::BadPassword));
-        const QByteArray compacted = readAll(path);
+        const QByteArray compacted = readFileBytes(path);
         QVERIFY(!CompactDB({}, path, wrong));
-        QCOMPARE(readAll(path), compacted);
+        QCOMPARE(readFileBytes(path), compacted);
     }
 };
 

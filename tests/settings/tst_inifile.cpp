@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "settings/IniFile.h"
 #include "settings/SettingValues.h"
 #include "util/AppError.h"
@@ -9,19 +10,9 @@
 #include <limits>
 
 using namespace krvs;
+using namespace krvs::test;
 
 namespace {
-
-QByteArray slurp(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void spit(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 // The error number a call raises, 0 when it raises none.
 template <typename F> int errorOf(F f) try {
@@ -62,36 +53,38 @@ class tst_IniFile : public QObject {
         put("C", "y", "y");        // a new section to the end of the file
         put("a", "ONE", "uno");    // an existing key keeps its place and spelling
         put("B", "x", "a = b\nc"); // a line break would break the file
-        QCOMPARE(slurp(ini_), QByteArray("[A]\r\none=uno\r\ntwo=2\r\n[B]\r\nx=a = b c\r\n"
-                                         "[C]\r\ny=y\r\n"));
+        QCOMPARE(readFileBytes(ini_), QByteArray("[A]\r\none=uno\r\ntwo=2\r\n[B]\r\nx=a = b c\r\n"
+                                                 "[C]\r\ny=y\r\n"));
         put("A", "one", ""); // an empty value deletes the key
         QCOMPARE(get("b", "X") + get("A", "one", "gone"), QStringLiteral("a = b cgone"));
         put("A", "", "ignored"); // an empty key deletes the section
         put("A", "two", "2");    // which, written again, comes last
-        QCOMPARE(slurp(ini_), QByteArray("[B]\r\nx=a = b c\r\n[C]\r\ny=y\r\n[A]\r\ntwo=2\r\n"));
+        QCOMPARE(readFileBytes(ini_),
+                 QByteArray("[B]\r\nx=a = b c\r\n[C]\r\ny=y\r\n[A]\r\ntwo=2\r\n"));
         // An empty value stored by hand is a value, not a missing key.
-        spit(ini_, "[A]\r\ntwo=\r\n");
+        QVERIFY(writeFileBytes(ini_, "[A]\r\ntwo=\r\n"));
         QCOMPARE(get("A", "two", "d"), QString(""));
     }
 
     void foreignLayoutsAndCharacterSets() {
         // LF line ends, blanks around names and values, blank lines, comments, junk.
-        spit(ini_, "; kept\n[ Main ]\n\n  Left = 1440  \njunk line\nTop=7\n\n[Columns]\r\nC=9\r\n");
+        QVERIFY(writeFileBytes(
+            ini_, "; kept\n[ Main ]\n\n  Left = 1440  \njunk line\nTop=7\n\n[Columns]\r\nC=9\r\n"));
         QCOMPARE(get("Main", "Left") + get("Columns", "c"), QStringLiteral("14409"));
         put("Main", "Top", "8");
-        QCOMPARE(slurp(ini_),
+        QCOMPARE(readFileBytes(ini_),
                  QByteArray("; kept\r\n[Main]\r\nLeft=1440\r\nTop=8\r\n[Columns]\r\nC=9\r\n"));
         // A UTF-8 signature is understood; non-ASCII text is kept as UTF-8.
-        spit(ini_, "\xEF\xBB\xBF[S]\r\nk=9\r\n");
+        QVERIFY(writeFileBytes(ini_, "\xEF\xBB\xBF[S]\r\nk=9\r\n"));
         QCOMPARE(get("S", "k"), QStringLiteral("9"));
         const QString text = QString::fromUtf8("Zoë \"Vellan\", 日本");
         put("S", "k", text);
-        QVERIFY(get("S", "k") == text && slurp(ini_).contains(text.toUtf8()));
+        QVERIFY(get("S", "k") == text && readFileBytes(ini_).contains(text.toUtf8()));
         // A file an older release wrote in an 8-bit code page is read and kept as UTF-8.
-        spit(ini_, "[S]\r\n0=Zo\xEB crew\r\n");
+        QVERIFY(writeFileBytes(ini_, "[S]\r\n0=Zo\xEB crew\r\n"));
         QCOMPARE(get("S", "0"), QString::fromUtf8("Zoë crew"));
         put("S", "1", "x");
-        QCOMPARE(slurp(ini_), QByteArray("[S]\r\n0=Zo\xC3\xAB crew\r\n1=x\r\n"));
+        QCOMPARE(readFileBytes(ini_), QByteArray("[S]\r\n0=Zo\xC3\xAB crew\r\n1=x\r\n"));
         // Long values are cut, never inside a character made of two UTF-16 units.
         put("S", "k", QString(3000, 'x'));
         QCOMPARE(get("S", "k"), QString(2047, 'x'));
