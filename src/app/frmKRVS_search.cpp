@@ -109,10 +109,17 @@ void frmKRVS::cmdQuery_Click() {
             if (run) {
                 requireConnection();
                 g.gRS = std::make_unique<db::Recordset>();
+                g.gRS->setTypedByUser(true); // the user's words are in it, or all of it
                 g.gRS->Open(mSQL, *g.gConn, -1, -1, -1);
-                g.gRS->Requery(-1);
-                fgdCards->setDataSource(g.gRS->rows());
-                g.gCurSQL = mSQL;
+                if (g.gRS->State() == db::adStateOpen) {
+                    g.gRS->Requery(-1);
+                    fgdCards->setDataSource(g.gRS->rows());
+                    g.gCurSQL = mSQL;
+                } else {
+                    // A statement without rows has done its work; the grid shows the
+                    // rows it showed before, read again as after any update.
+                    bindGrid(g.gCurSQL);
+                }
             }
         }
     } catch (const AppError& e) {

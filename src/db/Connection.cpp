@@ -181,19 +181,70 @@ void Connection::Close() {
 
 namespace {
 
-// Statements a user may not run: they would change the key, the lock or the
-// transaction state the engine keeps for the connection.
-int authorizer(void*, int action, const char*, const char*, const char*, const char*) {
+const QString kRefused = QStringLiteral(
+    "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
+
+// Functions no statement may call: they write another database file, possibly
+// without the key (the engine's export), or load code into the program.
+bool refusedFunction(const char* name) {
+    if (!name) return false;
+    const QByteArray n = QByteArray(name).toLower();
+    return n.startsWith("sqlcipher") || n == "load_extension" || n == "fts3_tokenizer";
+}
+
+// Statements that may not run: they would change the key, the lock or the
+// transaction state the engine keeps for the connection, reach another file, or
+// run code that is not SQL.
+// Sets *refused when it refuses.
+int authorizer(void* refused, int action, const char*, const char* name, const char*, const char*) {
+    bool deny = false;
     switch (action) {
     case SQLITE_PRAGMA:
     case SQLITE_ATTACH:
     case SQLITE_DETACH:
     case SQLITE_TRANSACTION:
     case SQLITE_SAVEPOINT:
-        return SQLITE_DENY;
+        deny = true;
+        break;
+    case SQLITE_FUNCTION:
+        deny = refusedFunction(name);
+        break;
     default:
-        return SQLITE_OK;
+        break;
     }
+    if (deny) *static_cast<bool*>(refused) = true;
+    return deny ? SQLITE_DENY : SQLITE_OK;
+}
+
+// True for "VACUUM ... INTO file", which writes a copy of the catalogue into
+// another file (the engine has no authorizer step for it). Words inside quotes,
+// brackets and comments do not count.
+bool vacuumInto(const QString& sql) {
+    QStringList words;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql[i];
+        if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            const qsizetype e = sql.indexOf(u'\n', i);
+            i = e < 0 ? n : e + 1;
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            const qsizetype e = sql.indexOf(QLatin1StringView("*/"), i + 2);
+            i = e < 0 ? n : e + 2;
+        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            const qsizetype e = sql.indexOf(c == u'[' ? QChar(u']') : c, i + 1);
+            i = e < 0 ? n : e + 1;
+        } else if (c.isLetterOrNumber() || c == u'_') {
+            qsizetype e = i;
+            while (e < n && (sql[e].isLetterOrNumber() || sql[e] == u'_' || sql[e] == u'$'))
+                ++e;
+            words << sql.mid(i, e - i).toUpper();
+            i = e;
+        } else {
+            ++i;
+        }
+    }
+    return !words.isEmpty() && words.front() == QLatin1StringView("VACUUM") &&
+           words.indexOf(QStringLiteral("INTO"), 1) > 0;
 }
 
 bool declaredBoolean(const char* decl) {
@@ -204,7 +255,7 @@ bool declaredBoolean(const char* decl) {
 
 } // namespace
 
-std::shared_ptr<const RowSet> Connection::execute(const QString& sql) {
+std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin origin) {
     if (!db_)
         throw AppError(3709,
                        QStringLiteral("The connection cannot be used to perform this operation. It "
@@ -215,32 +266,33 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql) {
     if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
     auto rows = std::make_shared<RowSet>();
     if (tr.password) {
+        // The program keeps the password it opened the file with; a change it did
+        // not make would leave backup and compaction with the wrong key.
+        if (origin == Origin::Typed) throw fail(err::Engine, kRefused);
         touch();
         alterPassword(tr.password->newPassword, tr.password->oldPassword);
         return rows;
     }
 
+    if (vacuumInto(tr.sql)) throw fail(err::Engine, kRefused);
+
     const QByteArray text = tr.sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
-    sqlite3_set_authorizer(db_, authorizer, nullptr);
+    bool refused = false;
+    sqlite3_set_authorizer(db_, authorizer, &refused);
     int rc = sqlite3_prepare_v2(db_, text.constData(), static_cast<int>(text.size()), &st, &tail);
     sqlite3_set_authorizer(db_, nullptr, nullptr);
-    if (rc == SQLITE_AUTH) {
+    if (rc != SQLITE_OK && refused) {
         sqlite3_finalize(st);
-        throw fail(err::Engine,
-                   QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', "
-                                  "'PROCEDURE', 'SELECT', or 'UPDATE'."));
+        throw fail(err::Engine, kRefused);
     }
     if (rc != SQLITE_OK) {
         const QString m = engine::message(db_);
         sqlite3_finalize(st);
         throw fail(err::Engine, m);
     }
-    if (!st)
-        throw fail(err::Engine,
-                   QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', "
-                                  "'PROCEDURE', 'SELECT', or 'UPDATE'."));
+    if (!st) throw fail(err::Engine, kRefused);
     if (!sqlite3_stmt_readonly(st)) touch();
     for (const char* p = tail; p && *p; ++p) {
         if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p))) {

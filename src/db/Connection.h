@@ -32,6 +32,9 @@ struct ConnectionString {
 };
 ConnectionString parseConnectionString(const QString& text);
 
+// Who wrote a statement: the program itself, or the user in the advanced mode.
+enum class Origin { Program, Typed };
+
 // The one connection to the card database. Opened share-exclusive, it holds the
 // file's lock until it is closed, so no second connection or program can open it.
 class Connection {
@@ -59,7 +62,11 @@ class Connection {
 
     // Runs one statement (in the program's SQL dialect) and returns its rows;
     // statements that return no rows give an empty RowSet with no fields.
-    std::shared_ptr<const RowSet> execute(const QString& sql);
+    // Refused from anyone: statements that would change the key, the lock or the
+    // transaction state, attach or write other files, or load code. A statement
+    // typed by the user may not change the password either: only the program's
+    // password dialog sends that one.
+    std::shared_ptr<const RowSet> execute(const QString& sql, Origin origin = Origin::Program);
 
     QString dataSource() const { return path_; }
 

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
+#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -13,6 +16,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace krvs::db::engine {
@@ -59,6 +63,130 @@ QString inUse(const QString& path, const QString& engineMessage) {
         .arg(native(path), engineMessage);
 }
 
+// An encrypted file is made of pages of this size (the engine's default for a key).
+constexpr qint64 kCipherPage = 1024;
+// The first bytes of a database file without a password.
+constexpr char kPlainHeader[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
+                                   'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+
+AppError notACatalogue(const QString& path, const QString& why) {
+    return error(err::Engine,
+                 QStringLiteral("'%1' is not a card catalogue: %2.").arg(native(path), why));
+}
+
+// Encrypted pages read as random bytes: every byte value about equally often,
+// but not exactly so. The chi-square of the byte counts (255 degrees of freedom)
+// of random bytes lies between 120 and 450 but for less than once in a billion
+// times; text, zeros or a repeated byte give thousands, bytes counting up 0.
+bool looksRandom(const QByteArray& bytes) {
+    std::array<qint64, 256> counts{};
+    for (const char c : bytes)
+        ++counts[static_cast<unsigned char>(c)];
+    const double expected = static_cast<double>(bytes.size()) / 256.0;
+    double chiSquare = 0;
+    for (const qint64 n : counts)
+        chiSquare += (static_cast<double>(n) - expected) * (static_cast<double>(n) - expected);
+    chiSquare /= expected;
+    return chiSquare > 120 && chiSquare < 450;
+}
+
+// Looks at the file's bytes only. Returns true for a database file without a
+// password; throws when the file can be neither that nor an encrypted catalogue.
+bool inspectFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw error(err::Engine,
+                    QStringLiteral("Could not read '%1': %2").arg(native(path), f.errorString()));
+    const qint64 size = f.size();
+    const QByteArray head = f.read(4 * kCipherPage);
+    if (head.startsWith(QByteArray(kPlainHeader, sizeof kPlainHeader))) return true;
+    if (size == 0) throw notACatalogue(path, QStringLiteral("the file is empty"));
+    if (size < kCipherPage)
+        throw notACatalogue(path, QStringLiteral("the file is too short (%1 bytes, less than one "
+                                                 "page of %2 bytes)")
+                                      .arg(size)
+                                      .arg(kCipherPage));
+    if (size % kCipherPage != 0)
+        throw notACatalogue(path, QStringLiteral("its length (%1 bytes) is not a whole number of "
+                                                 "pages of %2 bytes")
+                                      .arg(size)
+                                      .arg(kCipherPage));
+    if (!looksRandom(head))
+        throw notACatalogue(path, QStringLiteral("it is neither a database file nor an encrypted "
+                                                 "one (its first page is not random bytes)"));
+    return false;
+}
+
+// Reads whether the card table exists through a handle that neither locks the
+// file nor writes anything to it or beside it (no log is created, no journal
+// replayed), so that a wrong key or a foreign file is told before the file is
+// touched.
+void checkCatalogue(const QString& path, const QString& password, bool plain) {
+    if (plain && !password.isEmpty())
+        throw error(err::Engine, QStringLiteral("Could not open '%1' with a password: the file "
+                                                "has no password.")
+                                     .arg(native(path)));
+    const QByteArray uri =
+        "file:" + QUrl::toPercentEncoding(QFileInfo(path).absoluteFilePath(), "/") + "?immutable=1";
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(uri.constData(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    OnFailure closeHandle([&] { sqlite3_close(db); });
+    if (rc != SQLITE_OK)
+        throw error(err::Engine,
+                    QStringLiteral("Could not open '%1': %2.")
+                        .arg(native(path), db ? message(db) : QStringLiteral("out of memory")));
+    if (!password.isEmpty()) {
+        const QByteArray key = password.toUtf8();
+        if (sqlite3_key(db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+            throw error(err::Engine, message(db));
+    }
+    int tables = -1;
+    rc = sqlite3_exec(
+        db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'tblKRVS101';",
+        [](void* out, int, char** values, char**) {
+            *static_cast<int*>(out) = values[0] ? std::atoi(values[0]) : 0;
+            return 0;
+        },
+        &tables, nullptr);
+    if ((rc & 0xFF) == SQLITE_NOTADB && !plain)
+        throw error(err::BadPassword,
+                    password.isEmpty()
+                        ? QStringLiteral("Not a valid password: the database '%1' is protected "
+                                         "by a password.")
+                              .arg(native(path))
+                        : QStringLiteral("Not a valid password."));
+    if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
+        throw notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(message(db)));
+    if (rc != SQLITE_OK)
+        throw error(err::Engine,
+                    QStringLiteral("Could not open '%1': %2.").arg(native(path), message(db)));
+    if (tables < 1) throw notACatalogue(path, QStringLiteral("it holds no table tblKRVS101"));
+}
+
+// No write permission counts even where the system would let the user (root)
+// write anyway: a file or folder made read-only is not written.
+bool writable(const QString& path) {
+    const QByteArray p = QFile::encodeName(path);
+    struct stat st {};
+    return ::stat(p.constData(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+           ::access(p.constData(), W_OK) == 0;
+}
+
+// The catalogue is written in place and its log lies beside it.
+void checkWritable(const QString& path) {
+    if (!writable(path))
+        throw error(err::Engine, QStringLiteral("Could not open '%1': the file is read-only, and "
+                                                "the program writes every change into it.")
+                                     .arg(native(path)));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!writable(folder))
+        throw error(err::Engine,
+                    QStringLiteral("Could not open '%1': its folder '%2' is read-only, and the "
+                                   "program keeps the catalogue's log beside it.")
+                        .arg(native(path), native(folder)));
+}
+
 } // namespace
 
 AppError error(int number, const QString& description) {
@@ -86,6 +214,10 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
     if (fi.isDir())
         throw error(err::Engine,
                     QStringLiteral("'%1' is a folder, not a database file.").arg(native(path)));
+    // Nothing is written to the file, nor beside it, before it is known to be a
+    // catalogue that this key opens and that the program can write.
+    checkCatalogue(path, password, inspectFile(path));
+    checkWritable(path);
 
     sqlite3* db = nullptr;
     const QByteArray file = QFile::encodeName(path);

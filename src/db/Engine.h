@@ -20,10 +20,13 @@ struct OpenOptions {
     bool wal = true;       // switch the file to the write-ahead log journal
 };
 
-// Opens an existing database file (never creates one) with a key ("" = plain
-// file), installs the text functions and checks the key by reading the schema.
-// A missing or wrong key gives err::BadPassword; a file in use by another
-// connection gives err::Engine with a message saying so.
+// Opens an existing card catalogue (never creates one) with a key ("" = plain
+// file) and installs the text functions. Before anything is written to the file
+// or beside it, it must be a catalogue: a plain database file, or one whose
+// length and bytes could be an encrypted one, holding the table tblKRVS101, and
+// the file and its folder must be writable. A missing or wrong key for a file
+// that could be encrypted gives err::BadPassword; every other refusal, and a file
+// in use by another connection, gives err::Engine with a message saying why.
 sqlite3* open(const QString& path, const QString& password, OpenOptions options = {});
 
 // Closes a handle; throws when the engine refuses (the handle is then closed later).

@@ -4,7 +4,12 @@ namespace krvs::db {
 
 namespace {
 const QString kAdoSource = QStringLiteral("ADODB.Recordset");
+
+AppError closedError() {
+    return AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
+                    kAdoSource);
 }
+} // namespace
 
 void Recordset::Open(const QString& source, Connection& connection, int, int, int) {
     if (open_)
@@ -12,19 +17,23 @@ void Recordset::Open(const QString& source, Connection& connection, int, int, in
                        kAdoSource);
     connection_ = &connection;
     source_ = source;
-    Requery();
+    run();
 }
 
 void Recordset::Requery(int) {
-    if (!connection_)
-        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
-                       kAdoSource);
+    // A statement without rows ran once when it was opened; running it again
+    // would repeat its change.
+    if (!open_ || !connection_) throw closedError();
     // Nothing but this connection can change a file it holds exclusively, so rows read
     // at the connection's current data version are still what the statement gives.
-    if (open_ && rows_ && connection_->State() == adStateOpen &&
+    if (rows_ && connection_->State() == adStateOpen &&
         connection_->Mode() == adModeShareExclusive && connection_->dataVersion() == version_)
         return;
-    auto rows = connection_->execute(source_);
+    run();
+}
+
+void Recordset::run() {
+    auto rows = connection_->execute(source_, origin_);
     version_ = connection_->dataVersion();
     // A statement without fields (an UPDATE, the password statement) leaves the
     // recordset closed, with no rows.
@@ -33,9 +42,7 @@ void Recordset::Requery(int) {
 }
 
 void Recordset::Close() {
-    if (!open_)
-        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
-                       kAdoSource);
+    if (!open_) throw closedError();
     open_ = false;
     rows_.reset();
 }

@@ -19,9 +19,13 @@ QString ownUpdateStatement(bool own, const QString& dbId) {
 }
 
 QString commentUpdateStatement(const QString& comment, const QString& dbId) {
+    // Every apostrophe is doubled, also one of a pair the user typed, so the comment
+    // is stored exactly as typed.
+    QString literal = commentForUpdate(comment);
+    literal.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QStringLiteral("UPDATE tblKRVS101 ") + QStringLiteral("SET UserComments = ") +
-           sqlQuote(sqlFixQuotes(commentForUpdate(comment))) + QStringLiteral(" ") +
-           QStringLiteral("WHERE DbId = ") + dbId + QStringLiteral(";");
+           sqlQuote(literal) + QStringLiteral(" ") + QStringLiteral("WHERE DbId = ") + dbId +
+           QStringLiteral(";");
 }
 
 QString commentForUpdate(const QString& text) {

@@ -13,7 +13,8 @@ struct Globals;
 //   UPDATE tblKRVS101 SET Own = True WHERE DbId = 17;
 //   UPDATE tblKRVS101 SET UserComments = 'Vellan''s card' WHERE DbId = 5;
 QString ownUpdateStatement(bool own, const QString& dbId);
-// The comment goes through commentForUpdate, sqlFixQuotes and sqlQuote.
+// The comment goes through commentForUpdate, gets every apostrophe doubled and is
+// quoted with sqlQuote: it is stored as typed, two apostrophes in a row included.
 QString commentUpdateStatement(const QString& comment, const QString& dbId);
 
 // A comment as it is stored: every CR LF pair becomes one blank; a lone CR or LF

@@ -1,14 +1,19 @@
 #include "AppFixture.h"
+#include "TestFiles.h"
 #include "app/frmKRVS.h"
 #include "search/FlexGrid.h"
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
+#include <sqlite3.h>
 
 using namespace krvs;
 using namespace krvs::test;
@@ -125,6 +130,7 @@ class TestStartup : public QObject {
         ui->answer(mb::AnsOK, "Error in Load");
         frmKRVS w(f.path(), "KRVS");
         w.Form_Load();
+        QCOMPARE(ui->titles(), QStringList{"Error in Load"});
         const QString text = ui->boxes.last().text;
         QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n   Source "), qPrintable(text));
         QVERIFY(text.contains("\r\n   Description  "));
@@ -134,6 +140,105 @@ class TestStartup : public QObject {
         QVERIFY(!QFile::exists(f.catalogue()));                // and does not create one
         QVERIFY(w.g.gConn->Errors().isEmpty());                // the list was emptied
         QVERIFY(!w.cmdQuery->isEnabled());
+    }
+
+    // A file that cannot be a catalogue gets the long report naming it and why, never the
+    // password prompt, and is left exactly as it was, with nothing beside it.
+    void notACatalogue_data() {
+        QTest::addColumn<QByteArray>("bytes"); // "catalogue" / "foreign": made here
+        QTest::addColumn<QString>("why");
+        QByteArray random(4096, 0);
+        for (char& c : random)
+            c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        QByteArray counting;
+        for (int i = 0; i < 4096; ++i)
+            counting += static_cast<char>(i % 256);
+        QTest::newRow("text") << QByteArray(4096, 'x')
+                              << "is neither a database file nor an "
+                                 "encrypted one";
+        QTest::newRow("zeros") << QByteArray(4096, 0) << "is neither";
+        QTest::newRow("counting bytes") << counting << "is neither";
+        QTest::newRow("empty") << QByteArray() << "the file is empty";
+        QTest::newRow("short") << random.left(1000) << "the file is too short (1000 bytes";
+        QTest::newRow("part of a page")
+            << random.left(3000) << "its length (3000 bytes) is not a whole number of pages";
+        QTest::newRow("cut catalogue") << QByteArray("catalogue") << "is not a whole number";
+        QTest::newRow("damaged database")
+            << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, 'x') << "damaged";
+        QTest::newRow("foreign database") << QByteArray("foreign") << "no table tblKRVS101";
+        QTest::newRow("foreign log database") << QByteArray("foreign WAL") << "no table";
+    }
+    void notACatalogue() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, why);
+        AppFolder f;
+        f.skipFirstStartWarning();
+        if (bytes == "catalogue") {
+            QVERIFY(makeCatalogue(f.catalogue(), 20, "pw"));
+            QVERIFY(QFile::resize(f.catalogue(), QFileInfo(f.catalogue()).size() - 100));
+        } else if (bytes.startsWith("foreign")) {
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(f.catalogue().toUtf8().constData(), &db), SQLITE_OK);
+            const QByteArray sql = "CREATE TABLE other (a); PRAGMA journal_mode=" +
+                                   (bytes.endsWith("WAL") ? QByteArray("WAL;") : "DELETE;");
+            QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        } else {
+            QVERIFY(writeFileBytes(f.catalogue(), bytes));
+        }
+        const QByteArray before = readFileBytes(f.catalogue());
+        const QDateTime modified = QFileInfo(f.catalogue()).lastModified();
+
+        ui->answer(mb::AnsOK, "Error in Load");
+        frmKRVS w(f.path(), "KRVS");
+        w.Form_Load();
+        QCOMPARE(ui->titles(), QStringList{"Error in Load"});
+        const QString text = ui->boxes.last().text;
+        QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n"), qPrintable(text));
+        QVERIFY2(text.contains("'" + QDir::toNativeSeparators(f.catalogue()) +
+                               "' is not a card catalogue: "),
+                 qPrintable(text));
+        QVERIFY2(text.contains(why), qPrintable(text));
+        QVERIFY(ui->modalForms.isEmpty()); // no password prompt
+        QVERIFY(!w.cmdQuery->isEnabled());
+        w.close();
+        QVERIFY(readFileBytes(f.catalogue()) == before);
+        QCOMPARE(QFileInfo(f.catalogue()).lastModified(), modified);
+        QCOMPARE(QDir(f.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"KRVS.ini", "KRVS.krv"}));
+    }
+
+    // A catalogue the program cannot write says so (also where the system would let
+    // root write anyway), and the file is not touched.
+    void readOnlyCatalogueSaysSo_data() {
+        QTest::addColumn<bool>("folderReadOnly");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("file") << false << "the file is read-only";
+        QTest::newRow("folder") << true << "' is read-only";
+    }
+    void readOnlyCatalogueSaysSo() {
+        QFETCH(bool, folderReadOnly);
+        QFETCH(QString, why);
+        AppFolder f;
+        f.skipFirstStartWarning();
+        QVERIFY(makeCatalogue(f.catalogue(), 10));
+        const QByteArray before = readFileBytes(f.catalogue());
+        const QString target = folderReadOnly ? f.path() : f.catalogue();
+        const auto permissions = QFile::permissions(target);
+        QVERIFY(
+            QFile::setPermissions(target, permissions & ~(QFile::WriteOwner | QFile::WriteUser |
+                                                          QFile::WriteGroup | QFile::WriteOther)));
+        ui->answer(mb::AnsOK, "Error in Load");
+        {
+            frmKRVS w(f.path(), "KRVS");
+            w.Form_Load();
+        }
+        QFile::setPermissions(target, permissions);
+        QCOMPARE(ui->titles(), QStringList{"Error in Load"});
+        const QString text = ui->boxes.last().text;
+        QVERIFY2(text.contains(why) && !text.contains("disk I/O error"), qPrintable(text));
+        QVERIFY(readFileBytes(f.catalogue()) == before);
+        QVERIFY(!QFile::exists(f.catalogue() + "-wal"));
     }
 
     void secondProgramCannotOpenTheCatalogue() {

@@ -164,6 +164,12 @@ void TestConnection::recordsetStates() {
     Recordset upd;
     upd.Open("UPDATE tblKRVS101 SET Own = False WHERE DbId = 2;", c);
     QCOMPARE(errorNumber([&] { upd.Close(); }), 3704); // a statement leaves it closed
+    Recordset grow; // requerying a closed recordset fails and runs nothing again
+    grow.Open("UPDATE tblKRVS101 SET Title = Title & '+' WHERE DbId = 2;", c);
+    QCOMPARE(errorNumber([&] { grow.Requery(); }), 3704);
+    QCOMPARE(errorNumber([&] { Recordset().Requery(); }), 3704);
+    QVERIFY(line(c, "SELECT Title FROM tblKRVS101 WHERE DbId = 2").endsWith("+"));
+    QVERIFY(!line(c, "SELECT Title FROM tblKRVS101 WHERE DbId = 2").endsWith("++"));
     sel.Requery();
     QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("False"));
     upd.Open("UPDATE tblKRVS101 SET Own = Yes WHERE DbId = 2;", c);

@@ -1,0 +1,199 @@
+#include "AppFixture.h"
+#include "app/frmKRVS.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
+#include "details/MultiLineTextBox.h"
+#include "details/frmDetails.h"
+#include "search/FlexGrid.h"
+
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace krvs;
+using namespace krvs::test;
+
+// What the user types reaches the catalogue once and as typed: a statement in the
+// advanced mode, a comment in the details dialog; and a typed statement cannot
+// reach behind the program (its key, other files).
+class TestTypedText : public QObject {
+    Q_OBJECT
+    QTemporaryDir template_;
+    std::unique_ptr<ScriptedUi> ui;
+    std::unique_ptr<AppFolder> folder;
+    std::unique_ptr<frmKRVS> w;
+
+    static constexpr int kCards = 30;
+    static inline const QString kLoadAll =
+        QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
+
+    // The main window, shown, on a fresh copy of the catalogue.
+    void start() {
+        folder = std::make_unique<AppFolder>();
+        folder->skipFirstStartWarning();
+        QVERIFY(QFile::copy(template_.filePath("KRVS.krv"), folder->catalogue()));
+        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
+        w->Form_Load();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(w->fgdCards->Rows(), kCards + 1);
+    }
+    // Types a statement in the advanced mode and presses Query.
+    void query(const QString& statement) {
+        if (w->cmdAdv->text() == QLatin1String("Go To &Advanced"))
+            QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+        QTest::keyClick(w->txtSQL, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(w->txtSQL, Qt::Key_Delete);
+        QTest::keyClicks(w->txtSQL, statement);
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+    }
+    // Double clicks a grid row and types a comment for its card; returns the DbId.
+    QString writeComment(int row, const QString& typed) {
+        FlexGrid* grid = w->fgdCards;
+        const QPoint at = grid->visualRect(grid->model()->index(row - 1, 3)).center();
+        ui->onModal([typed](QDialog& d) {
+            auto& form = static_cast<frmDetails&>(d);
+            QTest::keyClick(form.txtUcomm, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(form.txtUcomm, typed);
+            QTest::mouseClick(form.cmdUpUcomm, Qt::LeftButton);
+        });
+        ui->answer(mb::AnsYes, "User comment update");
+        ui->answer(mb::AnsOK, "User comments update");
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        return grid->TextMatrix(row, 0);
+    }
+    // The rows of sql, cells joined by '|', rows by '\n'; through conn.
+    static QString rowsOf(db::Connection& conn, const QString& sql) {
+        const auto rows = conn.execute(sql);
+        QStringList lines;
+        for (int r = 0; r < rows->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < rows->colCount(); ++c)
+                cells << rows->cell(r, c);
+            lines << cells.join(u'|');
+        }
+        return lines.join(u'\n');
+    }
+    QString gridText() const {
+        QStringList lines;
+        for (int r = 1; r < w->fgdCards->Rows(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < w->fgdCards->Cols(); ++c)
+                cells << w->fgdCards->TextMatrix(r, c);
+            lines << cells.join(u'|');
+        }
+        return lines.join(u'\n');
+    }
+    // Closes the window and reads sql from the file with a connection of its own.
+    QString readBack(const QString& sql) {
+        w.reset();
+        db::Connection conn;
+        conn.setMode(db::adModeShareExclusive);
+        conn.Open(startupConnectionString(folder->catalogue(), QString()));
+        return rowsOf(conn, sql);
+    }
+    QStringList folderFiles() const {
+        QStringList files =
+            QDir(folder->path())
+                .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+        files.removeAll(QStringLiteral("KRVS.ini"));
+        return files;
+    }
+
+  private slots:
+    void initTestCase() { QVERIFY(makeCatalogue(template_.filePath("KRVS.krv"), kCards)); }
+    void init() { ui = std::make_unique<ScriptedUi>(); }
+    void cleanup() {
+        w.reset();
+        folder.reset();
+        const QString p = ui->problems();
+        ui.reset();
+        QVERIFY2(p.isEmpty(), qPrintable(p));
+    }
+
+    // A statement without rows runs once; the grid keeps showing (read again) the rows of
+    // the statement it showed, which a later update runs again instead of the typed one.
+    void statementWithoutRowsRunsOnce_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("check");    // reads what the statement changed
+        QTest::addColumn<QString>("expected"); // check's result afterwards; %1 = before
+        QTest::newRow("update") << "UPDATE tblKRVS101 SET UserComments = UserComments & 'X' "
+                                   "WHERE DbId = 1;"
+                                << "SELECT UserComments FROM tblKRVS101 WHERE DbId = 1;"
+                                << "%1X";
+        QTest::newRow("insert") << "INSERT INTO tblKRVS101 (Title, Series) VALUES ('Typed', 'VEX');"
+                                << "SELECT count(*) FROM tblKRVS101 WHERE Title = 'Typed';"
+                                << "1";
+    }
+    void statementWithoutRowsRunsOnce() {
+        QFETCH(QString, statement);
+        QFETCH(QString, check);
+        QFETCH(QString, expected);
+        start();
+        expected.replace("%1", rowsOf(*w->g.gConn, check));
+
+        query(statement);
+        QCOMPARE(rowsOf(*w->g.gConn, check), expected);
+        QCOMPARE(w->g.gCurSQL, kLoadAll);
+        QCOMPARE(w->mSQL, statement);
+        QCOMPARE(gridText(), rowsOf(*w->g.gConn, kLoadAll));
+        QCOMPARE(w->windowTitle(),
+                 QString("Korvessa Database - (Matches returned=%1)").arg(w->fgdCards->Rows() - 1));
+
+        const QString id = writeComment(3, "later");
+        QCOMPARE(gridText(), rowsOf(*w->g.gConn, kLoadAll));
+        QCOMPARE(readBack(check), expected);
+        QCOMPARE(readBack("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + id + ";"),
+                 QString("later"));
+    }
+
+    // Statements that would change the key, write another file or load code are refused
+    // with the box a refused PRAGMA gives; the catalogue keeps its key and its folder.
+    void statementBehindTheProgramRefused_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("pragma") << "PRAGMA rekey = 'abcd';";
+        QTest::newRow("attach") << "ATTACH DATABASE '%F/copy.krv' AS copy;";
+        QTest::newRow("password") << "ALTER DATABASE PASSWORD abcd ``";
+        QTest::newRow("password, lower case") << "alter database password abcd ``;";
+        QTest::newRow("export") << "SELECT sqlcipher_export('main');";
+        QTest::newRow("export in a search")
+            << "SELECT * FROM tblKRVS101 WHERE DbId = 1 OR SQLCIPHER_EXPORT('main') IS NULL;";
+        QTest::newRow("extension") << "SELECT load_extension('libm.so.6');";
+        QTest::newRow("copy") << "VACUUM INTO '%F/copy.krv';";
+        QTest::newRow("copy, commented") << "/* keep */ VACUUM main /* x */ INTO '%F/copy.krv'";
+    }
+    void statementBehindTheProgramRefused() {
+        QFETCH(QString, statement);
+        start();
+        const QStringList files = folderFiles();
+        ui->answer(mb::AnsOK, "Error in Query");
+        query(statement.replace("%F", folder->path()));
+        QCOMPARE(ui->titles(), QStringList{"Error in Query"});
+        QCOMPARE(ui->boxes.last().text,
+                 QString("-2147467259\r\nInvalid SQL statement; expected 'DELETE', 'INSERT', "
+                         "'PROCEDURE', 'SELECT', or 'UPDATE'."));
+        QCOMPARE(w->g.gCurSQL, kLoadAll);
+        QCOMPARE(folderFiles(), files);
+        QCOMPARE(readBack("SELECT count(*) FROM tblKRVS101;"), QString::number(kCards));
+    }
+
+    // A comment is stored exactly as typed, apostrophes in a row included.
+    void commentStoredAsTyped_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("pair") << "it''s";
+        QTest::newRow("pair alone") << "''";
+        QTest::newRow("three") << "a'''b";
+        QTest::newRow("one") << "'";
+    }
+    void commentStoredAsTyped() {
+        QFETCH(QString, typed);
+        start();
+        const QString id = writeComment(2, typed);
+        QCOMPARE(w->fgdCards->TextMatrix(2, 9), typed);
+        QCOMPARE(readBack("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + id + ";"), typed);
+    }
+};
+
+QTEST_MAIN(TestTypedText)
+#include "tst_typed_text.moc"
