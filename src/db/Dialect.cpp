@@ -205,8 +205,14 @@ Translation parsePasswordStatement(const QString& text) {
 }
 
 Translation translate(const QString& s) {
-    const QList<Token> toks = tokenize(s);
     Translation r;
+    // The engine stops reading at a NUL character, so it would run only the part
+    // before it: "DELETE FROM t\0 WHERE ..." would empty the table.
+    if (s.contains(QChar(0))) {
+        r.error = QStringLiteral("Invalid character in SQL statement: it holds a NUL character.");
+        return r;
+    }
+    const QList<Token> toks = tokenize(s);
 
     // ALTER DATABASE PASSWORD: the engine's own statement
     {

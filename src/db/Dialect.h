@@ -26,7 +26,8 @@ struct Translation {
 // - "double-quoted" texts are string literals and become 'single-quoted' ones;
 // - & (joining texts) becomes ||;
 // - 'string literals', [bracketed] and `grave-quoted` names and comments are kept;
-// - text after the first ';' other than blanks is rejected.
+// - text after the first ';' other than blanks is rejected, and so is a NUL
+//   character anywhere.
 Translation translate(const QString& statement);
 
 // Parses the words after "ALTER DATABASE PASSWORD" (used by translate).

@@ -3,6 +3,8 @@
 #include "search/FlexGrid.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -174,6 +176,25 @@ class TestSearchApp : public QObject {
         w->cmdAdv_Click();
         QCOMPARE(w->twipsGeometry(w->fgdCards).height(), gridHeight);
         QVERIFY(!w->txtSQL->isEnabled());
+    }
+
+    // The engine would stop reading at the NUL and delete every card.
+    void pastedStatementHoldingANulIsRefusedWhole() {
+        QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+        QApplication::clipboard()->setText(QStringLiteral("DELETE FROM tblKRVS101") + QChar(0) +
+                                           QStringLiteral(" WHERE DbId = 1;"));
+        w->txtSQL->setFocus();
+        QTest::keyClick(w->txtSQL, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(w->txtSQL, Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(w->txtSQL->toPlainText().contains(QChar(0)));
+        ui->answer(mb::AnsOK, "Error in Query");
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+
+        w->txtSQL->setPlainText("SELECT * FROM tblKRVS101;");
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+        QCOMPARE(w->fgdCards->Rows() - 1, cards.size());
+        QCOMPARE(ui->titles(), QStringList{"Error in Query"});
+        QVERIFY(ui->boxes.last().text.contains("NUL"));
     }
 
     void generateShowsTheStatementOrError5() {
