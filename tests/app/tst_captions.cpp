@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -138,6 +139,7 @@ void saveShot(QWidget* window, const QString& name) {
 
 class TestCaptions : public QObject {
     Q_OBJECT
+    QTemporaryDir folder; // the main window writes its settings there on closing
     std::unique_ptr<frmKRVS> w;
 
     void check(QWidget* window, const QString& name) {
@@ -151,7 +153,7 @@ class TestCaptions : public QObject {
   private slots:
     void initTestCase() {
         useProgramFont();
-        w = std::make_unique<frmKRVS>(QDir::tempPath(), QStringLiteral("KRVS"));
+        w = std::make_unique<frmKRVS>(folder.path(), QStringLiteral("KRVS"));
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }
