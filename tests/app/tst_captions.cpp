@@ -9,6 +9,7 @@
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
 #include "util/LabelFit.h"
+#include "util/Twips.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -161,9 +162,9 @@ class TestCaptions : public QObject {
 
     void windowsShowEveryCaptionWhole_data() {
         QTest::addColumn<QString>("window");
-        for (const char* name :
-             {"frmKRVS-simple", "frmKRVS-advanced", "frmAsk4Pwd", "frmPassword-set",
-              "frmPassword-change", "frmPassword-disable", "frmDetails", "frmUpdate", "frmAbout"})
+        for (const char* name : {"frmKRVS-simple", "frmKRVS-advanced", "frmAsk4Pwd",
+                                 "frmPassword-set", "frmPassword-change", "frmPassword-disable",
+                                 "frmDetails", "frmUpdate", "frmUpdate-news", "frmAbout"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void windowsShowEveryCaptionWhole() {
@@ -192,8 +193,14 @@ class TestCaptions : public QObject {
             g.gCard.Index = QStringLiteral("VEX 12");
             frmDetails form(g, {}, w.get());
             check(&form, window);
-        } else if (window == QLatin1String("frmUpdate")) {
+        } else if (window.startsWith(QLatin1String("frmUpdate"))) {
             frmUpdate form(w.get(), w.get());
+            if (window.endsWith(QLatin1String("news"))) {
+                // Grown to show the news box and the download button.
+                form.setFixedSize(twipsToPx(frmUpdate::ClientWidth),
+                                  twipsToPx(frmUpdate::LargeHeight));
+                form.cmdDown->setEnabled(true);
+            }
             check(&form, window);
         } else {
             frmAbout form(w.get(), w.get());
