@@ -1,5 +1,6 @@
 #include "frmAsk4Pwd.h"
 
+#include "DialogKeys.h"
 #include "Shell.h"
 #include "Twips.h"
 #include "UiServices.h"
@@ -17,8 +18,12 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     setObjectName(QStringLiteral("frmAsk4Pwd"));
     setWindowTitle(QStringLiteral("Password Input"));
     setModal(true);
+    // Every typed character shows as "*". A box takes its mask character from the style
+    // it is created under, so this comes before the controls.
+    setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     Label1 = new QLabel(
-        QStringLiteral("Please input the database password. (The password is case sensitive.)"), this);
+        QStringLiteral("Please input the database password. (The password is case sensitive.)"),
+        this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -26,16 +31,21 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     txtPwd = new QLineEdit(this);
     txtPwd->setObjectName(QStringLiteral("txtPwd"));
     txtPwd->setEchoMode(QLineEdit::Password);
-    txtPwd->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    txtPwd->setGeometry(twipsRect(120, 600, 2655, 285));
+    // The prompt was drawn for two lines of a narrower font; where it needs more, the
+    // box and the buttons move down by what the extra lines take.
+    const int room = twipsToPx(600 - 120 - 30);
+    const int needed = Label1->heightForWidth(Label1->width());
+    const int shift = needed > room ? pxToTwips(needed - room) : 0;
+    Label1->resize(Label1->width(), qMax(Label1->height(), needed));
+    txtPwd->setGeometry(twipsRect(120, 600 + shift, 2655, 285));
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    cmdOK->setGeometry(twipsRect(1200, 1080, 750, 350));
+    cmdOK->setGeometry(twipsRect(1200, 1080 + shift, 750, 350));
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(twipsRect(2040, 1080, 750, 350));
-    SetClientSize(this, 2865, 1500);
+    cmdCancel->setGeometry(twipsRect(2040, 1080 + shift, 750, 350));
+    useDesignDefault(this, cmdOK);
+    SetClientSize(this, 2865, 1500 + shift);
 
     connect(txtPwd, &QLineEdit::textChanged, this, &frmAsk4Pwd::txtPwd_Change);
     connect(cmdOK, &QPushButton::clicked, this, &frmAsk4Pwd::cmdOK_Click);

@@ -33,6 +33,29 @@ template <class W> W* named(W* w, const char* name) {
     w->setObjectName(QLatin1String(name));
     return w;
 }
+
+// A check box or option button grows from its design width to its caption's natural
+// width, up to the next control on its row or its frame's edge; where even that is too
+// narrow for the desktop's font, the caption's type gets a little smaller.
+void fitChoiceCaption(QAbstractButton* box) {
+    QWidget* parent = box->parentWidget();
+    const QRect own = box->geometry();
+    const bool framed = qobject_cast<QGroupBox*>(parent) != nullptr;
+    int limit = parent->width() - (framed ? twipsToPx(60) : 0);
+    for (QWidget* s : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = s->geometry();
+        if (s == box || g.left() <= own.left()) continue;
+        if (g.top() < own.bottom() && g.bottom() > own.top())
+            limit = qMin(limit, g.left() - twipsToPx(45));
+    }
+    const int room = qMax(own.width(), limit - own.left());
+    QFont font = box->font();
+    while (box->sizeHint().width() > room && font.pointSizeF() > 6.5) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+        box->setFont(font);
+    }
+    box->resize(qMin(qMax(own.width(), box->sizeHint().width()), room), own.height());
+}
 } // namespace
 
 frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
@@ -62,17 +85,13 @@ QString frmKRVS::programFolderWithSep() const {
 void frmKRVS::placeTw(QWidget* control, int left, int top, int width, int height) {
     twips_[control] = QRect(left, top, width, height);
     QRect r = twipsRect(left, top, width, height);
-    // Check boxes and option buttons were drawn for a narrower font: let their
-    // captions grow to their natural size, centred on the design row and never
-    // past the right edge of their frame.
+    // Check boxes and option buttons were drawn for a smaller font: they take the
+    // height of their caption, centred on the design row (the width is settled by
+    // fitChoiceCaption once the whole row is in place).
     if (qobject_cast<QCheckBox*>(control) || qobject_cast<QRadioButton*>(control)) {
         const QSize hint = control->sizeHint();
         if (hint.height() > r.height()) r.adjust(0, -(hint.height() - r.height()) / 2, 0, 0);
         r.setHeight(qMax(r.height(), hint.height()));
-        int room = r.width();
-        if (QWidget* parent = control->parentWidget())
-            room = qMax(room, parent->width() - r.left() - twipsToPx(120));
-        r.setWidth(qMin(qMax(r.width(), hint.width()), room));
     }
     control->setGeometry(r);
 }
@@ -107,7 +126,11 @@ void frmKRVS::createControls() {
     placeTw(Frame2, 120, 3840, 3375, 1215);
     cboSearch = named(new QComboBox(Frame2), "cboSearch");
     cboSearch->setEditable(true);
+    // The history is the program's own (AddToList): Enter adds nothing by itself, and
+    // no completer rewrites the typed text (inline completion, or a history item that
+    // differs only in case taking the text's place when the box loses the focus).
     cboSearch->setInsertPolicy(QComboBox::NoInsert);
+    cboSearch->setCompleter(nullptr);
     cboSearch->setDuplicatesEnabled(true);
     cboSearch->setToolTip(QStringLiteral("The search parameters"));
     cboSearch->setEditText(QStringLiteral("Vellan,Qorth"));
@@ -199,11 +222,18 @@ void frmKRVS::createControls() {
     placeTw(cmdExit, 9720, 5160, 975, 375);
     txtSQL = named(new QPlainTextEdit(client), "txtSQL");
     txtSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab and Shift+Tab move the focus along the window's tab order; they type nothing.
+    txtSQL->setTabChangesFocus(true);
     txtSQL->setEnabled(false);
     placeTw(txtSQL, 120, 5640, 9495, 855);
     cmdGen = button(client, "cmdGen", "Generate");
     cmdGen->setEnabled(false);
     placeTw(cmdGen, 9720, 6120, 975, 375);
+
+    for (QWidget* frame : std::initializer_list<QWidget*>{Frame2, Frame1, Picture1, Frame3})
+        for (QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (auto* b = qobject_cast<QAbstractButton*>(c); b && !qobject_cast<QPushButton*>(c))
+                fitChoiceCaption(b);
 
     // The design state of the search panel.
     for (QCheckBox* c : {chkTitle, chkNOR, chkZYN, chkChar, chkCrew, chkEpisode}) setChkValue(c, 1);

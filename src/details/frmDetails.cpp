@@ -6,6 +6,7 @@
 #include "MultiLineTextBox.h"
 #include "search/Globals.h"
 #include "util/AppError.h"
+#include "util/DialogKeys.h"
 #include "util/FocusHook.h"
 #include "util/ScopeGuard.h"
 #include "util/Shell.h"
@@ -133,6 +134,8 @@ void frmDetails::createControls() {
         named(new QPushButton(QStringLiteral("&Update User Comments"), this), "cmdUpUcomm");
     cmdUpUcomm->setToolTip(QStringLiteral("Update the user comments"));
     place(cmdUpUcomm, 1200, 3480, 1935, 350);
+    // It may reach towards the id box beside it.
+    fitButton(cmdUpUcomm, 3720 - 1200 - 120);
     cmdOK = named(new QPushButton(QStringLiteral("&Close"), this), "cmdOK");
     cmdOK->setToolTip(QStringLiteral("Close"));
     place(cmdOK, 6000, 3480, 735, 350);
@@ -141,6 +144,8 @@ void frmDetails::createControls() {
     txtCardId->setReadOnly(true);
     setBackground(txtCardId, QColor(128, 128, 255));
     place(txtCardId, 3720, 3480, 1875, 330);
+
+    useDesignDefault(this, nullptr);
 
     QWidget* order[] = {txtCardIdx, txtCardType, txtCardCat, txtCardSeries, txtCardSeason,
                         optOwnYes,  optOwnNo,    cmdUpOwn,   txtCardTitle,  txtDBcomm,

@@ -5,6 +5,7 @@
 #include "db/Connection.h"
 #include "db/Recordset.h"
 #include "util/AppError.h"
+#include "util/DialogKeys.h"
 #include "util/FocusHook.h"
 #include "util/Shell.h"
 #include "util/Twips.h"
@@ -118,13 +119,12 @@ void frmPassword::createControls() {
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setToolTip(QStringLiteral("OK"));
-    cmdOK->setDefault(true);
     place(cmdOK, 2640, 2760, 750, 350);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setToolTip(QStringLiteral("Cancel"));
-    cmdCancel->setAutoDefault(false);
     place(cmdCancel, 3480, 2760, 750, 350);
+    useDesignDefault(this, cmdOK);
 
     setTabOrder(txtOldPswd, txtNewPswd);
     setTabOrder(txtNewPswd, txtNewPswdRe);

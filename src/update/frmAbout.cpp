@@ -5,6 +5,7 @@
 #include "ProgramIcon.h"
 #include "frmUpdate.h"
 #include "krvs_version.h"
+#include "util/DialogKeys.h"
 #include "util/Shell.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
@@ -79,6 +80,14 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
                            info[i].t, info[i].w, info[i].h);
         lblInfo[i]->setWordWrap(i == 2);
     }
+    // The dotted rules: as many dots as the line holds at the box's font.
+    for (int i : {3, 4}) {
+        const QFontMetrics fm = lblInfo[i]->fontMetrics();
+        QString rule = dots;
+        while (rule.size() > 1 && fm.horizontalAdvance(rule) > lblInfo[i]->width())
+            rule.chop(1);
+        lblInfo[i]->setText(rule);
+    }
     QFont title = lblInfo[0]->font();
     title.setBold(true);
     title.setPointSizeF(12);
@@ -120,7 +129,7 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(twipsRect(4920, 4740, 1215, 375));
-    cmdOK->setDefault(true);
+    useDesignDefault(this, nullptr);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
     SetClientSize(this, ClientWidth, ClientHeight);

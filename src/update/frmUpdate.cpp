@@ -3,6 +3,7 @@
 #include "ProgramIcon.h"
 #include "UpdateFile.h"
 #include "util/AppError.h"
+#include "util/DialogKeys.h"
 #include "util/Shell.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
@@ -121,8 +122,8 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     cmdDown = control<QPushButton>(this, "cmdDown", 2760, 4320, 1935, 375);
     cmdDown->setText(QStringLiteral("Download New Version"));
     cmdDown->setToolTip(QStringLiteral("Download It"));
-    cmdDown->setDefault(true);
     cmdDown->setEnabled(false);
+    useDesignDefault(this, cmdDown);
 
     setTabOrder(cmdLink, cmdCheck);
     setTabOrder(cmdCheck, cmdCancel);

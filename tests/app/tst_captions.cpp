@@ -1,0 +1,213 @@
+// Every caption of every window can be read whole: no text runs past its control's
+// edge or under a neighbouring control. Run once at each screen scale the program is
+// used at (the ctest entries set QT_SCALE_FACTOR). With KRVS_SHOTS set to a folder,
+// each window is also saved there as a picture, for a look by eye.
+#include "app/frmAsk4Pwd.h"
+#include "app/frmKRVS.h"
+#include "details/frmDetails.h"
+#include "maintenance/frmPassword.h"
+#include "update/frmAbout.h"
+#include "update/frmUpdate.h"
+#include "util/LabelFit.h"
+#include "util/Twips.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+using namespace krvs;
+
+namespace {
+
+QString plain(QString text) {
+    // "&&" is a literal ampersand, a lone "&" marks the access key.
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
+
+bool onScreen(const QWidget* w) {
+    if (!w->isVisible()) return false;
+    // Controls parked below the window's visible area do not count.
+    const QRect inWindow(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+    return w->window()->rect().contains(inWindow);
+}
+
+// Where the control draws its text, in its parent's coordinates.
+QRect textRect(const QWidget* w, QString* problem) {
+    const QFontMetrics fm = w->fontMetrics();
+    QRect r;
+    if (const auto* l = qobject_cast<const QLabel*>(w)) {
+        const QRect c =
+            l->contentsRect().adjusted(l->margin(), l->margin(), -l->margin(), -l->margin());
+        const QString text = plain(l->text());
+        QSize need;
+        if (l->wordWrap())
+            need = fm.boundingRect(c, Qt::TextWordWrap | int(l->alignment()), text).size();
+        else
+            need = QSize(fm.horizontalAdvance(text), fm.height());
+        if (need.width() > c.width() || need.height() > c.height())
+            *problem = QStringLiteral("needs %1x%2, has %3x%4")
+                           .arg(need.width())
+                           .arg(need.height())
+                           .arg(c.width())
+                           .arg(c.height());
+        r = QStyle::alignedRect(l->layoutDirection(), l->alignment(), need.boundedTo(c.size()), c);
+    } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
+        const QString text = plain(b->text());
+        const int textWidth = fm.horizontalAdvance(text);
+        if (qobject_cast<const QCheckBox*>(w) || qobject_cast<const QRadioButton*>(w)) {
+            QStyleOptionButton opt;
+            opt.initFrom(b);
+            const bool check = qobject_cast<const QCheckBox*>(w);
+            const QRect c = b->style()->subElementRect(
+                check ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &opt, b);
+            r = QRect(c.left(), c.top(), textWidth, c.height());
+            if (b->sizeHint().width() > b->width() || fm.height() > b->height())
+                *problem = QStringLiteral("needs %1x%2, has %3x%4")
+                               .arg(b->sizeHint().width())
+                               .arg(fm.height())
+                               .arg(b->width())
+                               .arg(b->height());
+        } else {
+            // A push button: the caption inside the button's frame.
+            const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+            const QRect c = b->rect().adjusted(frame, 0, -frame, 0);
+            if (textWidth > c.width() || fm.ascent() + fm.descent() > c.height())
+                *problem = QStringLiteral("needs %1x%2, has %3x%4")
+                               .arg(textWidth)
+                               .arg(fm.ascent() + fm.descent())
+                               .arg(c.width())
+                               .arg(c.height());
+            r = QStyle::alignedRect(b->layoutDirection(), Qt::AlignCenter,
+                                    QSize(textWidth, fm.height()).boundedTo(c.size()), c);
+        }
+    }
+    return r.translated(w->pos());
+}
+
+// Every cut or covered caption of the window, one line each.
+QStringList captionFaults(QWidget* window) {
+    QStringList faults;
+    const QList<QWidget*> all = window->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        const bool isLabel = qobject_cast<QLabel*>(w) != nullptr;
+        if (!isLabel && !qobject_cast<QAbstractButton*>(w)) continue;
+        if (!onScreen(w)) continue;
+        const QString text =
+            isLabel ? static_cast<QLabel*>(w)->text() : static_cast<QAbstractButton*>(w)->text();
+        if (text.isEmpty()) continue;
+        const QString name = window->objectName() + QLatin1Char('.') + w->objectName();
+        QString problem;
+        const QRect r = textRect(w, &problem);
+        if (!problem.isEmpty()) faults << name + QStringLiteral(": cut off, ") + problem;
+        if (!w->parentWidget()) continue;
+        const QObjectList siblings = w->parentWidget()->children();
+        const qsizetype own = siblings.indexOf(w);
+        for (qsizetype i = 0; i < siblings.size(); ++i) {
+            auto* sibling = qobject_cast<QWidget*>(siblings[i]);
+            if (!sibling || sibling == w || !sibling->isVisible() || sibling->isWindow()) continue;
+            // A backdrop drawn first and holding the whole caption (a box around a
+            // group of labels) covers nothing.
+            if (i < own && sibling->geometry().contains(r)) continue;
+            if (sibling->geometry().intersects(r))
+                faults << name + QStringLiteral(": caption under ") + sibling->objectName();
+        }
+    }
+    return faults;
+}
+
+void saveShot(QWidget* window, const QString& name) {
+    const QString dir = qEnvironmentVariable("KRVS_SHOTS");
+    if (dir.isEmpty()) return;
+    QDir().mkpath(dir);
+    const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
+    QVERIFY(window->grab().save(QStringLiteral("%1/%2@%3.png").arg(dir, name, scale)));
+}
+
+} // namespace
+
+class TestCaptions : public QObject {
+    Q_OBJECT
+    QTemporaryDir folder; // the main window writes its settings there on closing
+    std::unique_ptr<frmKRVS> w;
+
+    void check(QWidget* window, const QString& name) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        saveShot(window, name);
+        const QStringList faults = captionFaults(window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    }
+
+  private slots:
+    void initTestCase() {
+        useProgramFont();
+        w = std::make_unique<frmKRVS>(folder.path(), QStringLiteral("KRVS"));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    }
+    void cleanupTestCase() { w.reset(); }
+
+    void windowsShowEveryCaptionWhole_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* name : {"frmKRVS-simple", "frmKRVS-advanced", "frmAsk4Pwd",
+                                 "frmPassword-set", "frmPassword-change", "frmPassword-disable",
+                                 "frmDetails", "frmUpdate", "frmUpdate-news", "frmAbout"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void windowsShowEveryCaptionWhole() {
+        QFETCH(QString, window);
+        Globals& g = w->g;
+        if (window.startsWith(QLatin1String("frmKRVS"))) {
+            const bool advanced = window.endsWith(QLatin1String("advanced"));
+            if (advanced != (w->cmdAdv->text() != QLatin1String("Go To &Advanced")))
+                QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+            check(w.get(), window);
+        } else if (window == QLatin1String("frmAsk4Pwd")) {
+            frmAsk4Pwd form(g, w.get());
+            check(&form, window);
+        } else if (window.startsWith(QLatin1String("frmPassword"))) {
+            g.gDbPwd = window.endsWith(QLatin1String("set")) ? QString() : QStringLiteral("x");
+            frmPassword form(g, w->mnuPass, w.get());
+            form.show();
+            if (window.endsWith(QLatin1String("disable")))
+                QTest::mouseClick(form.chkDisPass, Qt::LeftButton, {},
+                                  QPoint(4, form.chkDisPass->height() / 2));
+            check(&form, window);
+            g.gDbPwd.clear();
+        } else if (window == QLatin1String("frmDetails")) {
+            g.gCard = Card{};
+            g.gCard.DbId = 12;
+            g.gCard.Index = QStringLiteral("VEX 12");
+            frmDetails form(g, {}, w.get());
+            check(&form, window);
+        } else if (window.startsWith(QLatin1String("frmUpdate"))) {
+            frmUpdate form(w.get(), w.get());
+            if (window.endsWith(QLatin1String("news"))) {
+                // Grown to show the news box and the download button.
+                form.setFixedSize(twipsToPx(frmUpdate::ClientWidth),
+                                  twipsToPx(frmUpdate::LargeHeight));
+                form.cmdDown->setEnabled(true);
+            }
+            check(&form, window);
+        } else {
+            frmAbout form(w.get(), w.get());
+            check(&form, window);
+        }
+    }
+};
+
+QTEST_MAIN(TestCaptions)
+#include "tst_captions.moc"

@@ -1,0 +1,270 @@
+// The keyboard in the windows, the way a user goes: typed key words stay as typed,
+// Tab moves on, Enter presses only the buttons meant for it.
+#include "AppFixture.h"
+#include "app/frmAsk4Pwd.h"
+#include "app/frmKRVS.h"
+#include "details/frmDetails.h"
+#include "maintenance/frmPassword.h"
+#include "search/FlexGrid.h"
+#include "update/frmAbout.h"
+#include "update/frmUpdate.h"
+#include "util/LabelFit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace krvs;
+using namespace krvs::test;
+
+namespace {
+
+QStringList history(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+QStringList defaultButtons(const QWidget* dialog) {
+    QStringList names;
+    for (const QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->isDefault()) names << b->objectName();
+    return names;
+}
+
+void press(int key, Qt::KeyboardModifiers mods = {}) {
+    QWidget* target = QApplication::focusWidget();
+    QVERIFY(target);
+    QTest::keyClick(target, Qt::Key(key), mods);
+}
+
+void showActive(QWidget* window) {
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+// Clicks a single-line box, then presses Enter in it.
+void enterIn(QLineEdit* box) {
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTRY_VERIFY(box->hasFocus());
+    press(Qt::Key_Return);
+}
+
+} // namespace
+
+class TestWindowKeys : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ScriptedUi> ui;
+    std::unique_ptr<AppFolder> folder;
+    std::unique_ptr<frmKRVS> w;
+
+  private slots:
+    void initTestCase() {
+        useProgramFont();
+        folder = std::make_unique<AppFolder>();
+        folder->skipFirstStartWarning();
+        QVERIFY(makeCatalogue(folder->catalogue(), 40));
+    }
+    void init() {
+        ui = std::make_unique<ScriptedUi>();
+        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
+        w->Form_Load();
+        QVERIFY(w->cmdQuery->isEnabled());
+        showActive(w.get());
+    }
+    void cleanup() {
+        w.reset();
+        QFile::remove(folder->iniFile());
+        folder->skipFirstStartWarning();
+        const QString p = ui->problems();
+        ui.reset();
+        QVERIFY2(p.isEmpty(), qPrintable(p));
+    }
+
+    // Typing a key word that an older history item starts with, in another letter case,
+    // searches for exactly what was typed, however the box is left.
+    void keyWordsStayAsTyped_data() {
+        QTest::addColumn<int>("leaveBy"); // a key, or 0 for a click on Query
+        QTest::newRow("tab away") << int(Qt::Key_Tab);
+        QTest::newRow("enter") << int(Qt::Key_Return);
+        QTest::newRow("click on query") << 0;
+    }
+    void keyWordsStayAsTyped() {
+        QFETCH(int, leaveBy);
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+        QCOMPARE(history(w->cboSearch), QStringList{"Vellan,Qorth"});
+
+        QTest::mouseClick(w->cboSearch->lineEdit(), Qt::LeftButton);
+        QTRY_VERIFY(w->cboSearch->lineEdit()->hasFocus());
+        w->cboSearch->lineEdit()->selectAll();
+        QTest::keyClicks(QApplication::focusWidget(), "vellan");
+        QCOMPARE(w->cboSearch->currentText(), QString("vellan"));
+        if (leaveBy) {
+            press(leaveBy);
+            QCOMPARE(w->cboSearch->currentText(), QString("vellan"));
+            // The history is the program's: neither Enter nor leaving the box adds to it.
+            QCOMPARE(history(w->cboSearch), QStringList{"Vellan,Qorth"});
+        }
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+        QCOMPARE(w->cboSearch->currentText(), QString("vellan"));
+        QVERIFY2(w->mSQL.contains("'%vellan%'") && !w->mSQL.contains("Qorth"), qPrintable(w->mSQL));
+        QCOMPARE(w->g.gCurSQL, w->mSQL);
+        QCOMPARE(history(w->cboSearch), QStringList({"vellan", "Vellan,Qorth"}));
+    }
+
+    // In the SQL box Tab and Shift+Tab move along the tab order and leave the statement
+    // alone; Generate can be reached and pressed from the keyboard.
+    void tabLeavesTheSqlBox() {
+        QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+        QVERIFY(w->txtSQL->isEnabled());
+        const QString statement = w->txtSQL->toPlainText();
+        QVERIFY(!statement.isEmpty());
+
+        w->cmdExit->setFocus();
+        QTRY_VERIFY(w->cmdExit->hasFocus());
+        press(Qt::Key_Tab);
+        QTRY_VERIFY(w->txtSQL->hasFocus());
+        QCOMPARE(w->txtSQL->textCursor().selectedText(), statement); // selected on entry
+        press(Qt::Key_Tab);
+        QTRY_VERIFY(w->cmdGen->hasFocus());
+        QCOMPARE(w->txtSQL->toPlainText(), statement);
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        QTRY_VERIFY(w->txtSQL->hasFocus());
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        QTRY_VERIFY(w->cmdExit->hasFocus());
+        QCOMPARE(w->txtSQL->toPlainText(), statement);
+
+        // Generate from the keyboard writes the panel's statement into the box.
+        w->cboSearch->setEditText("Qorth");
+        w->cmdGen->setFocus();
+        QTRY_VERIFY(w->cmdGen->hasFocus());
+        press(Qt::Key_Space);
+        QTRY_VERIFY(w->txtSQL->toPlainText().contains("'%Qorth%'"));
+    }
+
+    // Only the buttons designed as a dialog's default ever are one.
+    void onlyDesignedDefaults_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("defaults");
+        QTest::newRow("frmAsk4Pwd") << "frmAsk4Pwd" << QStringList{"cmdOK"};
+        QTest::newRow("frmPassword") << "frmPassword" << QStringList{"cmdOK"};
+        QTest::newRow("frmUpdate") << "frmUpdate" << QStringList{"cmdDown"};
+        QTest::newRow("frmDetails") << "frmDetails" << QStringList{};
+        QTest::newRow("frmAbout") << "frmAbout" << QStringList{};
+    }
+    void onlyDesignedDefaults() {
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, defaults);
+        std::unique_ptr<QDialog> form;
+        if (dialog == "frmAsk4Pwd")
+            form = std::make_unique<frmAsk4Pwd>(w->g, w.get());
+        else if (dialog == "frmPassword")
+            form = std::make_unique<frmPassword>(w->g, w->mnuPass, w.get());
+        else if (dialog == "frmUpdate")
+            form = std::make_unique<frmUpdate>(w.get(), w.get());
+        else if (dialog == "frmDetails")
+            form = std::make_unique<frmDetails>(
+                w->g, [] {}, w.get());
+        else
+            form = std::make_unique<frmAbout>(w.get(), w.get());
+        showActive(form.get());
+        QCOMPARE(defaultButtons(form.get()), defaults);
+        // Walking the focus through every control changes nothing.
+        for (int i = 0; i < 20; ++i)
+            press(Qt::Key_Tab);
+        QCOMPARE(defaultButtons(form.get()), defaults);
+        form->hide();
+    }
+
+    // Enter in the card's boxes neither asks nor writes anything; on a focused button
+    // it presses that button.
+    void enterInCardDetails() {
+        w->g.gCard.DbId = w->fgdCards->TextMatrix(1, 0).toInt();
+        w->g.gCard.Own = false;
+        int refreshed = 0;
+        frmDetails form(
+            w->g, [&] { ++refreshed; }, w.get());
+        showActive(&form);
+        for (QLineEdit* box : form.findChildren<QLineEdit*>()) {
+            enterIn(box);
+            QVERIFY2(ui->boxes.isEmpty(), qPrintable(box->objectName()));
+            QVERIFY(form.isVisible());
+        }
+        QCOMPARE(refreshed, 0);
+        QVERIFY(form.optOwnNo->isChecked());
+
+        form.cmdUpOwn->setFocus();
+        QTRY_VERIFY(form.cmdUpOwn->hasFocus());
+        ui->answer(mb::AnsNo, "Own field update");
+        press(Qt::Key_Return);
+        QCOMPARE(ui->titles(), QStringList{"Own field update"});
+        QCOMPARE(refreshed, 0);
+        form.cmdOK->setFocus();
+        QTRY_VERIFY(form.cmdOK->hasFocus());
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!form.isVisible());
+    }
+
+    // The password prompt: typed characters show as "*"; Enter with nothing typed does
+    // nothing, Enter after typing is OK, Enter on Cancel is Cancel.
+    void enterInPasswordPrompt_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("onCancel");
+        QTest::addColumn<int>("result");
+        QTest::newRow("typed, enter") << "pw 12" << false << 1;
+        QTest::newRow("typed, enter on cancel") << "pw 12" << true << 2;
+    }
+    void enterInPasswordPrompt() {
+        QFETCH(QString, typed);
+        QFETCH(bool, onCancel);
+        QFETCH(int, result);
+        frmAsk4Pwd form(w->g, w.get());
+        showActive(&form);
+        QTRY_VERIFY(form.txtPwd->hasFocus());
+        press(Qt::Key_Return); // OK is still disabled
+        QVERIFY(form.isVisible());
+        QTest::keyClicks(form.txtPwd, typed);
+        QCOMPARE(form.txtPwd->displayText(), QString(typed.size(), QLatin1Char('*')));
+        if (onCancel) {
+            form.cmdCancel->setFocus();
+            QTRY_VERIFY(form.cmdCancel->hasFocus());
+        }
+        press(Qt::Key_Return);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(w->g.gPwdResult, result);
+        QCOMPARE(w->g.gPwdEntered, result == 1 ? typed : QString());
+    }
+
+    // The password dialog: Enter in a box is OK (its checks answer), Enter on Cancel
+    // closes it with nothing changed.
+    void enterInPasswordDialog() {
+        frmPassword form(w->g, w->mnuPass, w.get());
+        showActive(&form);
+        QTRY_VERIFY(form.txtNewPswd->hasFocus());
+        QTest::keyClicks(form.txtNewPswd, "abc");
+        QCOMPARE(form.txtNewPswd->displayText(), QString("***"));
+        ui->answer(mb::AnsOK, "New password error");
+        enterIn(form.txtNewPswdRe);
+        QCOMPARE(ui->boxes.size(), 1);
+        QVERIFY(ui->boxes[0].text.startsWith("The new password must be between 4 and 16"));
+        QVERIFY(form.isVisible());
+
+        form.cmdCancel->setFocus();
+        QTRY_VERIFY(form.cmdCancel->hasFocus());
+        press(Qt::Key_Return);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(w->g.gDbPwd, QString());
+        QCOMPARE(ui->boxes.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestWindowKeys)
+#include "tst_window_keys.moc"
