@@ -1,5 +1,7 @@
 #include "FileOps.h"
 
+#include "db/Connection.h"
+#include "db/Engine.h"
 #include "util/AppError.h"
 
 #include <QDir>
@@ -100,6 +102,9 @@ class Fd {
     int fd_;
 };
 
+// The temporary copy of a backup: this prefix and six characters of mkstemp.
+const QString kCopyPrefix = QStringLiteral(".krvs-copy-");
+
 } // namespace
 
 QString backupFolder(const QString& programFolder) {
@@ -137,6 +142,19 @@ void makeFolder(const QString& folder) {
     if (::mkdir(native(folder).constData(), 0777) != 0) throw folderError(errno, folder);
 }
 
+bool removeScratchFiles(const QString& programFolder, const QString& catalogue) {
+    bool ok = db::engine::removeDatabaseFiles(db::passwordScratchPath(catalogue));
+    ok =
+        db::engine::removeDatabaseFiles(db::compactScratchPath(scratchPath(folderOf(catalogue)))) &&
+        ok;
+    const QDir backups(backupFolder(programFolder));
+    const QStringList copies =
+        backups.entryList({kCopyPrefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : copies)
+        ok = QFile::remove(backups.filePath(name)) && ok;
+    return ok;
+}
+
 void safeCopy(const QString& source, const QString& target) {
     Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) throw fileError(errno, source);
@@ -146,7 +164,7 @@ void safeCopy(const QString& source, const QString& target) {
     // The temporary file lies in the target's folder, so the rename below never
     // crosses file systems and the target is replaced in one step.
     const QString folder = folderOf(target);
-    QByteArray tmpName = native(folder + QStringLiteral("/.krvs-copy-XXXXXX"));
+    QByteArray tmpName = native(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
     Fd out(::mkstemp(tmpName.data()));
     if (out.get() < 0) throw folderError(errno, folder);
     bool keepTemp = false;
