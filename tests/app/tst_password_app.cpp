@@ -47,6 +47,7 @@ class TstPasswordApp : public QObject {
     std::unique_ptr<ScriptedUi> ui;
     std::unique_ptr<AppFolder> tmp;
     QString at(const QString& name) const { return tmp->dir.filePath(name); }
+    bool stayedOpen = false; // the password dialog, after its OK
 
     // Starts the main window; a catalogue with a password is asked for it once, and
     // pwd is typed into the prompt.
@@ -81,6 +82,8 @@ class TstPasswordApp : public QObject {
             if (beforeOk) beforeOk();
             f.cmdOK->click();
             db::engine::setWriteBudget(-1);
+            // a refusal leaves the dialog open with what was typed
+            stayedOpen = f.isVisible() && f.txtNewPswd->text() == newPwd;
             if (f.isVisible()) f.cmdCancel->click();
         });
         w.mnuPass->trigger();
@@ -157,6 +160,7 @@ class TstPasswordApp : public QObject {
         const QString after = mode == Remove ? "" : password;
         auto w = startFor(Mode(mode), before);
         changePassword(*w, before, after, "Password success");
+        QVERIFY(!stayedOpen);
         QCOMPARE(w->g.gDbPwd, after);
 
         ui->saveAs(at("copy.krv"));
@@ -192,6 +196,7 @@ class TstPasswordApp : public QObject {
         const QByteArray bytes = readFileBytes(tmp->catalogue());
         changePassword(*w, current, password, "Error in setting password");
         QCOMPARE(ui->boxes.last().flags, int(mb::Critical));
+        QVERIFY(stayedOpen);
         QCOMPARE(w->g.gDbPwd, current);
         w.reset();
         QVERIFY(readFileBytes(tmp->catalogue()) == bytes);
@@ -221,6 +226,7 @@ class TstPasswordApp : public QObject {
                        [&] { db::engine::setWriteBudget(partWay ? bytes.size() / 2 : 0); });
         QVERIFY2(ui->boxes.last().text.contains("the disk is full", Qt::CaseInsensitive),
                  qPrintable(ui->boxes.last().text));
+        QVERIFY(stayedOpen);
         QCOMPARE(w->g.gDbPwd, before);
         QVERIFY(readFileBytes(tmp->catalogue()) == bytes);
         QCOMPARE(existing({at("KRVS.krv.newkey"), at("KRVS.krv.newkey-journal")}), QStringList());
