@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Engine.h"
+#include "db/WriteBudget.h"
 #include "util/AppError.h"
 
 #include <QDir>
@@ -184,6 +185,8 @@ void safeCopy(const QString& source, const QString& target) {
             throw fileError(errno, source);
         }
         if (got == 0) break;
+        // the engine's write budget stands for the disk's free space in tests
+        if (!db::engine::takeFromWriteBudget(got)) throw fileError(ENOSPC, target);
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(out.get(), buffer.data() + done, got - done);
             if (put < 0) {
