@@ -19,10 +19,11 @@ namespace {
 
 const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
 
-QString reopenConnStr(const Globals& g) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + g.gDbPath +
-           QStringLiteral(";Persist Security Info=False;Jet OLEDB:Database Password=") + g.gDbPwd +
-           QStringLiteral(";");
+// Clears away scratch files an interrupted backup, compaction or password change
+// left behind, while this program holds the catalogue (never someone else's).
+void removeScratchWhileHeld(frmKRVS& w) {
+    if (w.g.gConn && w.g.gConn->State() == db::adStateOpen)
+        maint::removeScratchFiles(w.programFolder(), w.g.gDbPath);
 }
 
 // Releases the bound recordset and closes and releases the connection. A
@@ -67,7 +68,7 @@ void reopenAndReload(frmKRVS& w) {
     w.g.gConn = std::make_unique<db::Connection>();
     w.g.gConn->setCursorLocation(db::adUseClient);
     w.g.gConn->setMode(db::adModeShareExclusive);
-    w.mConnStr = reopenConnStr(w.g);
+    w.mConnStr = db::reopenConnectionString(w.g.gDbPath, w.g.gDbPwd);
     w.g.gConn->Open(w.mConnStr, QString(), QString(), -1);
     w.mSQL = kLoadAll;
     w.txtSQL->setPlainText(w.mSQL);
@@ -113,6 +114,7 @@ void frmKRVS::mnuBakDB_Click() {
                 // rename once the new data is complete, so a failed copy keeps it.
             }
 
+            removeScratchWhileHeld(*this);
             closeForFileWork(*this);
             maint::safeCopy(g.gDbPath, target);
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
@@ -132,6 +134,7 @@ void frmKRVS::mnuBakDB_Click() {
 void frmKRVS::mnuCompact_Click() {
     std::optional<AppError> pending;
     try {
+        removeScratchWhileHeld(*this);
         closeForFileWork(*this);
         if (!CompactDB([this](int code) { setMousePointer(code); }, g.gDbPath, g.gDbPwd))
             ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
@@ -148,6 +151,7 @@ void frmKRVS::mnuCompact_Click() {
 }
 
 void frmKRVS::mnuPass_Click() {
+    removeScratchWhileHeld(*this);
     frmPassword form(g, mnuPass, this);
     ui().showModal(form);
 }

@@ -3,6 +3,7 @@
 
 #include "ScopeGuard.h"
 #include "UiServices.h"
+#include "maintenance/FileOps.h"
 #include "search/FlexGrid.h"
 
 #include <QAction>
@@ -41,10 +42,7 @@ QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {
 } // namespace
 
 QString startupConnectionString(const QString& path, const QString& password) {
-    const QString p = trimBlanks(password).isEmpty() ? db::kNoPasswordToken : password;
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; ") + QStringLiteral("Data Source=") +
-           path + QStringLiteral("; ") + QStringLiteral("Persist Security Info=False; ") +
-           QStringLiteral("Jet OLEDB:Database Password=") + p;
+    return db::startupConnectionString(path, password);
 }
 
 void frmKRVS::Form_Load() {
@@ -83,6 +81,8 @@ void frmKRVS::Form_Load() {
             try {
                 mConnStr = startupConnectionString(g.gDbPath, g.gDbPwd);
                 g.gConn->Open(mConnStr, QString(), QString(), -1);
+                // Held now: what an interrupted run left beside it is no one else's.
+                maint::removeScratchFiles(programFolder(), g.gDbPath);
                 break;
             } catch (const AppError& e) {
                 if (e.number() != err::BadPassword) throw;

@@ -6,6 +6,10 @@
 
 namespace krvs::db {
 
+QString compactScratchPath(const QString& destination) {
+    return destination + QStringLiteral(".part");
+}
+
 void CompactDatabase(const QString& sourceConnection, const QString& destConnection) {
     const ConnectionString src = parseConnectionString(sourceConnection);
     const ConnectionString dst = parseConnectionString(destConnection);
@@ -38,7 +42,7 @@ void CompactDatabase(const QString& sourceConnection, const QString& destConnect
     if (dst.hasPassword && dst.password != password &&
         !(dst.otherPassword && *dst.otherPassword == password))
         password = dst.password;
-    const QString scratch = dst.dataSource + QStringLiteral(".part");
+    const QString scratch = compactScratchPath(dst.dataSource);
     try {
         if (!engine::removeDatabaseFiles(scratch))
             throw engine::error(err::Engine,

@@ -4,6 +4,7 @@
 
 #include "Dialect.h"
 #include "Engine.h"
+#include "TextAndInput.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,6 +51,19 @@ bool onlySeparatorsFrom(const QString& text, qsizetype i) {
 const QString kAdoSource = QStringLiteral("ADODB.Connection");
 
 } // namespace
+
+QString startupConnectionString(const QString& path, const QString& password) {
+    const QString p = trimBlanks(password).isEmpty() ? kNoPasswordToken : password;
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; ") + QStringLiteral("Data Source=") +
+           path + QStringLiteral("; ") + QStringLiteral("Persist Security Info=False; ") +
+           QStringLiteral("Jet OLEDB:Database Password=") + p;
+}
+
+QString reopenConnectionString(const QString& path, const QString& password) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
+           QStringLiteral(";Persist Security Info=False;Jet OLEDB:Database Password=") + password +
+           QStringLiteral(";");
+}
 
 ConnectionString parseConnectionString(const QString& text) {
     ConnectionString cs;
@@ -341,32 +355,32 @@ void Connection::alterPassword(const QString& newPassword, const QString& oldPas
         throw fail(err::BadPassword, QStringLiteral("Not a valid password."));
     if (newPassword == password_) return;
 
+    // Every change, between two keys too, writes a copy under the new key beside
+    // the catalogue and puts it in the catalogue's place in one rename. The
+    // catalogue is never re-encrypted in place: a failure at any point (a full
+    // disk, a crash) leaves it whole under its old key, and the connection goes on
+    // with it. (Re-keying in place leaves the connection's key half changed when a
+    // write fails part-way.)
     try {
-        if (!newPassword.isEmpty() && !password_.isEmpty()) {
-            // between two keys the engine re-encrypts every page in one transaction
-            engine::exec(db_, "PRAGMA wal_checkpoint(TRUNCATE);");
-            const QByteArray key = newPassword.toUtf8();
-            if (sqlite3_rekey(db_, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
-                throw engine::error(err::Engine, engine::message(db_));
-            password_ = newPassword;
-            engine::exec(db_, "PRAGMA wal_checkpoint(TRUNCATE);");
-            return;
-        }
-        // To or from a plain file: write a copy under the new key beside the
-        // catalogue and put it in the catalogue's place in one rename.
         replaceUnderConnection(newPassword);
     } catch (const AppError& e) {
-        errors_ = e.engineErrors();
-        throw;
+        AppError reported = e;
+        if (db_ && password_ != newPassword)
+            reported = engine::error(err::Engine,
+                                     QStringLiteral("The password was not changed: %1 The database "
+                                                    "is unchanged and still uses its old password.")
+                                         .arg(e.description()));
+        errors_ = reported.engineErrors();
+        throw reported;
     }
 }
 
-QString Connection::scratchPath(const char* suffix) const {
-    return path_ + QLatin1StringView(suffix);
+QString passwordScratchPath(const QString& catalogue) {
+    return catalogue + QStringLiteral(".newkey");
 }
 
 void Connection::replaceUnderConnection(const QString& newPassword) {
-    const QString scratch = scratchPath(".newkey");
+    const QString scratch = passwordScratchPath(path_);
     if (!engine::removeDatabaseFiles(scratch))
         throw engine::error(err::Engine,
                             QStringLiteral("Could not remove the old scratch file '%1'.")
@@ -392,8 +406,9 @@ void Connection::replaceUnderConnection(const QString& newPassword) {
     if (!swapError.isEmpty()) {
         engine::removeDatabaseFiles(scratch);
         openFile(path_, password_); // the catalogue is unchanged: reopen it as it was
-        throw engine::error(err::Engine,
-                            QStringLiteral("Could not change the password: %1.").arg(swapError));
+        throw engine::error(
+            err::Engine, QStringLiteral("Could not put the new copy in the database's place: %1.")
+                             .arg(swapError));
     }
     try {
         openFile(path_, newPassword);

@@ -35,6 +35,16 @@ ConnectionString parseConnectionString(const QString& text);
 // Who wrote a statement: the program itself, or the user in the advanced mode.
 enum class Origin { Program, Typed };
 
+// The connection strings the program opens the catalogue with. The start-up form
+// separates with "; ", ends without a separator and gives the no-password token
+// for a blank password; the reopen form (after a backup or compaction) separates
+// with ";", ends with one and gives the password exactly as held.
+QString startupConnectionString(const QString& path, const QString& password);
+QString reopenConnectionString(const QString& path, const QString& password);
+
+// The scratch file a password change writes beside the catalogue.
+QString passwordScratchPath(const QString& catalogue);
+
 // The one connection to the card database. Opened share-exclusive, it holds the
 // file's lock until it is closed, so no second connection or program can open it.
 class Connection {
@@ -80,7 +90,6 @@ class Connection {
     void openFile(const QString& path, const QString& password);
     void alterPassword(const QString& newPassword, const QString& oldPassword);
     void replaceUnderConnection(const QString& newPassword);
-    QString scratchPath(const char* suffix) const;
 
     int cursorLocation_ = adUseServer;
     int mode_ = 0;
@@ -95,6 +104,9 @@ class Connection {
 // Compacts source into a new file destination with the same password; the
 // source is never changed. Both arguments are connection strings.
 void CompactDatabase(const QString& sourceConnection, const QString& destConnection);
+
+// The file a compaction writes before it takes the destination's name.
+QString compactScratchPath(const QString& destination);
 
 // Puts the closed database file from in the place of target in one atomic rename
 // (target holds the old or the new file at every moment, never neither), after

@@ -176,23 +176,12 @@ Translation parsePasswordStatement(const QString& text) {
             return r;
         }
         ++i;
+        // A word is a password exactly as typed: brackets and quotes are part of it.
         qsizetype end = i;
-        QString word;
-        if (rest[i] == u'[') {
-            qsizetype close = rest.indexOf(u']', i + 1);
-            while (close >= 0 && close + 1 < n && !rest[close + 1].isSpace())
-                close = rest.indexOf(u']', close + 1);
-            if (close >= 0) {
-                word = rest.mid(i + 1, close - i - 1);
-                end = close + 1;
-            }
-        }
-        if (end == i) {
-            while (end < n && !rest[end].isSpace())
-                ++end;
-            word = rest.mid(i, end - i);
-            if (word == QLatin1StringView("``")) word.clear();
-        }
+        while (end < n && !rest[end].isSpace())
+            ++end;
+        QString word = rest.mid(i, end - i);
+        if (word == QLatin1StringView("``")) word.clear();
         words << word;
         i = end;
     }

@@ -7,7 +7,8 @@
 namespace krvs::db::dialect {
 
 // "ALTER DATABASE PASSWORD new old": handled by the engine itself, never sent to
-// SQLite. The no-password token and [] give an empty password.
+// SQLite. Each word is a password exactly as written (nothing is unquoted); the
+// no-password token alone gives an empty password.
 struct PasswordChange {
     QString newPassword;
     QString oldPassword;

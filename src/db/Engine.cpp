@@ -2,6 +2,7 @@
 
 #include "JetFunctions.h"
 #include "TextFold.h"
+#include "WriteBudget.h"
 
 #include <QDir>
 #include <QFile>
@@ -222,7 +223,7 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
     sqlite3* db = nullptr;
     const QByteArray file = QFile::encodeName(path);
     int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                             nullptr); // one thread per handle: no locking per call
+                             fileLayerName()); // one thread per handle: no locking per call
     if (rc != SQLITE_OK) {
         const QString m = db ? message(db) : QStringLiteral("out of memory");
         sqlite3_close(db);
@@ -337,7 +338,12 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
                       "SELECT sqlcipher_export('krvs_export');"
                       "PRAGMA krvs_export.journal_mode=WAL;",
                       nullptr, nullptr, &msg);
-    if (rc != SQLITE_OK) failure = msg ? QString::fromUtf8(msg) : message(db);
+    if (rc != SQLITE_OK) {
+        failure = msg ? QString::fromUtf8(msg) : message(db);
+        // the export reports a full disk with the engine's wording only
+        if ((rc & 0xFF) == SQLITE_FULL || failure == QLatin1StringView(sqlite3_errstr(SQLITE_FULL)))
+            failure = QStringLiteral("the disk is full");
+    }
     if (failing("export")) failure = QStringLiteral("disk I/O error");
     sqlite3_free(msg);
     msg = nullptr;

@@ -1,5 +1,8 @@
 #include "FileOps.h"
 
+#include "db/Connection.h"
+#include "db/Engine.h"
+#include "db/WriteBudget.h"
 #include "util/AppError.h"
 
 #include <QDir>
@@ -100,6 +103,9 @@ class Fd {
     int fd_;
 };
 
+// The temporary copy of a backup: this prefix and six characters of mkstemp.
+const QString kCopyPrefix = QStringLiteral(".krvs-copy-");
+
 } // namespace
 
 QString backupFolder(const QString& programFolder) {
@@ -137,6 +143,19 @@ void makeFolder(const QString& folder) {
     if (::mkdir(native(folder).constData(), 0777) != 0) throw folderError(errno, folder);
 }
 
+bool removeScratchFiles(const QString& programFolder, const QString& catalogue) {
+    bool ok = db::engine::removeDatabaseFiles(db::passwordScratchPath(catalogue));
+    ok =
+        db::engine::removeDatabaseFiles(db::compactScratchPath(scratchPath(folderOf(catalogue)))) &&
+        ok;
+    const QDir backups(backupFolder(programFolder));
+    const QStringList copies =
+        backups.entryList({kCopyPrefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : copies)
+        ok = QFile::remove(backups.filePath(name)) && ok;
+    return ok;
+}
+
 void safeCopy(const QString& source, const QString& target) {
     Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) throw fileError(errno, source);
@@ -146,7 +165,7 @@ void safeCopy(const QString& source, const QString& target) {
     // The temporary file lies in the target's folder, so the rename below never
     // crosses file systems and the target is replaced in one step.
     const QString folder = folderOf(target);
-    QByteArray tmpName = native(folder + QStringLiteral("/.krvs-copy-XXXXXX"));
+    QByteArray tmpName = native(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
     Fd out(::mkstemp(tmpName.data()));
     if (out.get() < 0) throw folderError(errno, folder);
     bool keepTemp = false;
@@ -166,6 +185,8 @@ void safeCopy(const QString& source, const QString& target) {
             throw fileError(errno, source);
         }
         if (got == 0) break;
+        // the engine's write budget stands for the disk's free space in tests
+        if (!db::engine::takeFromWriteBudget(got)) throw fileError(ENOSPC, target);
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(out.get(), buffer.data() + done, got - done);
             if (put < 0) {

@@ -43,6 +43,14 @@ bool sameFile(const QString& a, const QString& b);
 // Creates one folder level; throws AppError when that fails.
 void makeFolder(const QString& folder);
 
+// Removes the scratch files an interrupted run of the program leaves behind: the
+// password change's copy beside the catalogue (with its journal and logs), the
+// compaction's part-written file, and the backup's temporary copies in the backup
+// folder. Call it only while this program holds the catalogue open, so that the
+// scratch files of another running copy are never touched. Returns false when
+// something could not be removed.
+bool removeScratchFiles(const QString& programFolder, const QString& catalogue);
+
 // Copies source to target through a temporary file in the target's folder: the
 // data is written, flushed to the disk and only then renamed over the target. On
 // any failure the temporary file is removed, a previous target stays as it was,

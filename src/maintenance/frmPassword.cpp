@@ -2,7 +2,12 @@
 
 #include "LabelFit.h"
 
+#include "FileOps.h"
+#include "mdlJRO.h"
+
 #include "db/Connection.h"
+#include "db/Dialect.h"
+#include "db/Engine.h"
 #include "db/Recordset.h"
 #include "util/AppError.h"
 #include "util/DialogKeys.h"
@@ -255,6 +260,28 @@ void frmPassword::cmdOK_Click() {
             statement = setStatement(newPwd);
             result = newPwd;
         }
+
+        // The key the file gets must be exactly what was typed, and every later
+        // open must hand the engine that same key: read the statement and each
+        // connection string the program will build back as the engine reads them.
+        const QString carriedOld = changeMode_ ? oldPwd : QString();
+        const db::dialect::Translation parsed = db::dialect::translate(statement);
+        if (!parsed.error.isEmpty()) throw db::engine::error(err::Engine, parsed.error);
+        bool carried = parsed.password && parsed.password->newPassword == result &&
+                       parsed.password->oldPassword == carriedOld;
+        const QString scratch = maint::scratchPath(maint::folderOf(g_.gDbPath));
+        for (const QString& settings :
+             {db::startupConnectionString(g_.gDbPath, result),
+              db::reopenConnectionString(g_.gDbPath, result),
+              compactSourceConnStr(g_.gDbPath, result), compactDestConnStr(scratch, result)})
+            carried = carried && db::parseConnectionString(settings).password == result;
+        if (!carried)
+            throw db::engine::error(
+                err::Engine,
+                QStringLiteral("The new password cannot be kept exactly as typed: the database "
+                               "settings would read it differently (a ';' before a setting name "
+                               "such as \";Mode=\", or a ';' at its end). Please choose another "
+                               "password."));
 
         g_.gRS = std::make_unique<db::Recordset>();
         g_.gRS->Open(statement, *g_.gConn, -1, -1, -1);

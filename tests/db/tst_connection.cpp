@@ -1,5 +1,6 @@
 #include "DbTestUtil.h"
 #include "TestCatalogue.h"
+#include "db/WriteBudget.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +34,7 @@ class TestConnection : public QObject {
     void passwords();
     void exclusiveOpen();
     void failingStatementChangesNothing();
+    void fullDiskFailsTheStatementOnly();
     void recordsetStates();
     void unicodeComparison();
 
@@ -149,6 +151,34 @@ void TestConnection::failingStatementChangesNothing() {
     QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
     c.Close();
     QVERIFY(fileBytes(path) == before);
+}
+
+// Once the write budget is spent an update fails as on a full disk, changes nothing and
+// leaves the connection working; the budget counts the bytes of every file written.
+void TestConnection::fullDiskFailsTheStatementOnly() {
+    const QString path = catalogue(20, "abcd");
+    Connection c;
+    openCatalogue(c, path, "abcd");
+    const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
+    const QString update = "UPDATE tblKRVS101 SET UserComments = 'x', Own = True;";
+    for (const qint64 budget : {0, 3000}) { // none, or less than a page
+        engine::ScopedWriteBudget full(budget);
+        QString why;
+        QCOMPARE(errorNumber([&] { Recordset().Open(update, c); }, &why), err::Engine);
+        QCOMPARE(why, QStringLiteral("database or disk is full"));
+        QVERIFY(engine::writeBudget() <= budget);
+    }
+    QCOMPARE(engine::writeBudget(), -1);
+    QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
+    {
+        engine::ScopedWriteBudget ample(1 << 20);
+        Recordset().Open(update, c);
+        // a page of the log and its frame header at least
+        QVERIFY(engine::writeBudget() <= (1 << 20) - 4096);
+    }
+    c.Close();
+    openCatalogue(c, path, "abcd");
+    QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101 WHERE UserComments = 'x' AND Own"), "20");
 }
 
 void TestConnection::recordsetStates() {

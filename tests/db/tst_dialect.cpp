@@ -93,7 +93,11 @@ void TestDialect::passwordStatement_data() {
     pw("change", "ALTER DATABASE PASSWORD newer older;", true, "newer", "older");
     pw("remove", "ALTER DATABASE PASSWORD `` older;", true, "", "older");
     pw("lower case, no ';'", "alter database password abcd ``", true, "abcd");
-    pw("brackets", "ALTER DATABASE PASSWORD [two words] [];", true, "two words");
+    // a password is kept exactly as typed: nothing is unquoted
+    pw("brackets and graves kept", "ALTER DATABASE PASSWORD [abcd] `x`;", true, "[abcd]", "`x`");
+    pw("empty brackets are no token", "ALTER DATABASE PASSWORD ab]cd [];", true, "ab]cd", "[]");
+    pw("token inside a word", "ALTER DATABASE PASSWORD ``x`` ``;", true, "``x``");
+    pw("brackets do not carry a blank", "ALTER DATABASE PASSWORD [two words] ``;", false);
     pw("quotes and ';' inside", "ALTER DATABASE PASSWORD it's\"x; o;ld;", true, "it's\"x;", "o;ld");
     pw("blank inside", "ALTER DATABASE PASSWORD ab cd ``;", false);
     pw("leading blank", "ALTER DATABASE PASSWORD  abcd ``;", false);

@@ -1,6 +1,7 @@
 #include "DbTestUtil.h"
 #include "TestCatalogue.h"
 #include "db/Engine.h"
+#include "db/WriteBudget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,7 +32,10 @@ class TestPassword : public QObject {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup() { engine::setFailingStep(nullptr); }
+    void cleanup() {
+        engine::setFailingStep(nullptr);
+        engine::setWriteBudget(-1);
+    }
     void setChangeAndRemove();
     void refusalChangesNothing_data();
     void refusalChangesNothing();
@@ -101,6 +105,11 @@ void TestPassword::refusalChangesNothing_data() {
     row("remove, rename fails", "abcd", "`` abcd;", "rename", err::Engine);
     row("set, scratch name taken", "", "abcd ``;", "blocked", err::Engine);
     row("connection not exclusive", "", "abcd ``;", "shared", err::Engine);
+    // the disk fills up at the first write, or part way through the new copy
+    row("set, disk full", "", "abcd ``;", "full", err::Engine);
+    row("change, disk full", "abcd", "efgh abcd;", "full", err::Engine);
+    row("change, disk full part way", "abcd", "efgh abcd;", "full part way", err::Engine);
+    row("remove, disk full part way", "abcd", "`` abcd;", "full part way", err::Engine);
 }
 
 void TestPassword::refusalChangesNothing() {
@@ -115,8 +124,12 @@ void TestPassword::refusalChangesNothing() {
     c.Open(startupString(path_, password));
     if (step == "blocked") QVERIFY(QDir().mkdir(path_ + ".newkey"));
     if (step == "export" || step == "rename") engine::setFailingStep(step.constData());
-    QCOMPARE(errorNumber([&] { run(c, statement); }), number);
+    if (step.startsWith("full")) engine::setWriteBudget(step == "full" ? 0 : before.size() / 2);
+    QString why;
+    QCOMPARE(errorNumber([&] { run(c, statement); }, &why), number);
+    if (step.startsWith("full")) QVERIFY2(why.contains("the disk is full"), qPrintable(why));
     engine::setFailingStep(nullptr);
+    engine::setWriteBudget(-1);
     if (step == "blocked") QVERIFY(QDir().rmdir(path_ + ".newkey"));
     // still open and usable with the old password
     QCOMPARE(all(c), cards_);

@@ -2,6 +2,7 @@
 #include "TestCatalogue.h"
 #include "TestFiles.h"
 #include "db/Connection.h"
+#include "db/WriteBudget.h"
 #include "maintenance/FileOps.h"
 #include "maintenance/mdlJRO.h"
 #include "util/AppError.h"
@@ -77,6 +78,10 @@ class TstMaintenance : public QObject {
         QVERIFY(errorOf([&] { safeCopy(tmp->path(), dst); }) != 0);
         QVERIFY(QDir(tmp->path()).mkpath("taken.krv/inner"));
         QVERIFY(errorOf([&] { safeCopy(src, at("taken.krv")); }) != 0);
+        {
+            db::engine::ScopedWriteBudget full(data.size() / 2); // the disk fills up part way
+            QCOMPARE(errorOf([&] { safeCopy(src, dst); }), ferr::DiskFull);
+        }
         QCOMPARE(readFileBytes(dst), QByteArray("previous"));
         QCOMPARE(QDir(tmp->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"dst.krv", "src.krv"}));
