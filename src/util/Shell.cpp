@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "Twips.h"
 #include "UiServices.h"
+#include "frmOpenWith.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -31,9 +32,10 @@ long ShellExec(const QString& file, long showCmd, const QString& verb) {
     long result = ui().shellOpen(file, useVerb, static_cast<int>(showCmd));
     if (result > 32) return -1;
     if (result == 31) {
-        if (ui().startOpenWith(file)) return -1;
-        // A failed start of the chooser reaches the caller's error handler.
-        throw AppError(err::FileNotFound, QStringLiteral("File not found"));
+        // No program for the type: the user chooses one. A program that cannot be
+        // started reaches the caller's error handler; a cancel ends it quietly.
+        OpenWith(file);
+        return -1;
     }
     ui().msgBox(file + QStringLiteral("\r\n") + shellErrorText(result), mb::OKOnly | mb::Critical,
                 QStringLiteral("Shell execute failed..."));
