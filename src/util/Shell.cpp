@@ -42,16 +42,17 @@ long ShellExec(const QString& file, long showCmd, const QString& verb) {
     return result;
 }
 
-QString fileSizeTextFor(qint64 bytesIn) {
-    const qint32 n = static_cast<qint32>(bytesIn); // the length is a signed 32-bit count
-    const QLocale locale = QLocale::system();
+QString fileSizeTextFor(qint64 n) {
+    // The "0.00" number format: the locale's decimal separator, no grouping.
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     auto fmt = [&](double v, const char* unit) {
         return locale.toString(v, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit);
     };
     if (n < 1024) return QString::number(n) + QStringLiteral(" bytes");
-    if (n < 1048576) return fmt(n / 1024.0, "KB");
-    if (n < 1073741824) return fmt(n / 1048576.0, "MB");
-    return fmt(n / 1073741824.0, "GB");
+    if (n < 1048576) return fmt(double(n) / 1024.0, "KB");
+    if (n < 1073741824) return fmt(double(n) / 1048576.0, "MB");
+    return fmt(double(n) / 1073741824.0, "GB");
 }
 
 QString FileSizeText(const QString& path) {
