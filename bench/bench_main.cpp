@@ -58,7 +58,6 @@ class BenchUi : public UiServices {
         throw AppError(err::CancelSave, QStringLiteral("Cancel was selected."));
     }
     int shellOpen(const QString&, const QString&, int) override { return 42; }
-    bool startOpenWith(const QString&) override { return false; }
     int showModal(QDialog& form) override {
         err() << "  [form] " << form.objectName() << Qt::endl;
         return QDialog::Rejected;

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config qt6-base-dev libsqlcipher-dev libsimpleini-dev
-      python3 xauth xvfb)
+      libglib2.0-dev libicu-dev locales python3 xauth xvfb)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

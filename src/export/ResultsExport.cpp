@@ -199,9 +199,11 @@ TextEncoder::TextEncoder(const QByteArray& name) : name_(name) {
     utf8_ = namesUtf8(name);
     if (!utf8_) {
         encoder_ = std::make_unique<QStringEncoder>(name.constData());
+        decoder_ = std::make_unique<QStringDecoder>(name.constData());
         // A set this build cannot convert to is written as UTF-8 rather than lost.
-        if (!encoder_->isValid()) {
+        if (!encoder_->isValid() || !decoder_->isValid()) {
             encoder_.reset();
+            decoder_.reset();
             utf8_ = true;
         }
     }
@@ -211,34 +213,43 @@ TextEncoder::~TextEncoder() = default;
 TextEncoder::TextEncoder(TextEncoder&&) noexcept = default;
 TextEncoder& TextEncoder::operator=(TextEncoder&&) noexcept = default;
 
+// Converts text and checks that it reads back unchanged. A converter that met a
+// character it cannot hold is replaced by a fresh one: the converters Qt takes from
+// the system's conversion library keep their error mark through resetState(), and
+// would fail every later text.
+bool TextEncoder::encodeExactly(const QString& text, QByteArray* bytes) {
+    *bytes = encoder_->encode(text);
+    if (encoder_->hasError()) {
+        encoder_ = std::make_unique<QStringEncoder>(name_.constData());
+        return false;
+    }
+    const QString back = decoder_->decode(*bytes);
+    if (decoder_->hasError()) {
+        decoder_ = std::make_unique<QStringDecoder>(name_.constData());
+        return false;
+    }
+    encoder_->resetState();
+    decoder_->resetState();
+    return back == text;
+}
+
 QByteArray TextEncoder::encode(const QString& text) {
     if (utf8_) return text.toUtf8();
-    // Fast path: the whole text encodes and decodes back unchanged.
-    QByteArray bytes = encoder_->encode(text);
-    const bool clean = !encoder_->hasError();
-    encoder_->resetState();
-    if (clean) {
-        QStringDecoder back(name_.constData());
-        if (back.isValid() && QString(back.decode(bytes)) == text) return bytes;
-    }
-    // One character at a time, with "?" for what the set cannot hold.
-    bytes.clear();
+    QByteArray bytes;
+    if (encodeExactly(text, &bytes)) return bytes;
+    // One character at a time, with "?" for each one the set cannot hold.
+    QByteArray out;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
         const qsizetype len =
             (text.at(i).isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
-        const QString ch = text.mid(i, len);
-        QByteArray one = encoder_->encode(ch);
-        const bool ok = !encoder_->hasError();
-        encoder_->resetState();
-        QStringDecoder back(name_.constData());
-        if (ok && !one.isEmpty() && QString(back.decode(one)) == ch && !back.hasError())
-            bytes += one;
+        if (encodeExactly(text.mid(i, len), &bytes) && !bytes.isEmpty())
+            out += bytes;
         else
-            bytes += '?';
+            out += '?';
         i += len;
     }
-    return bytes;
+    return out;
 }
 
 QByteArray exportBytes(int format, const GridSource& grid, const ExportHeader& header,

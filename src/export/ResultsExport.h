@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class QStringDecoder;
 class QStringEncoder;
 
 namespace krvs {
@@ -66,9 +67,12 @@ class TextEncoder {
     static QByteArray localeCharset();
 
   private:
+    bool encodeExactly(const QString& text, QByteArray* bytes);
+
     QByteArray name_;
     bool utf8_ = true;
     std::unique_ptr<QStringEncoder> encoder_;
+    std::unique_ptr<QStringDecoder> decoder_;
 };
 
 // The whole export as the bytes of the file, each line ended with CR LF.

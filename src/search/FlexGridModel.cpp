@@ -1,9 +1,15 @@
 #include "FlexGridModel.h"
 
+#include <QLocale>
+
+#include <unicode/ucol.h>
+#include <unicode/ustring.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <string>
 
 namespace krvs {
@@ -213,15 +219,18 @@ void FlexGridModel::bind(std::shared_ptr<const db::RowSet> rows) {
 //
 // A sort builds one entry per data row holding its main key, sorts the entries and
 // reorders the row ids; no cell text is copied into the model. At a million rows
-// what costs is fetching cell text from all over memory, so text keys carry their
-// first sixteen bytes packed into two numbers and are sorted sixteen bytes at a
-// time (each text is read once per step, never once per comparison). The entries
+// what costs is fetching keys from all over memory, so text keys carry their first
+// sixteen bytes packed into two numbers and are sorted sixteen bytes at a time (each
+// key is read once per step, never once per comparison). The generic sort's text
+// keys are the locale's collation keys (case ignored), made once per cell: byte
+// order of the keys is the collation order of the texts. The entries
 // are built in row-id order, which reads the bound rows front to back, and equal
 // keys are ordered by their place before the sort: the sort is stable both ways.
 
 namespace {
 
 constexpr std::uint32_t kNumber = 0xffffffffu; // the length mark of a numeric key
+constexpr std::uint32_t kBlank = 0xfffffffeu;  // the length mark of a blank cell (generic)
 constexpr std::size_t kChunk = 16;             // text bytes compared per step
 
 // Folded text and written cells live here for the length of a sort; blocks never
@@ -248,65 +257,116 @@ class Arena {
     std::size_t used_ = 0;
 };
 
-inline unsigned char lowerAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
+// The locale's collation with case ignored, as the program's QCollator would compare:
+// the same collation, canonical equivalence on, differences of case not counted.
+class Collation {
+  public:
+    Collation() {
+        const QByteArray name =
+            QLocale().bcp47Name().replace(QLatin1Char('-'), QLatin1Char('_')).toLatin1();
+        UErrorCode status = U_ZERO_ERROR;
+        coll_ = ucol_open(name.constData(), &status);
+        if (U_FAILURE(status) || !coll_) {
+            status = U_ZERO_ERROR;
+            coll_ = ucol_open("", &status); // the root collation
+        }
+        if (!coll_) return;
+        status = U_ZERO_ERROR;
+        ucol_setAttribute(coll_, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+        ucol_setAttribute(coll_, UCOL_STRENGTH, UCOL_SECONDARY, &status);
+    }
+    ~Collation() {
+        if (coll_) ucol_close(coll_);
+    }
+    Collation(const Collation&) = delete;
+    Collation& operator=(const Collation&) = delete;
 
-// Case-folds UTF-8 text that is not plain ASCII, code point by code point, into the
-// arena. Bytes that are not valid UTF-8 are kept as they are.
-std::string_view foldUtf8(std::string_view v, Arena& arena) {
-    char* out = arena.take(v.size() * 2 + 4); // a folded character needs at most 2x
-    std::size_t o = 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(v.data());
-    const std::size_t n = v.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            out[o++] = static_cast<char>(lowerAscii(b));
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-        bool ok = extra > 0 && b < 0xF8 && i + static_cast<std::size_t>(extra) < n + 0;
-        char32_t cp = ok ? (b & (0x3F >> extra)) : 0;
-        for (int k = 1; ok && k <= extra; ++k) {
-            const unsigned char c = p[i + static_cast<std::size_t>(k)];
-            ok = (c & 0xC0) == 0x80;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok) {
-            out[o++] = static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-        const char32_t f = QChar::toCaseFolded(cp);
-        if (f < 0x80) {
-            out[o++] = static_cast<char>(f);
-        } else if (f < 0x800) {
-            out[o++] = static_cast<char>(0xC0 | (f >> 6));
-            out[o++] = static_cast<char>(0x80 | (f & 0x3F));
-        } else if (f < 0x10000) {
-            out[o++] = static_cast<char>(0xE0 | (f >> 12));
-            out[o++] = static_cast<char>(0x80 | ((f >> 6) & 0x3F));
-            out[o++] = static_cast<char>(0x80 | (f & 0x3F));
-        } else {
-            out[o++] = static_cast<char>(0xF0 | (f >> 18));
-            out[o++] = static_cast<char>(0x80 | ((f >> 12) & 0x3F));
-            out[o++] = static_cast<char>(0x80 | ((f >> 6) & 0x3F));
-            out[o++] = static_cast<char>(0x80 | (f & 0x3F));
+    // The collation key of UTF-8 text, without its closing zero byte, in the arena.
+    // Keys compare by their unsigned bytes (a key that is the start of another is
+    // the smaller one) as the texts compare by the collation. The text must stay
+    // where it is while the collation lives: a text met again (cells of a column
+    // repeat a lot) gets the key made the first time.
+    std::string_view key(std::string_view utf8, Arena& arena) {
+        if (used_ * 2 >= slots_.size()) grow();
+        const std::size_t hash = std::hash<std::string_view>{}(utf8);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (!slot.text.data()) { // a text not met before
+                slot = {hash, utf8, makeKey(utf8, arena)};
+                ++used_;
+                return slot.key;
+            }
+            if (slot.hash == hash && slot.text == utf8) return slot.key;
         }
     }
-    return std::string_view(out, o);
+
+  private:
+    // The texts met so far and their keys: open addressing, at most half full.
+    struct Slot {
+        std::size_t hash = 0;
+        std::string_view text; // no data: an empty slot
+        std::string_view key;
+    };
+    void grow() {
+        std::vector<Slot> old(std::max<std::size_t>(slots_.size() * 2, 1024));
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& s : old) {
+            if (!s.text.data()) continue;
+            std::size_t i = s.hash & mask;
+            while (slots_[i].text.data())
+                i = (i + 1) & mask;
+            slots_[i] = s;
+        }
+    }
+
+    std::string_view makeKey(std::string_view utf8, Arena& arena) {
+        if (!coll_) { // no collation at all: the UTF-8 bytes
+            char* p = arena.take(utf8.size());
+            std::memcpy(p, utf8.data(), utf8.size());
+            return std::string_view(p, utf8.size());
+        }
+        // UTF-16 needs no more units than UTF-8 has bytes.
+        const auto n = static_cast<int32_t>(utf8.size());
+        text_.resize(static_cast<std::size_t>(n) + 1);
+        int32_t len = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(text_.data(), n + 1, &len, utf8.data(), n, 0xFFFD, nullptr, &status);
+        if (U_FAILURE(status)) len = 0;
+        if (key_.size() < static_cast<std::size_t>(len) * 4 + 16)
+            key_.resize(static_cast<std::size_t>(len) * 4 + 16);
+        int32_t size = ucol_getSortKey(coll_, text_.data(), len, key_.data(),
+                                       static_cast<int32_t>(key_.size()));
+        if (size > static_cast<int32_t>(key_.size())) {
+            key_.resize(static_cast<std::size_t>(size));
+            size = ucol_getSortKey(coll_, text_.data(), len, key_.data(), size);
+        }
+        const std::size_t bytes = size > 0 ? static_cast<std::size_t>(size) - 1 : 0;
+        char* p = arena.take(bytes);
+        std::memcpy(p, key_.data(), bytes);
+        return std::string_view(p, bytes);
+    }
+
+    UCollator* coll_ = nullptr;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+    std::vector<UChar> text_;
+    std::vector<uint8_t> key_;
+};
+
+bool blankText(std::string_view v) {
+    return std::all_of(v.begin(), v.end(), [](char c) { return isBlank(c); });
 }
 
-// One cell's key: a number, or UTF-8 text (case-folded for the generic sort).
+// One cell's key: a number, a blank cell (generic sort), UTF-8 text (case-sensitive
+// sort) or a collation key (generic sort).
 struct Key {
     union {
         double num;
         const char* text;
     };
-    std::uint32_t len; // kNumber for a number
+    std::uint32_t len; // kNumber for a number, kBlank for a blank cell
 };
 
 struct Entry {
@@ -340,16 +400,21 @@ inline int compareNumbers(double a, double b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// Generic order: every number before every text; numbers by value, texts by their
-// case-folded characters in code-point order. Text order: code points.
+// Generic order: blank cells, then numbers by value, then texts by their collation
+// keys. Text order: code points.
+inline int genericRank(std::uint32_t len) {
+    return len == kBlank ? 0 : len == kNumber ? 1 : 2;
+}
+
 template <Kind K> inline int compareKeys(const Key& a, const Key& b) {
     if constexpr (K == Kind::Numeric) {
         return compareNumbers(a.num, b.num);
     } else {
         if constexpr (K == Kind::Generic) {
-            const bool an = a.len == kNumber, bn = b.len == kNumber;
-            if (an && bn) return compareNumbers(a.num, b.num);
-            if (an != bn) return an ? -1 : 1;
+            const int ra = genericRank(a.len), rb = genericRank(b.len);
+            if (ra != rb) return ra < rb ? -1 : 1;
+            if (ra == 0) return 0;
+            if (ra == 1) return compareNumbers(a.num, b.num);
         }
         const std::size_t n = std::min(a.len, b.len);
         const int r = n ? std::memcmp(a.text, b.text, n) : 0; // unsigned bytes
@@ -432,17 +497,28 @@ void sortEntries(std::vector<Entry>& entries, const std::vector<std::vector<Key>
     } else if constexpr (K == Kind::Text) {
         sortText<K>(entries.begin(), entries.end(), 0, more, descending);
     } else {
-        // Numbers come before texts, and after them when descending.
-        auto isNumber = [](const Entry& e) { return e.len == kNumber; };
+        // Blank cells, numbers, texts; the other way round when descending.
+        const EntryIt first = entries.begin(), last = entries.end();
+        auto goesBefore = [descending](int rank) {
+            return [=](const Entry& e) {
+                const int r = genericRank(e.len);
+                return descending ? r > rank : r < rank;
+            };
+        };
+        const EntryIt mid1 = std::partition(first, last, goesBefore(1));
+        const EntryIt mid2 = std::partition(mid1, last, goesBefore(descending ? 0 : 2));
+        // The blank cells keep their order (or go by the further columns).
+        const EntryIt blanksFirst = descending ? mid2 : first;
+        const EntryIt blanksLast = descending ? last : mid1;
+        std::sort(blanksFirst, blanksLast,
+                  [](const Entry& a, const Entry& b) { return a.pos < b.pos; });
+        breakTies<K>(blanksFirst, blanksLast, more, descending);
         if (descending) {
-            const EntryIt mid = std::partition(entries.begin(), entries.end(),
-                                               [&](const Entry& e) { return !isNumber(e); });
-            sortText<K>(entries.begin(), mid, 0, more, descending);
-            sortNumbers<K>(mid, entries.end(), more, descending);
+            sortText<K>(first, mid1, 0, more, descending);
+            sortNumbers<K>(mid1, mid2, more, descending);
         } else {
-            const EntryIt mid = std::partition(entries.begin(), entries.end(), isNumber);
-            sortNumbers<K>(entries.begin(), mid, more, descending);
-            sortText<K>(mid, entries.end(), 0, more, descending);
+            sortNumbers<K>(mid1, mid2, more, descending);
+            sortText<K>(mid2, last, 0, more, descending);
         }
     }
 }
@@ -481,6 +557,8 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
     if (n < 2 || firstCol > lastCol) return true;
 
     Arena arena;
+    std::optional<Collation> collation;
+    if (kind == Kind::Generic) collation.emplace();
     auto makeKey = [&](std::uint32_t id, int col) {
         Key k;
         std::string_view v;
@@ -500,27 +578,15 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
             return k;
         }
         if (kind == Kind::Generic) {
-            const bool ascii = std::all_of(v.begin(), v.end(), [](char ch) {
-                return (static_cast<unsigned char>(ch) & 0x80) == 0;
-            });
-            if (ascii) {
-                char* p = nullptr;
-                for (std::size_t i = 0; i < v.size(); ++i) {
-                    const auto c = static_cast<unsigned char>(v[i]);
-                    if (lowerAscii(c) == c) continue;
-                    if (!p) { // a capital: fold a copy
-                        p = arena.take(v.size());
-                        std::memcpy(p, v.data(), v.size());
-                    }
-                    p[i] = static_cast<char>(lowerAscii(c));
-                }
-                if (p) v = std::string_view(p, v.size());
-            } else {
-                v = foldUtf8(v, arena);
+            if (blankText(v)) {
+                k.num = 0;
+                k.len = kBlank;
+                return k;
             }
+            v = collation->key(v, arena);
         }
         k.text = v.data() ? v.data() : "";
-        k.len = static_cast<std::uint32_t>(std::min<std::size_t>(v.size(), kNumber - 1));
+        k.len = static_cast<std::uint32_t>(std::min<std::size_t>(v.size(), kBlank - 1));
         return k;
     };
 
@@ -541,7 +607,7 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
         Entry e;
         e.len = k.len;
         e.pos = pos;
-        if (k.len == kNumber) {
+        if (k.len == kNumber || k.len == kBlank) {
             e.num = k.num;
             e.lo = 0;
             e.text = nullptr;

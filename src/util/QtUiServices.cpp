@@ -129,13 +129,6 @@ int QtUiServices::shellOpen(const QString& file, const QString& verb, int) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())) ? 42 : 31;
 }
 
-bool QtUiServices::startOpenWith(const QString& file) {
-    const QString program = QFileDialog::getOpenFileName(
-        dialogParent(), QStringLiteral("Open With"), QStringLiteral("/usr/bin"));
-    if (program.isEmpty()) return false;
-    return QProcess::startDetached(program, {file});
-}
-
 int QtUiServices::showModal(QDialog& form) { return form.exec(); }
 
 QDateTime QtUiServices::now() { return QDateTime::currentDateTime(); }

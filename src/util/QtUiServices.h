@@ -9,7 +9,6 @@ public:
     int msgBox(const QString& text, int flags, const QString& title) override;
     QString showSave(const SaveDialogRequest& request) override;
     int shellOpen(const QString& file, const QString& verb, int showCmd) override;
-    bool startOpenWith(const QString& file) override;
     int showModal(QDialog& form) override;
     QDateTime now() override;
     QString updateServer() override;

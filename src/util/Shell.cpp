@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "Twips.h"
 #include "UiServices.h"
+#include "frmOpenWith.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -31,25 +32,27 @@ long ShellExec(const QString& file, long showCmd, const QString& verb) {
     long result = ui().shellOpen(file, useVerb, static_cast<int>(showCmd));
     if (result > 32) return -1;
     if (result == 31) {
-        if (ui().startOpenWith(file)) return -1;
-        // A failed start of the chooser reaches the caller's error handler.
-        throw AppError(err::FileNotFound, QStringLiteral("File not found"));
+        // No program for the type: the user chooses one. A program that cannot be
+        // started reaches the caller's error handler; a cancel ends it quietly.
+        OpenWith(file);
+        return -1;
     }
     ui().msgBox(file + QStringLiteral("\r\n") + shellErrorText(result), mb::OKOnly | mb::Critical,
                 QStringLiteral("Shell execute failed..."));
     return result;
 }
 
-QString fileSizeTextFor(qint64 bytesIn) {
-    const qint32 n = static_cast<qint32>(bytesIn); // the length is a signed 32-bit count
-    const QLocale locale = QLocale::system();
+QString fileSizeTextFor(qint64 n) {
+    // The "0.00" number format: the locale's decimal separator, no grouping.
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     auto fmt = [&](double v, const char* unit) {
         return locale.toString(v, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit);
     };
     if (n < 1024) return QString::number(n) + QStringLiteral(" bytes");
-    if (n < 1048576) return fmt(n / 1024.0, "KB");
-    if (n < 1073741824) return fmt(n / 1048576.0, "MB");
-    return fmt(n / 1073741824.0, "GB");
+    if (n < 1048576) return fmt(double(n) / 1024.0, "KB");
+    if (n < 1073741824) return fmt(double(n) / 1048576.0, "MB");
+    return fmt(double(n) / 1073741824.0, "GB");
 }
 
 QString FileSizeText(const QString& path) {

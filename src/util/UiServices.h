@@ -39,9 +39,6 @@ public:
     // The platform's "open with its program" request; returns the shell's code
     // (greater than 32 on success, 2 file not found, 3 path not found, 31 no program).
     virtual int shellOpen(const QString& file, const QString& verb, int showCmd) = 0;
-    // Lets the user pick a program for a file nothing is associated with and starts it;
-    // false when no process was started.
-    virtual bool startOpenWith(const QString& file) = 0;
     // Shows a form modally and returns its result when it has closed.
     virtual int showModal(QDialog& form) = 0;
     // The clock of export headers and backup names.

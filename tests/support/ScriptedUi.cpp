@@ -17,7 +17,6 @@ void ScriptedUi::answer(int a, const QString& expectTitle) { answers_.enqueue({a
 void ScriptedUi::saveAs(const QString& f) { saves_.enqueue(f); }
 void ScriptedUi::cancelSave() { saves_.enqueue(std::nullopt); }
 void ScriptedUi::shellResult(int code) { shellResults_.enqueue(code); }
-void ScriptedUi::openWithResult(bool started) { openWithResults_.enqueue(started); }
 void ScriptedUi::onModal(std::function<void(QDialog&)> act) { modals_.enqueue(std::move(act)); }
 
 QStringList ScriptedUi::titles() const {
@@ -38,14 +37,12 @@ void ScriptedUi::reset() {
     answers_.clear();
     saves_.clear();
     shellResults_.clear();
-    openWithResults_.clear();
     modals_.clear();
     unexpected_.clear();
     boxes.clear();
     saveRequests.clear();
     shellFiles.clear();
     shellVerbs.clear();
-    openWithFiles.clear();
     modalForms.clear();
 }
 
@@ -77,11 +74,6 @@ int ScriptedUi::shellOpen(const QString& file, const QString& verb, int) {
     shellFiles << file;
     shellVerbs << verb;
     return shellResults_.isEmpty() ? 42 : shellResults_.dequeue();
-}
-
-bool ScriptedUi::startOpenWith(const QString& file) {
-    openWithFiles << file;
-    return openWithResults_.isEmpty() ? true : openWithResults_.dequeue();
 }
 
 int ScriptedUi::showModal(QDialog& form) {

@@ -33,7 +33,6 @@ public:
     void saveAs(const QString& fileName);   // the save dialog returns this name
     void cancelSave();                      // the save dialog is cancelled
     void shellResult(int code);             // next shellOpen result (default 42)
-    void openWithResult(bool started);      // next startOpenWith result (default true)
     // Runs once the next modal form is shown; the form is rejected afterwards if it is
     // still open.
     void onModal(std::function<void(QDialog&)> act);
@@ -45,7 +44,6 @@ public:
     QList<SaveDialogRequest> saveRequests;
     QStringList shellFiles;
     QStringList shellVerbs;
-    QStringList openWithFiles;
     QStringList modalForms; // objectName of each form shown modally
 
     // Titles of the boxes shown, in order.
@@ -58,7 +56,6 @@ public:
     int msgBox(const QString& text, int flags, const QString& title) override;
     QString showSave(const SaveDialogRequest& request) override;
     int shellOpen(const QString& file, const QString& verb, int showCmd) override;
-    bool startOpenWith(const QString& file) override;
     int showModal(QDialog& form) override;
     QDateTime now() override { return now_; }
     QString updateServer() override { return server_; }
@@ -71,7 +68,6 @@ private:
     QQueue<Answer> answers_;
     QQueue<std::optional<QString>> saves_;
     QQueue<int> shellResults_;
-    QQueue<bool> openWithResults_;
     QQueue<std::function<void(QDialog&)>> modals_;
     QStringList unexpected_;
     QDateTime now_;

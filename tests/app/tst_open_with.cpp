@@ -1,0 +1,168 @@
+// "Would you like to view the file?" for a type no program is associated with: the
+// user chooses among the programs the desktop lists for the type, or any other.
+#include "AppFixture.h"
+#include "TestFiles.h"
+#include "app/frmKRVS.h"
+#include "util/frmOpenWith.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+using namespace krvs;
+using namespace krvs::test;
+
+namespace {
+
+// The desktop of the test: its own data folder with one program for text and CSV files,
+// a script that writes the file it was given into a marker file.
+QTemporaryDir& desktop() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString marker(const QString& name) {
+    return desktop().filePath(name);
+}
+
+// A script that writes its first argument into the marker file of that name.
+QString writeMarkerScript(const QString& name) {
+    const QString script = desktop().filePath(name + ".sh");
+    writeFileBytes(script, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker(name).toUtf8() +
+                               ".tmp' && mv '" + marker(name).toUtf8() + ".tmp' '" +
+                               marker(name).toUtf8() + "'\n");
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return script;
+}
+
+// Runs before the application starts: the desktop's registry reads XDG_DATA_HOME once.
+// The program is installed as a desktop installs one: its entry, and the entry's types
+// in the folder's type cache.
+void prepareDesktop() {
+    qputenv("XDG_DATA_HOME", desktop().path().toUtf8());
+    QDir().mkpath(desktop().filePath("applications"));
+    writeFileBytes(desktop().filePath("applications/krvs-test-viewer.desktop"),
+                   "[Desktop Entry]\nType=Application\nName=KRVS Test Viewer\n"
+                   "Exec=/bin/sh " +
+                       writeMarkerScript("viewer").toUtf8() +
+                       " %f\nMimeType=text/plain;text/csv;\n");
+    writeFileBytes(desktop().filePath("applications/mimeinfo.cache"),
+                   "[MIME Cache]\ntext/csv=krvs-test-viewer.desktop;\n"
+                   "text/plain=krvs-test-viewer.desktop;\n");
+}
+
+} // namespace
+
+class TestOpenWith : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ScriptedUi> ui;
+    std::unique_ptr<AppFolder> folder;
+    std::unique_ptr<frmKRVS> w;
+
+    // Exports the CSV file, answers Yes to viewing it; the shell knows no program for it
+    // and the chooser gets act. With a program, "Other program..." picks it; then comes
+    // a box titled then.
+    QString exportAndView(const QString& name, std::function<void(frmOpenWith&)> act,
+                          const QString& other = QString(), const char* then = nullptr) {
+        const QString file = folder->dir.filePath(name);
+        ui->saveAs(file);
+        ui->answer(mb::AnsYes, "View file?");
+        ui->shellResult(31);
+        ui->onModal([act](QDialog& d) {
+            auto* chooser = qobject_cast<frmOpenWith*>(&d);
+            QVERIFY(chooser);
+            act(*chooser);
+        });
+        if (!other.isEmpty())
+            ui->onModal([other](QDialog& d) {
+                auto* dlg = qobject_cast<QFileDialog*>(&d);
+                QVERIFY(dlg);
+                dlg->selectFile(other);
+                d.accept(); // the file dialog's own accept, as its Open button
+            });
+        if (then) ui->answer(mb::AnsOK, then);
+        w->mnuSaveIt[1]->trigger();
+        return file;
+    }
+
+    static QStringList listed(const frmOpenWith& f) {
+        QStringList names;
+        for (int i = 0; i < f.lstPrograms->count(); ++i)
+            names << f.lstPrograms->item(i)->text();
+        return names;
+    }
+
+    static void pick(frmOpenWith& f, const QString& name) {
+        const auto items = f.lstPrograms->findItems(name, Qt::MatchExactly);
+        QCOMPARE(items.size(), 1);
+        const QRect r = f.lstPrograms->visualItemRect(items[0]);
+        QTest::mouseClick(f.lstPrograms->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+  private slots:
+    void init() {
+        ui = std::make_unique<ScriptedUi>();
+        folder = std::make_unique<AppFolder>();
+        folder->skipFirstStartWarning();
+        QVERIFY(makeCatalogue(folder->catalogue(), 5));
+        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
+        w->Form_Load();
+    }
+    void cleanup() {
+        w.reset();
+        folder.reset();
+        const QString p = ui->problems();
+        ui.reset();
+        QVERIFY2(p.isEmpty(), qPrintable(p));
+    }
+
+    // Cancel ends it: no message, nothing started.
+    void cancelShowsNothing() {
+        bool listedViewer = false, okEnabled = true;
+        exportAndView("cards.csv", [&](frmOpenWith& f) {
+            listedViewer = listed(f).contains("KRVS Test Viewer");
+            okEnabled = f.cmdOK->isEnabled(); // nothing chosen yet
+            f.cmdCancel->click();
+        });
+        QVERIFY(listedViewer);
+        QVERIFY(!okEnabled);
+        QCOMPARE(ui->titles(), QStringList{"View file?"});
+        QVERIFY(!QFile::exists(marker("viewer")));
+        QVERIFY(w->isEnabled());
+    }
+
+    // The program chosen from the list gets the file.
+    void listedProgramOpensTheFile() {
+        const QString file = exportAndView("listed.csv", [](frmOpenWith& f) {
+            pick(f, "KRVS Test Viewer");
+            f.cmdOK->click();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(readFileBytes(marker("viewer")), file.toUtf8(), 20000);
+        QCOMPARE(ui->titles(), QStringList{"View file?"});
+    }
+
+    // "Other program..." picks any program in a file dialog; one that cannot run is
+    // reported in the export's error box.
+    void otherProgram() {
+        const QString script = writeMarkerScript("other");
+        auto other = [](frmOpenWith& f) { f.cmdOther->click(); };
+        const QString file = exportAndView("other.csv", other, script);
+        QTRY_COMPARE_WITH_TIMEOUT(readFileBytes(marker("other")), file.toUtf8(), 20000);
+
+        const QString notAProgram = folder->dir.filePath("notes.txt");
+        QVERIFY(writeFileBytes(notAProgram, "plain text"));
+        ui->reset();
+        exportAndView("again.csv", other, notAProgram, "Error in saving file");
+        QCOMPARE(ui->boxes.value(1).text, "53\r\nCannot start " + notAProgram + ": File not found");
+        QVERIFY(w->isEnabled());
+    }
+};
+
+int main(int argc, char** argv) {
+    prepareDesktop();
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    QTEST_SET_MAIN_SOURCE_PATH
+    TestOpenWith test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_open_with.moc"
