@@ -13,7 +13,7 @@ namespace {
 // A grid held as rows of cells; row 0 is the caption row.
 struct Table {
     QList<QStringList> cells;
-    QList<int> widths; // per column; missing means 1000
+    QList<int> widths = {}; // per column; missing means 1000
 
     GridSource source() const {
         return {[this] { return int(cells.size()); },
