@@ -3,6 +3,11 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config qt6-base-dev libsqlcipher-dev libsimpleini-dev
       libglib2.0-dev libicu-dev locales python3 xauth xvfb)
+# The Debian package (CPack's shlibdeps needs dpkg-dev and file) and its test, and the
+# real window manager of the window-placement tests.
+pkgs+=(dpkg-dev file openbox x11-utils xdotool)
+# The fuzz targets: clang with its libFuzzer and sanitizer run-times.
+pkgs+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -38,7 +38,8 @@ QSize screenSizeTw(const QWidget* w) {
 // The window system adds its frame only once a window is shown, and the stored
 // width and height are the outer frame's. A window restored before it is shown is
 // therefore sized again, once, when its frame becomes known, so that it does not
-// grow by the frame's size at every start.
+// grow by the frame's size at every start. A window restored maximised is sized when
+// it first comes back to its normal state, since the maximised state must not end.
 class OuterSizeKeeper : public QObject {
   public:
     OuterSizeKeeper(QWidget* window, QSize outerPx) : QObject(window), outer_(outerPx) {
@@ -48,17 +49,17 @@ class OuterSizeKeeper : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
         auto* w = static_cast<QWidget*>(watched);
+        // Not at the state change itself: the window system has not yet placed the
+        // window anew, and its geometry is still the maximised one.
         if (e->type() != QEvent::Move && e->type() != QEvent::Resize && e->type() != QEvent::Show)
             return false;
-        if (!w->isVisible()) return false;
+        if (!w->isVisible() || w->windowState() != Qt::WindowNoState) return false;
         const QSize extra = w->frameGeometry().size() - w->geometry().size();
         if (extra.width() == 0 && extra.height() == 0) return false; // no frame yet
         w->removeEventFilter(this);
         deleteLater();
-        // Only the normal placement is corrected; a resize would end a maximised state.
-        if (w->windowState() == Qt::WindowNoState)
-            w->resize(qMax(0, outer_.width() - extra.width()),
-                      qMax(0, outer_.height() - extra.height()));
+        w->resize(qMax(0, outer_.width() - extra.width()),
+                  qMax(0, outer_.height() - extra.height()));
         return false;
     }
 

@@ -1,6 +1,7 @@
 #include "QtUiServices.h"
 
 #include "AppError.h"
+#include "krvs_config.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -52,7 +53,7 @@ UiServices& ui() {
 
 void setUi(UiServices* services) { g_override = services; }
 
-QString defaultUpdateServer() { return QStringLiteral("https://updates.quillmark.example"); }
+QString defaultUpdateServer() { return QStringLiteral(KRVS_UPDATE_SERVER_DEFAULT); }
 QString makerWebAddress() { return QStringLiteral("https://www.quillmark.example"); }
 
 int QtUiServices::msgBox(const QString& text, int flags, const QString& title) {
@@ -133,6 +134,10 @@ int QtUiServices::showModal(QDialog& form) { return form.exec(); }
 
 QDateTime QtUiServices::now() { return QDateTime::currentDateTime(); }
 
-QString QtUiServices::updateServer() { return defaultUpdateServer(); }
+// The build's address, or for one run the one KRVS_UPDATE_SERVER names.
+QString QtUiServices::updateServer() {
+    const QString fromEnvironment = qEnvironmentVariable("KRVS_UPDATE_SERVER").trimmed();
+    return fromEnvironment.isEmpty() ? defaultUpdateServer() : fromEnvironment;
+}
 
 } // namespace krvs

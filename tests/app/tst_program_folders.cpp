@@ -1,0 +1,249 @@
+// Where the program keeps its files (beside itself, or in the user's data folder with a
+// starter catalogue), the command line that writes nothing, and the update server that
+// the environment names, reached through the program's real services.
+#include "../update/TestHttpServer.h"
+#include "AppFixture.h"
+#include "TestFiles.h"
+#include "app/DataFolder.h"
+#include "app/frmKRVS.h"
+#include "update/frmUpdate.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace krvs;
+using namespace krvs::test;
+
+namespace {
+
+// Sets an environment variable for one scope, restoring the old value afterwards.
+class EnvVar {
+  public:
+    EnvVar(const char* name, const QByteArray& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvVar() {
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    bool had_;
+    QByteArray old_;
+};
+
+// Every file and folder under root, relative to it, sorted.
+QStringList tree(const QString& root) {
+    QStringList out;
+    QDir dir(root);
+    for (const QString& e :
+         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
+        out << e;
+        if (QFileInfo(dir.filePath(e)).isDir())
+            for (const QString& sub : tree(dir.filePath(e)))
+                out << e + '/' + sub;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestProgramFolders : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ScriptedUi> ui;
+
+  private slots:
+    // The per-user folder is named after the program.
+    void initTestCase() { QCoreApplication::setApplicationName("KRVS"); }
+    void init() { ui = std::make_unique<ScriptedUi>(); }
+    void cleanup() {
+        const QString p = ui ? ui->problems() : QString();
+        ui.reset();
+        QVERIFY2(p.isEmpty(), qPrintable(p));
+    }
+
+    // What the user's folder holds before the first start, and what it holds after.
+    void userFolder_data() {
+        QTest::addColumn<QString>("before"); // files already there, "name=content;…"
+        QTest::addColumn<bool>("starter");   // the package's starter catalogue exists
+        QTest::addColumn<QString>("after");  // the folder's files and the catalogue's origin
+        QTest::newRow("first start") << "" << true << "KRVS.krv|starter";
+        QTest::newRow("settings but no catalogue")
+            << "KRVS.ini=[Main]" << true << "KRVS.ini,KRVS.krv|starter";
+        QTest::newRow("own catalogue kept") << "KRVS.krv=mine" << true << "KRVS.krv|mine";
+        QTest::newRow("own empty catalogue kept") << "KRVS.krv=" << true << "KRVS.krv|";
+        QTest::newRow("no starter shipped") << "" << false << "|";
+    }
+    void userFolder() {
+        QFETCH(QString, before);
+        QFETCH(bool, starter);
+        QFETCH(QString, after);
+        QTemporaryDir home;
+        const QString data = home.filePath("share/KRVS");
+        EnvVar xdg("XDG_DATA_HOME", home.filePath("share").toUtf8());
+        for (const QString& file : before.split(';', Qt::SkipEmptyParts)) {
+            QVERIFY(QDir().mkpath(data));
+            QVERIFY(writeFileBytes(data + '/' + file.section('=', 0, 0),
+                                   file.section('=', 1).toUtf8()));
+        }
+        const QString starterFile = home.filePath("KRVS.krv");
+        if (starter) {
+            QVERIFY(writeFileBytes(starterFile, "starter"));
+            // As installed: nobody may write it, which the copy must not inherit.
+            QFile::setPermissions(starterFile, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        }
+
+        const DataFolder folder = prepareUserDataFolder(starterFile);
+        QCOMPARE(folder.error, QString());
+        QCOMPARE(folder.path, data);
+        const QString catalogue = data + "/KRVS.krv";
+        QCOMPARE(tree(data).join(',') + '|' + QString::fromUtf8(readFileBytes(catalogue)), after);
+        if (QFileInfo::exists(catalogue))
+            QVERIFY(QFileInfo(catalogue).permissions() & QFileDevice::WriteOwner);
+    }
+
+    // No usable per-user folder: refused with a reason, and nothing is written.
+    void userFolderRefused_data() {
+        QTest::addColumn<bool>("noHome");
+        QTest::newRow("data folder is a file") << false;
+        QTest::newRow("home is the root folder") << true;
+    }
+    void userFolderRefused() {
+        QFETCH(bool, noHome);
+        QTemporaryDir home;
+        QVERIFY(writeFileBytes(home.filePath("share"), "a file, not a folder"));
+        EnvVar xdg("XDG_DATA_HOME", noHome ? QByteArray() : home.filePath("share").toUtf8());
+        EnvVar homeVar("HOME", noHome ? QByteArray("/") : QDir::homePath().toUtf8());
+        const bool rootHadIt = QFileInfo::exists("/.local/share/KRVS");
+        const DataFolder folder = prepareUserDataFolder(home.filePath("none"));
+        QVERIFY(folder.path.isEmpty());
+        QVERIFY2(folder.error.contains(noHome ? "no data folder" : "cannot be created"),
+                 qPrintable(folder.error));
+        QCOMPARE(QFileInfo::exists("/.local/share/KRVS"), rootHadIt);
+        QCOMPARE(tree(home.path()), QStringList{"share"});
+    }
+
+    // The window started on the user's folder finds the starter catalogue there, and
+    // keeps its settings and proposes its backups there too.
+    void startsInTheUserFolder() {
+        QTemporaryDir home;
+        EnvVar xdg("XDG_DATA_HOME", home.filePath("share").toUtf8());
+        QVERIFY(makeCatalogue(home.filePath("starter.krv"), 37));
+        const DataFolder folder = prepareUserDataFolder(home.filePath("starter.krv"));
+        QVERIFY(!folder.path.isEmpty());
+        {
+            ui->answer(mb::AnsOK, "First and Only Backup Warning");
+            frmKRVS w(folder.path, "KRVS");
+            w.Form_Load();
+            QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=37)"));
+            QCOMPARE(w.g.gDbPath, folder.path + "/KRVS.krv");
+            ui->cancelSave();
+            w.mnuBakDB_Click();
+            QCOMPARE(QDir(ui->saveRequests.value(0).initDir).absolutePath(),
+                     folder.path + "/backup");
+            w.close();
+        }
+        QCOMPARE(tree(folder.path), (QStringList{"KRVS.ini", "KRVS.krv", "backup"}));
+        QVERIFY(readFileBytes(folder.path + "/KRVS.ini").startsWith("[Main]\r\nBackup_Warn=1\r\n"));
+    }
+
+    // --help and --version answer without a display and leave the program's folder as
+    // it was; an unknown option is refused before anything is written.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // a piece of stdout and stderr together
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "KRVS 0.80.0\n";
+        QTest::newRow("short version") << QStringList{"-v"} << 0 << "KRVS 0.80.0\n";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "KRVS_UPDATE_SERVER";
+        QTest::newRow("help among others") << QStringList{"--bogus", "-h"} << 0 << "--version";
+        QTest::newRow("after the window system's option")
+            << QStringList{"-platform", "offscreen", "--version"} << 0 << "KRVS 0.80.0\n";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << "Unknown option 'bogus'";
+    }
+    void commandLine() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QTemporaryDir folder;
+        const QString exe = folder.filePath("KRVS");
+        QVERIFY(QFile::copy(KRVS_EXE, exe));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        // The refusal comes after the window system started; the others need none.
+        env.insert("QT_QPA_PLATFORM", exitCode ? "offscreen" : "xcb");
+        env.insert("HOME", folder.filePath("home"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(folder.path());
+        p.start(exe, args);
+        QVERIFY(p.waitForFinished(20000));
+        const QString all =
+            QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        QVERIFY2(all.contains(output), qPrintable(all));
+        QCOMPARE(p.exitCode(), exitCode);
+        QCOMPARE(tree(folder.path()), QStringList{"KRVS"});
+    }
+
+    // The real services take the update server from KRVS_UPDATE_SERVER: the Help menu's
+    // update check of a started window reaches the local server named there.
+    void updateServerFromTheEnvironment() {
+        TestHttpServer server;
+        server.serve("/files/KRVS.ver", "QMX_VER 0.80.0");
+        EnvVar env("KRVS_UPDATE_SERVER", (" " + server.base() + "/ ").toUtf8());
+        AppFolder f;
+        QVERIFY(makeCatalogue(f.catalogue(), 3));
+        f.skipFirstStartWarning();
+        ui.reset(); // the program's own message boxes and dialogs from here on
+        frmKRVS w(f.path(), "KRVS");
+        w.Form_Load();
+        w.show();
+        QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=3)"));
+
+        // Plays the user: presses Check, reads the answer, closes both.
+        QStringList seen;
+        bool checked = false;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* top = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(top)) {
+                seen << box->windowTitle() + ": " + box->text();
+                box->accept();
+            } else if (auto* dlg = qobject_cast<frmUpdate*>(top)) {
+                if (checked) return dlg->reject();
+                checked = true;
+                // Clicked from the event loop: this timer does not fire while its own
+                // handler runs, and the check's answer comes while the click runs.
+                QMetaObject::invokeMethod(dlg->findChild<QPushButton*>("cmdCheck"), "click",
+                                          Qt::QueuedConnection);
+            }
+        });
+        user.start(50);
+        QTimer::singleShot(20000, [&] { // never leave the test hanging in a dialog
+            if (QWidget* top = QApplication::activeModalWidget()) top->close();
+        });
+        w.mnuUpdate->trigger();
+        user.stop();
+        QCOMPARE(server.requested, QStringList{"/files/KRVS.ver"});
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen[0].startsWith("KRVS update: Web release = 0.80.0"), qPrintable(seen[0]));
+        w.close();
+    }
+};
+
+QTEST_MAIN(TestProgramFolders)
+#include "tst_program_folders.moc"
