@@ -6,6 +6,7 @@
 #include "ScopeGuard.h"
 #include "Shell.h"
 #include "UiServices.h"
+#include "db/WriteBudget.h"
 #include "export/ResultsExport.h"
 #include "search/FlexGrid.h"
 
@@ -108,6 +109,9 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         TextEncoder encoder; // the system's character set
         const LineSink sink = [&](const QString& line) {
             const QByteArray bytes = encoder.encode(line) + QByteArrayLiteral("\r\n");
+            // the engine's write budget stands for the disk's free space in tests
+            if (!db::engine::takeFromWriteBudget(bytes.size()))
+                throw AppError(61, QStringLiteral("Disk full"));
             if (file.write(bytes) != bytes.size()) throw writeError(file);
         };
         if (format == 1)

@@ -129,6 +129,18 @@ void frmKRVS::mnuBakDB_Click() {
     }
 
     finishFileWork(*this, pending, true, QStringLiteral("Error in backing up database"));
+
+    // A copy that failed (a full disk, an unwritable folder) left the catalogue closed
+    // but whole: it is opened again, so that the user can go on working.
+    if (pending && !g.gConn) {
+        std::optional<AppError> reopenError;
+        try {
+            reopenAndReload(*this);
+        } catch (const AppError& e) {
+            reopenError = e;
+        }
+        finishFileWork(*this, reopenError, false, QStringLiteral("Error in backing up database"));
+    }
 }
 
 void frmKRVS::mnuCompact_Click() {
