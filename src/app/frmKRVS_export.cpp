@@ -8,6 +8,7 @@
 #include "UiServices.h"
 #include "db/WriteBudget.h"
 #include "export/ResultsExport.h"
+#include "maintenance/FileOps.h"
 #include "search/FlexGrid.h"
 
 #include <QDir>
@@ -72,6 +73,7 @@ void frmKRVS::mnuSaveIt_Click(int index) {
                                 QStringLiteral("File write aborted"));
                     return;
                 }
+                maint::requireWritableFolder(QFileInfo(fileName).absolutePath());
                 if (!QFile::remove(fileName))
                     throw AppError(err::PathFileAccess, QStringLiteral("Path/File access error"));
             }
@@ -95,6 +97,9 @@ void frmKRVS::mnuSaveIt_Click(int index) {
 void frmKRVS::DumpToText(int format, const QString& fileName) {
     QFile file(fileName);
     try {
+        // A read-only folder is not written, even by a user the system would let.
+        const QString folder = QFileInfo(fileName).absolutePath();
+        if (QFileInfo(folder).isDir()) maint::requireWritableFolder(folder);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw openError(fileName);
 
         const FlexGrid* grid = fgdCards;

@@ -249,6 +249,82 @@ class TstFullDisk : public QObject {
         start();
         queryWorks();
     }
+
+    // A folder made read-only (also where the system would let root write anyway): the
+    // user is told which folder, before anything is closed or replaced, and the window
+    // goes on working. The settings file itself stays writable there and is saved.
+    void readOnlyFolder_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("folder"); // made read-only after the start
+        QTest::addColumn<QString>("box");
+        QTest::newRow("backup, program folder") << "backup"
+                                                << ""
+                                                << "Error in backing up database";
+        QTest::newRow("backup, backup folder") << "backup"
+                                               << "backup"
+                                               << "Error in backing up database";
+        QTest::newRow("compaction") << "compaction"
+                                    << ""
+                                    << "Error in compacting database";
+        QTest::newRow("export") << "export"
+                                << ""
+                                << "Error in dump-to-text";
+        QTest::newRow("export over a file") << "export over"
+                                            << ""
+                                            << "Error in saving file";
+        QTest::newRow("settings") << "settings"
+                                  << ""
+                                  << "";
+    }
+    void readOnlyFolder() {
+        QFETCH(QString, operation);
+        QFETCH(QString, folder);
+        QFETCH(QString, box);
+        if (!folder.isEmpty()) QVERIFY(QDir(tmp->path()).mkdir(folder));
+        QVERIFY(writeFileBytes(at("old.txt"), "kept"));
+        start();
+        const QString readOnly = folder.isEmpty() ? tmp->path() : at(folder);
+        const QByteArray before = readFileBytes(tmp->catalogue());
+        const QStringList files = folderFiles();
+        const auto permissions = QFile::permissions(readOnly);
+        QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner |
+                                                    QFile::ReadGroup | QFile::ExeGroup));
+        if (operation == "backup") {
+            if (!folder.isEmpty()) ui->saveAs(at("backup/copy.krv"));
+            ui->answer(mb::AnsOK, box);
+            w->mnuBakDB->trigger();
+        } else if (operation == "compaction") {
+            ui->answer(mb::AnsOK, box);
+            w->mnuCompact->trigger();
+        } else if (operation.startsWith("export")) {
+            const bool over = operation == "export over";
+            ui->saveAs(at(over ? "old.txt" : "new.txt"));
+            if (over) ui->answer(mb::AnsYes, "File already exists");
+            ui->answer(mb::AnsOK, box);
+            if (!over) ui->answer(mb::AnsNo, "View file?");
+            w->mnuSaveIt[0]->trigger();
+        } else {
+            close();
+        }
+        QFile::setPermissions(readOnly, permissions);
+        if (!box.isEmpty()) {
+            const qsizetype shown = ui->titles().indexOf(box);
+            QVERIFY(shown >= 0);
+            QCOMPARE(ui->boxes[shown].text,
+                     "70\r\nPermission denied: " + QDir::toNativeSeparators(readOnly) +
+                         " (Permission denied)");
+            QCOMPARE(folderFiles(), files);
+            QCOMPARE(readFileBytes(at("old.txt")), QByteArray("kept"));
+            QCOMPARE(w->windowTitle(),
+                     QString("Korvessa Database - (Total records=%1)").arg(kCards));
+            queryWorks();
+        } else {
+            QVERIFY(readFileBytes(tmp->iniFile()).contains("[Columns]\r\nCol0Width="));
+            start();
+            queryWorks();
+        }
+        QVERIFY(readFileBytes(tmp->catalogue()) == before);
+    }
 };
 
 QTEST_MAIN(TstFullDisk)
