@@ -6,7 +6,9 @@
 #include "ScopeGuard.h"
 #include "Shell.h"
 #include "UiServices.h"
+#include "db/WriteBudget.h"
 #include "export/ResultsExport.h"
+#include "maintenance/FileOps.h"
 #include "search/FlexGrid.h"
 
 #include <QDir>
@@ -71,6 +73,7 @@ void frmKRVS::mnuSaveIt_Click(int index) {
                                 QStringLiteral("File write aborted"));
                     return;
                 }
+                maint::requireWritableFolder(QFileInfo(fileName).absolutePath());
                 if (!QFile::remove(fileName))
                     throw AppError(err::PathFileAccess, QStringLiteral("Path/File access error"));
             }
@@ -94,6 +97,9 @@ void frmKRVS::mnuSaveIt_Click(int index) {
 void frmKRVS::DumpToText(int format, const QString& fileName) {
     QFile file(fileName);
     try {
+        // A read-only folder is not written, even by a user the system would let.
+        const QString folder = QFileInfo(fileName).absolutePath();
+        if (QFileInfo(folder).isDir()) maint::requireWritableFolder(folder);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw openError(fileName);
 
         const FlexGrid* grid = fgdCards;
@@ -108,6 +114,9 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         TextEncoder encoder; // the system's character set
         const LineSink sink = [&](const QString& line) {
             const QByteArray bytes = encoder.encode(line) + QByteArrayLiteral("\r\n");
+            // the engine's write budget stands for the disk's free space in tests
+            if (!db::engine::takeFromWriteBudget(bytes.size()))
+                throw AppError(61, QStringLiteral("Disk full"));
             if (file.write(bytes) != bytes.size()) throw writeError(file);
         };
         if (format == 1)

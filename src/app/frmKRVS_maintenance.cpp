@@ -79,6 +79,7 @@ void reopenAndReload(frmKRVS& w) {
 
 void frmKRVS::mnuBakDB_Click() {
     std::optional<AppError> pending;
+    const bool wasOpen = g.gConn && g.gConn->State() == db::adStateOpen;
     try {
         [&] {
             const QString folder = maint::backupFolder(programFolder());
@@ -114,6 +115,8 @@ void frmKRVS::mnuBakDB_Click() {
                 // rename once the new data is complete, so a failed copy keeps it.
             }
 
+            // A folder that takes no file is told while the catalogue is still open.
+            maint::requireWritableFolder(maint::folderOf(target));
             removeScratchWhileHeld(*this);
             closeForFileWork(*this);
             maint::safeCopy(g.gDbPath, target);
@@ -129,11 +132,32 @@ void frmKRVS::mnuBakDB_Click() {
     }
 
     finishFileWork(*this, pending, true, QStringLiteral("Error in backing up database"));
+
+    // A copy that failed (a full disk, say) left the catalogue closed but whole: it is
+    // opened again, so that the user can go on working; one still open keeps its count.
+    if (pending && wasOpen) {
+        std::optional<AppError> reopenError;
+        const bool closed = !g.gConn;
+        if (closed) {
+            try {
+                reopenAndReload(*this);
+            } catch (const AppError& e) {
+                reopenError = e;
+            }
+        }
+        if (closed || g.gConn->State() == db::adStateOpen)
+            finishFileWork(*this, reopenError, false,
+                           QStringLiteral("Error in backing up database"));
+    }
 }
 
 void frmKRVS::mnuCompact_Click() {
     std::optional<AppError> pending;
     try {
+        // The scratch file goes beside the catalogue: a folder that takes no file is
+        // told while the catalogue is still open.
+        if (g.gConn && g.gConn->State() == db::adStateOpen)
+            maint::requireWritableFolder(maint::folderOf(g.gDbPath));
         removeScratchWhileHeld(*this);
         closeForFileWork(*this);
         if (!CompactDB([this](int code) { setMousePointer(code); }, g.gDbPath, g.gDbPwd))
@@ -148,6 +172,8 @@ void frmKRVS::mnuCompact_Click() {
     }
 
     finishFileWork(*this, pending, false, QStringLiteral("Error in compacting database"));
+    if (pending && g.gConn && g.gConn->State() == db::adStateOpen)
+        finishFileWork(*this, std::nullopt, false, QString()); // the count again
 }
 
 void frmKRVS::mnuPass_Click() {

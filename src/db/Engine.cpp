@@ -163,6 +163,42 @@ void checkCatalogue(const QString& path, const QString& password, bool plain) {
         throw error(err::Engine,
                     QStringLiteral("Could not open '%1': %2.").arg(native(path), message(db)));
     if (tables < 1) throw notACatalogue(path, QStringLiteral("it holds no table tblKRVS101"));
+
+    // Every field the program shows, searches and writes must be there; a table that
+    // lacks some would fail later, at a search or an update, with a puzzling message.
+    QStringList columns;
+    sqlite3_exec(
+        db, "PRAGMA table_info(tblKRVS101);",
+        [](void* out, int n, char** values, char** names) {
+            for (int i = 0; i < n; ++i)
+                if (values[i] && std::strcmp(names[i], "name") == 0)
+                    static_cast<QStringList*>(out)->append(QString::fromUtf8(values[i]));
+            return 0;
+        },
+        &columns, nullptr);
+    QStringList missing;
+    for (const char* field : {"DbId", "Index", "CardType", "Title", "Category", "Series", "Season",
+                              "Own", "DBComments", "UserComments"})
+        if (!columns.contains(QLatin1String(field), Qt::CaseInsensitive))
+            missing << QLatin1String(field);
+    if (!missing.isEmpty())
+        throw notACatalogue(path, QStringLiteral("its table tblKRVS101 lacks the column%1 %2")
+                                      .arg(missing.size() > 1 ? QStringLiteral("s") : QString(),
+                                           missing.join(QStringLiteral(", "))));
+
+    // A damaged page further in (a bad sector, a copy cut short) is found now, before
+    // anything is written, rather than by the first search that reads it.
+    QString problem;
+    rc = sqlite3_exec(
+        db, "PRAGMA quick_check(1);",
+        [](void* out, int, char** values, char**) {
+            *static_cast<QString*>(out) = QString::fromUtf8(values[0] ? values[0] : "");
+            return 0;
+        },
+        &problem, nullptr);
+    if (rc != SQLITE_OK) problem = message(db);
+    if (problem != QLatin1String("ok"))
+        throw notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(problem));
 }
 
 // No write permission counts even where the system would let the user (root)

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cerrno>
@@ -139,7 +140,17 @@ bool sameFile(const QString& a, const QString& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+void requireWritableFolder(const QString& folder) {
+    const QByteArray path = native(folder);
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0) throw folderError(errno, folder);
+    if (!S_ISDIR(st.st_mode)) throw folderError(ENOTDIR, folder);
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.constData(), W_OK) != 0)
+        throw fileError(EACCES, folder);
+}
+
 void makeFolder(const QString& folder) {
+    requireWritableFolder(QFileInfo(QDir::cleanPath(folder)).path());
     if (::mkdir(native(folder).constData(), 0777) != 0) throw folderError(errno, folder);
 }
 
@@ -165,6 +176,7 @@ void safeCopy(const QString& source, const QString& target) {
     // The temporary file lies in the target's folder, so the rename below never
     // crosses file systems and the target is replaced in one step.
     const QString folder = folderOf(target);
+    requireWritableFolder(folder);
     QByteArray tmpName = native(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
     Fd out(::mkstemp(tmpName.data()));
     if (out.get() < 0) throw folderError(errno, folder);

@@ -40,6 +40,12 @@ QString folderOf(const QString& filePath);
 // (relative parts, "." and "..", symbolic links, hard links).
 bool sameFile(const QString& a, const QString& b);
 
+// Throws AppError (permission denied) when folder is not an existing folder the
+// program may write into. A folder made read-only counts as such even where the
+// system would let the user (root) write anyway, as the engine treats the
+// catalogue's folder.
+void requireWritableFolder(const QString& folder);
+
 // Creates one folder level; throws AppError when that fails.
 void makeFolder(const QString& folder);
 

@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "db/WriteBudget.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -135,7 +137,8 @@ long WriteINI(const QString& section, const QString& key, const QString& value,
     // The folder may refuse new files while the settings file itself is writable.
     out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly)) return 0;
-    if (out.write(bytes) != bytes.size()) {
+    // the engine's write budget stands for the disk's free space in tests
+    if (!db::engine::takeFromWriteBudget(bytes.size()) || out.write(bytes) != bytes.size()) {
         out.cancelWriting();
         return 0;
     }

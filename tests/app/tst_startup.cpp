@@ -4,6 +4,7 @@
 #include "search/FlexGrid.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QTest>
 #include <sqlite3.h>
 
@@ -167,6 +169,13 @@ class TestStartup : public QObject {
             << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, 'x') << "damaged";
         QTest::newRow("foreign database") << QByteArray("foreign") << "no table tblKRVS101";
         QTest::newRow("foreign log database") << QByteArray("foreign WAL") << "no table";
+        QTest::newRow("cut plain catalogue") << QByteArray("plain cut") << "the file is damaged";
+        QTest::newRow("damaged page inside")
+            << QByteArray("plain damaged") << "the file is damaged";
+        QTest::newRow("card table lacks columns")
+            << QByteArray("few columns")
+            << "its table tblKRVS101 lacks the columns Index, CardType, Category, Series, "
+               "Season, Own, DBComments";
     }
     void notACatalogue() {
         QFETCH(QByteArray, bytes);
@@ -176,6 +185,29 @@ class TestStartup : public QObject {
         if (bytes == "catalogue") {
             QVERIFY(makeCatalogue(f.catalogue(), 20, "pw"));
             QVERIFY(QFile::resize(f.catalogue(), QFileInfo(f.catalogue()).size() - 100));
+        } else if (bytes.startsWith("plain")) {
+            QVERIFY(makeCatalogue(f.catalogue(), 400));
+            const qint64 size = QFileInfo(f.catalogue()).size();
+            QVERIFY(size > 16 * 4096);
+            QFile file(f.catalogue());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (bytes.endsWith("cut")) {
+                QVERIFY(file.resize(size / 2));
+            } else { // a page in the middle overwritten with noise
+                QByteArray noise(4096, 0);
+                for (char& c : noise)
+                    c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+                QVERIFY(file.seek(size / 2 / 4096 * 4096) && file.write(noise) == noise.size());
+            }
+        } else if (bytes == "few columns") {
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(f.catalogue().toUtf8().constData(), &db), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(db,
+                                  "CREATE TABLE tblKRVS101 (DbId INTEGER PRIMARY KEY, Title TEXT, "
+                                  "UserComments TEXT); INSERT INTO tblKRVS101 VALUES (1, 'a', '');",
+                                  nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+            sqlite3_close(db);
         } else if (bytes.startsWith("foreign")) {
             sqlite3* db = nullptr;
             QCOMPARE(sqlite3_open(f.catalogue().toUtf8().constData(), &db), SQLITE_OK);
@@ -206,6 +238,121 @@ class TestStartup : public QObject {
         QCOMPARE(QFileInfo(f.catalogue()).lastModified(), modified);
         QCOMPARE(QDir(f.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"KRVS.ini", "KRVS.krv"}));
+    }
+
+    // Where the catalogue should be there is a folder, or a link to nothing: the long
+    // report says so and nothing is created, neither there nor where the link points.
+    void catalogueIsNoFile_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("folder") << true << "' is a folder, not a database file.";
+        QTest::newRow("broken link") << false << "Could not find file '";
+    }
+    void catalogueIsNoFile() {
+        QFETCH(bool, folder);
+        QFETCH(QString, why);
+        AppFolder f;
+        f.skipFirstStartWarning();
+        const QString target = f.dir.filePath("gone/KRVS.krv");
+        if (folder)
+            QVERIFY(QDir().mkpath(f.catalogue()));
+        else
+            QVERIFY(QFile::link(target, f.catalogue()));
+        ui->answer(mb::AnsOK, "Error in Load");
+        {
+            frmKRVS w(f.path(), "KRVS");
+            w.Form_Load();
+            QVERIFY(!w.cmdQuery->isEnabled());
+            QVERIFY(!w.g.gConn || w.g.gConn->State() != db::adStateOpen);
+        }
+        const QString text = ui->boxes.last().text;
+        QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n") && text.contains(why) &&
+                     text.contains(QDir::toNativeSeparators(f.catalogue())),
+                 qPrintable(text));
+        if (folder)
+            QVERIFY(QFileInfo(f.catalogue()).isDir() && QDir(f.catalogue()).isEmpty());
+        else
+            QVERIFY(QFileInfo(f.catalogue()).isSymLink() && !QFileInfo::exists(target) &&
+                    !QFileInfo::exists(f.dir.filePath("gone")));
+        QCOMPARE(QDir(f.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"KRVS.ini"}));
+    }
+
+    // A settings file damaged by hand or by a disk: values that cannot be read as numbers
+    // are taken as numbers anyway (or their defaults) and the program starts normally;
+    // the strict ones (a column width, a history count past 16 bits) stop the start with
+    // the long report, and the next start is normal again.
+    void damagedSettings_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QStringList>("boxes"); // titles, in order
+        QTest::addColumn<QString>("report");    // in the load report, when there is one
+        const QString warn = "First and Only Backup Warning", load = "Error in Load";
+        QByteArray junk(64 * 1024, 0);
+        for (char& c : junk)
+            c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        QTest::newRow("negative") << QByteArray("[Main]\r\nBackup_Warn=-5\r\nLeft=-99999\r\n"
+                                                "Top=-2147483649\r\nWidth=-1\r\nHeight=-7\r\n"
+                                                "[Search_Items]\r\nNumber=-3\r\n0=Kestrel\r\n")
+                                  << QStringList{warn} << QString();
+        QTest::newRow("huge") << QByteArray("[Main]\r\nBackup_Warn=1e400\r\nLeft=1e300\r\n"
+                                            "Top=99999999999999999999\r\nWidth=4294967296\r\n"
+                                            "Height=1e20\r\n")
+                              << QStringList() << QString();
+        QTest::newRow("not numbers") << QByteArray("[Main]\r\nBackup_Warn=many\r\nLeft=far\r\n"
+                                                   "Width=wide\r\n[Search_Items]\r\nNumber=x\r\n"
+                                                   "[Checks]\r\nTitle=yes\r\n")
+                                     << QStringList{warn} << QString();
+        QTest::newRow("binary junk") << junk << QStringList{warn} << QString();
+        QTest::newRow("4 MB lines")
+            << "[Main]\r\nBackup_Warn=7\r\nLeft=" + QByteArray(4 << 20, '9') +
+                   "\r\n[Search_Items]\r\nCurrent=" + QByteArray(4 << 20, 'k') + "\r\n"
+            << QStringList() << QString();
+        QTest::newRow("no sections") << QByteArray("Backup_Warn=9\r\nLeft=100\r\nCol0Width=x\r\n")
+                                     << QStringList{warn} << QString();
+        QTest::newRow("width not a number")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Columns]\r\nCol3Width=wide\r\n")
+            << QStringList{load} << "Type mismatch";
+        QTest::newRow("check box past 2")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Checks]\r\nNOR=1e10\r\n")
+            << QStringList{load} << "Invalid property value";
+        QTest::newRow("history count past 16 bits")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Search_Items]\r\nNumber=99999\r\n")
+            << QStringList{load} << "Overflow";
+    }
+    void damagedSettings() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, report);
+        AppFolder f;
+        QVERIFY(makeCatalogue(f.catalogue(), 10));
+        QVERIFY(writeFileBytes(f.iniFile(), ini));
+        const QByteArray catalogue = readFileBytes(f.catalogue());
+        for (const QString& title : boxes)
+            ui->answer(mb::AnsOK, title);
+        {
+            frmKRVS w(f.path(), "KRVS");
+            w.Form_Load();
+            QCOMPARE(ui->titles(), boxes);
+            if (report.isEmpty()) {
+                QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=10)"));
+                QVERIFY(w.cboSearch->currentText().size() <= 2047);
+                const QRect screen = w.screen()->geometry();
+                QVERIFY(w.x() >= 0 && w.y() >= 0 && w.width() <= screen.width() &&
+                        w.height() <= screen.height());
+            } else {
+                QVERIFY2(ui->boxes.last().text.contains(report), qPrintable(ui->boxes.last().text));
+                QVERIFY(!w.g.gConn);
+            }
+            w.close();
+        }
+        QVERIFY(readFileBytes(f.catalogue()) == catalogue);
+        // The settings stored at the close read back cleanly.
+        ui->boxes.clear();
+        frmKRVS again(f.path(), "KRVS");
+        if (boxes.contains("First and Only Backup Warning") &&
+            again.ReadINI("Main", "Backup_Warn", "0").toInt() < 1)
+            ui->answer(mb::AnsOK, "First and Only Backup Warning");
+        again.Form_Load();
+        QCOMPARE(again.windowTitle(), QString("Korvessa Database - (Total records=10)"));
     }
 
     // A catalogue the program cannot write says so (also where the system would let

@@ -1,0 +1,331 @@
+// A disk that fills up part way through each thing the program writes, met through the
+// main window: the user is told why, nothing stored before is lost or half changed, and
+// the window goes on working. The engine's write budget stands for the free space; each
+// operation is first run with an ample budget to learn how much it writes, then again
+// with the disk full at its first write, half-way and near its end.
+#include "AppFixture.h"
+#include "TestFiles.h"
+#include "app/frmKRVS.h"
+#include "db/WriteBudget.h"
+#include "search/FlexGrid.h"
+
+#include <QtTest>
+#include <QtWidgets>
+#include <sqlite3.h>
+
+using namespace krvs;
+using namespace krvs::test;
+
+namespace {
+
+constexpr int kCards = 60;
+constexpr qint64 kAmple = qint64(1) << 40;
+
+// Runs act with an ample budget and returns the bytes it wrote.
+qint64 bytesWrittenBy(const std::function<void()>& act) {
+    db::engine::ScopedWriteBudget count(kAmple);
+    act();
+    return kAmple - db::engine::writeBudget();
+}
+
+// The free space left for an operation that writes `used` bytes.
+qint64 budgetAt(const QString& where, qint64 used) {
+    if (where == "first write") return 0;
+    if (where == "half-way") return used / 2;
+    return used - qMax<qint64>(1, used / 20); // near the end
+}
+
+void addWhereRows(const QStringList& operations) {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("where");
+    for (const QString& op : operations)
+        for (const char* where : {"first write", "half-way", "near the end"})
+            QTest::addRow("%s, %s", qPrintable(op), where) << op << QString(where);
+}
+
+} // namespace
+
+class TstFullDisk : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ScriptedUi> ui;
+    std::unique_ptr<AppFolder> tmp;
+    std::unique_ptr<frmKRVS> w;
+    QString at(const QString& name) const { return tmp->dir.filePath(name); }
+
+    void start() {
+        w = std::make_unique<frmKRVS>(tmp->path(), "KRVS");
+        w->Form_Load();
+        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=%1)").arg(kCards));
+    }
+    void close() {
+        w->close();
+        w.reset();
+    }
+    // A query typed into the real window after the failure finds cards.
+    void queryWorks() {
+        QVERIFY(w->isEnabled() && w->cmdQuery->isEnabled());
+        w->cmdQuery->click();
+        QVERIFY2(w->windowTitle().startsWith("Korvessa Database - (Matches returned="),
+                 qPrintable(w->windowTitle()));
+        QVERIFY(w->fgdCards->Rows() > 1);
+    }
+    QString lastBox() const { return ui->boxes.isEmpty() ? QString() : ui->boxes.last().text; }
+    QStringList folderFiles(const QString& sub = QString()) const {
+        return QDir(sub.isEmpty() ? tmp->path() : at(sub))
+            .entryList(QDir::Files | QDir::Hidden | QDir::System);
+    }
+    // Own of every card in DbId order, one letter a card.
+    QString ownColumn() {
+        auto rows = w->g.gConn->execute("SELECT Own FROM tblKRVS101 ORDER BY DbId;");
+        QString t;
+        for (int r = 0; r < rows->rowCount(); ++r)
+            t += rows->cell(r, 0) == "True" ? 'T' : 'F';
+        return t;
+    }
+
+  private slots:
+    void init() {
+        ui = std::make_unique<ScriptedUi>();
+        ui->setNow(QDateTime(QDate(2026, 12, 7), QTime(4, 5, 6)));
+        tmp = std::make_unique<AppFolder>();
+        tmp->skipFirstStartWarning();
+        QVERIFY(makeCatalogue(tmp->catalogue(), kCards));
+    }
+    void cleanup() {
+        db::engine::setWriteBudget(-1);
+        w.reset();
+        tmp.reset();
+        const QString p = ui->problems();
+        ui.reset();
+        QVERIFY2(p.isEmpty(), qPrintable(p));
+    }
+
+    // Backup and compaction: the box, the catalogue byte for byte as it was, no copy or
+    // scratch file left, and the catalogue open again with every card.
+    void backupAndCompaction_data() { addWhereRows({"backup", "compaction"}); }
+    void backupAndCompaction() {
+        QFETCH(QString, operation);
+        QFETCH(QString, where);
+        const bool backup = operation == "backup";
+        start();
+        const QString target = at("backup/copy.krv");
+        const auto run = [&](bool expectFailure) {
+            if (backup) {
+                ui->saveAs(target);
+                ui->answer(mb::AnsOK, expectFailure ? "Error in backing up database" : "Success");
+                w->mnuBakDB->trigger();
+            } else {
+                ui->answer(mb::AnsOK, expectFailure ? "Compact Error" : "Compact successful");
+                w->mnuCompact->trigger();
+            }
+        };
+        const qint64 used = bytesWrittenBy([&] { run(false); });
+        QVERIFY(used > 8192);
+        if (backup) QVERIFY(QFile::remove(target));
+        const QByteArray before = readFileBytes(tmp->catalogue());
+        const QStringList files = folderFiles();
+
+        {
+            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            run(true);
+        }
+        if (backup)
+            QCOMPARE(lastBox(), "61\r\nDisk full: " + QDir::toNativeSeparators(target) +
+                                    " (No space left on device)");
+        else
+            QCOMPARE(lastBox(), QString("Failure in compacting database!"));
+        QVERIFY(readFileBytes(tmp->catalogue()) == before);
+        QCOMPARE(folderFiles(), files);
+        QCOMPARE(folderFiles("backup"), QStringList());
+        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=%1)").arg(kCards));
+        queryWorks();
+    }
+
+    // Setting Own on many cards writes card by card: the cards before the full disk are
+    // set, the others untouched, and the file stays sound.
+    void bulkOwnUpdate_data() { addWhereRows({"own"}); }
+    void bulkOwnUpdate() {
+        QFETCH(QString, where);
+        start();
+        constexpr int kSelected = 40;
+        // Selects the first 40 rows (the grid is in DbId order) and sets them.
+        const auto setOwn = [&](bool own, const char* then) {
+            w->fgdCards->setRow(1);
+            w->fgdCards->setRowSel(kSelected);
+            ui->answer(mb::AnsYes, "Own field update");
+            ui->answer(mb::AnsOK, then);
+            w->mnuStuff[own ? 2 : 3]->trigger();
+        };
+        const qint64 used = bytesWrittenBy([&] { setOwn(false, "Own field update"); });
+        const QString rest = ownColumn().mid(kSelected);
+        const QByteArray before = readFileBytes(tmp->catalogue());
+
+        {
+            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            setOwn(true, "Error in updating Own field");
+        }
+        QVERIFY2(lastBox().contains("disk is full"), qPrintable(lastBox()));
+        const QString own = ownColumn();
+        const qsizetype set = own.indexOf('F');
+        QVERIFY2(set >= 0 && set < kSelected &&
+                     own.left(kSelected) == QString(set, 'T') + QString(kSelected - set, 'F'),
+                 qPrintable(own));
+        QCOMPARE(own.mid(kSelected), rest);
+        if (where == "first write") QVERIFY(readFileBytes(tmp->catalogue()) == before);
+        if (where == "near the end") QVERIFY(set > kSelected / 2);
+        queryWorks();
+        close();
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(tmp->catalogue().toUtf8().constData(), &db), SQLITE_OK);
+        QString check;
+        sqlite3_exec(
+            db, "PRAGMA integrity_check;",
+            [](void* out, int, char** v, char**) {
+                *static_cast<QString*>(out) += QString::fromUtf8(v[0]);
+                return 0;
+            },
+            &check, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(check, QString("ok"));
+    }
+
+    // The export: "Disk full", the lines written before it kept whole, the question to
+    // view the file still asked, the catalogue untouched.
+    void exportFile_data() { addWhereRows({"text", "CSV"}); }
+    void exportFile() {
+        QFETCH(QString, operation);
+        QFETCH(QString, where);
+        const int index = operation == "text" ? 0 : 1;
+        start();
+        const QByteArray before = readFileBytes(tmp->catalogue());
+        const auto save = [&](const QString& name, bool expectFailure) {
+            ui->saveAs(name);
+            if (expectFailure) ui->answer(mb::AnsOK, "Error in dump-to-text");
+            ui->answer(mb::AnsNo, "View file?");
+            w->mnuSaveIt[index]->trigger();
+        };
+        const QString whole = at("whole.out"), part = at("part.out");
+        const qint64 used = bytesWrittenBy([&] { save(whole, false); });
+        QCOMPARE(used, QFileInfo(whole).size());
+
+        {
+            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            save(part, true);
+        }
+        QCOMPARE(ui->boxes[ui->boxes.size() - 2].text, QString("61\r\nDisk full"));
+        const QByteArray written = readFileBytes(part), all = readFileBytes(whole);
+        QVERIFY(written.size() < all.size() && all.startsWith(written));
+        QVERIFY(written.isEmpty() || written.endsWith("\r\n"));
+        QVERIFY(readFileBytes(tmp->catalogue()) == before);
+        queryWorks();
+    }
+
+    // The settings written at close report nothing, but the file is never left half
+    // written: each value is stored whole or not at all, and the next start is normal.
+    void settingsAtClose_data() { addWhereRows({"settings"}); }
+    void settingsAtClose() {
+        QFETCH(QString, where);
+        start();
+        const QByteArray fresh = readFileBytes(tmp->iniFile()); // the start counter only
+        const qint64 used = bytesWrittenBy([&] { close(); });
+        QVERIFY(used > 2 * fresh.size());
+        const QByteArray saved = readFileBytes(tmp->iniFile());
+
+        QVERIFY(writeFileBytes(tmp->iniFile(), fresh));
+        start();
+        const QByteArray before = readFileBytes(tmp->iniFile());
+        {
+            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            close();
+        }
+        const QByteArray after = readFileBytes(tmp->iniFile());
+        QVERIFY(after.startsWith(before.left(before.indexOf("Backup_Warn"))));
+        QVERIFY(after.endsWith("\r\n"));
+        if (where == "first write") QVERIFY(after == before);
+        // Every line is one the whole save writes (or the counter of this start).
+        for (const QByteArray& line : after.split('\n'))
+            QVERIFY2(saved.contains(line) || before.contains(line), line.constData());
+        QCOMPARE(folderFiles(), QStringList({"KRVS.ini", "KRVS.krv"}));
+        start();
+        queryWorks();
+    }
+
+    // A folder made read-only (also where the system would let root write anyway): the
+    // user is told which folder, before anything is closed or replaced, and the window
+    // goes on working. The settings file itself stays writable there and is saved.
+    void readOnlyFolder_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("folder"); // made read-only after the start
+        QTest::addColumn<QString>("box");
+        QTest::newRow("backup, program folder") << "backup"
+                                                << ""
+                                                << "Error in backing up database";
+        QTest::newRow("backup, backup folder") << "backup"
+                                               << "backup"
+                                               << "Error in backing up database";
+        QTest::newRow("compaction") << "compaction"
+                                    << ""
+                                    << "Error in compacting database";
+        QTest::newRow("export") << "export"
+                                << ""
+                                << "Error in dump-to-text";
+        QTest::newRow("export over a file") << "export over"
+                                            << ""
+                                            << "Error in saving file";
+        QTest::newRow("settings") << "settings"
+                                  << ""
+                                  << "";
+    }
+    void readOnlyFolder() {
+        QFETCH(QString, operation);
+        QFETCH(QString, folder);
+        QFETCH(QString, box);
+        if (!folder.isEmpty()) QVERIFY(QDir(tmp->path()).mkdir(folder));
+        QVERIFY(writeFileBytes(at("old.txt"), "kept"));
+        start();
+        const QString readOnly = folder.isEmpty() ? tmp->path() : at(folder);
+        const QByteArray before = readFileBytes(tmp->catalogue());
+        const QStringList files = folderFiles();
+        const auto permissions = QFile::permissions(readOnly);
+        QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner |
+                                                    QFile::ReadGroup | QFile::ExeGroup));
+        if (operation == "backup") {
+            if (!folder.isEmpty()) ui->saveAs(at("backup/copy.krv"));
+            ui->answer(mb::AnsOK, box);
+            w->mnuBakDB->trigger();
+        } else if (operation == "compaction") {
+            ui->answer(mb::AnsOK, box);
+            w->mnuCompact->trigger();
+        } else if (operation.startsWith("export")) {
+            const bool over = operation == "export over";
+            ui->saveAs(at(over ? "old.txt" : "new.txt"));
+            if (over) ui->answer(mb::AnsYes, "File already exists");
+            ui->answer(mb::AnsOK, box);
+            if (!over) ui->answer(mb::AnsNo, "View file?");
+            w->mnuSaveIt[0]->trigger();
+        } else {
+            close();
+        }
+        QFile::setPermissions(readOnly, permissions);
+        if (!box.isEmpty()) {
+            const qsizetype shown = ui->titles().indexOf(box);
+            QVERIFY(shown >= 0);
+            QCOMPARE(ui->boxes[shown].text,
+                     "70\r\nPermission denied: " + QDir::toNativeSeparators(readOnly) +
+                         " (Permission denied)");
+            QCOMPARE(folderFiles(), files);
+            QCOMPARE(readFileBytes(at("old.txt")), QByteArray("kept"));
+            QCOMPARE(w->windowTitle(),
+                     QString("Korvessa Database - (Total records=%1)").arg(kCards));
+            queryWorks();
+        } else {
+            QVERIFY(readFileBytes(tmp->iniFile()).contains("[Columns]\r\nCol0Width="));
+            start();
+            queryWorks();
+        }
+        QVERIFY(readFileBytes(tmp->catalogue()) == before);
+    }
+};
+
+QTEST_MAIN(TstFullDisk)
+#include "tst_full_disk.moc"
