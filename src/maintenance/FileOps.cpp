@@ -4,9 +4,11 @@
 #include "db/Engine.h"
 #include "db/WriteBudget.h"
 #include "util/AppError.h"
+#include "util/CrashPoint.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cerrno>
@@ -195,16 +197,19 @@ void safeCopy(const QString& source, const QString& target) {
             }
             done += put;
         }
+        crashPoint("copy-written");
     }
     // The copy gets the source's permission bits, as a plain copy would.
     if (::fchmod(out.get(), st.st_mode & 0777) != 0) throw fileError(errno, target);
     if (::fsync(out.get()) != 0) throw fileError(errno, target);
     if (out.close() != 0) throw fileError(errno, target);
+    crashPoint("copy-before-rename");
     if (::rename(tmpName.constData(), native(target).constData()) != 0) {
         const int e = errno;
         throw fileError(e, target);
     }
     keepTemp = true; // it is the target now
+    crashPoint("copy-after-rename");
     syncFolder(folder);
 }
 

@@ -1,5 +1,6 @@
 #include "settings/IniFile.h"
 
+#include "util/CrashPoint.h"
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -139,6 +140,7 @@ long WriteINI(const QString& section, const QString& key, const QString& value,
         out.cancelWriting();
         return 0;
     }
+    crashPoint("ini-write");
     return out.commit() ? 1 : 0;
 }
 
