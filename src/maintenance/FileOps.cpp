@@ -147,9 +147,11 @@ void makeFolder(const QString& folder) {
 
 bool removeScratchFiles(const QString& programFolder, const QString& catalogue) {
     bool ok = db::engine::removeDatabaseFiles(db::passwordScratchPath(catalogue));
-    ok =
-        db::engine::removeDatabaseFiles(db::compactScratchPath(scratchPath(folderOf(catalogue)))) &&
-        ok;
+    // The compaction's copy: part-written, or whole but not yet renamed over the
+    // catalogue (the catalogue itself was not touched then).
+    const QString compacted = scratchPath(folderOf(catalogue));
+    ok = db::engine::removeDatabaseFiles(db::compactScratchPath(compacted)) && ok;
+    if (QFileInfo(compacted).isFile()) ok = db::engine::removeDatabaseFiles(compacted) && ok;
     const QDir backups(backupFolder(programFolder));
     const QStringList copies =
         backups.entryList({kCopyPrefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
