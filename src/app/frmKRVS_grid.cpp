@@ -5,6 +5,7 @@
 #include "search/FlexGrid.h"
 #include "search/SortFlexP.h"
 #include "util/AppError.h"
+#include "util/CrashPoint.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
 
@@ -160,7 +161,10 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
     // before it updated, and the grid is not refreshed.
     applyUpdates(
         this, [this](int code) { setMousePointer(code); }, g,
-        [&](int i) { return ownUpdateStatement(own, QString::number(ids[i])); },
+        [&](int i) {
+            crashPoint("bulk-update"); // reached before each card's statement
+            return ownUpdateStatement(own, QString::number(ids[i]));
+        },
         static_cast<int>(ids.size()), kOwnTitle, QStringLiteral("Error in updating Own field"),
         [this] { bindGrid(g.gCurSQL); });
 }

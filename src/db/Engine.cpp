@@ -3,6 +3,7 @@
 #include "JetFunctions.h"
 #include "TextFold.h"
 #include "WriteBudget.h"
+#include "util/CrashPoint.h"
 
 #include <QDir>
 #include <QFile>
@@ -354,6 +355,7 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
             throw error(err::Engine, QStringLiteral("Could not create '%1': %2")
                                          .arg(native(destPath), empty.errorString()));
     }
+    crashPoint("export-begun");
     // The key is bound as a value, never written into the statement's text.
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, "ATTACH DATABASE ?1 AS krvs_export KEY ?2;", -1, &st, nullptr);
@@ -381,6 +383,7 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
             failure = QStringLiteral("the disk is full");
     }
     if (failing("export")) failure = QStringLiteral("disk I/O error");
+    crashPoint("export-written");
     sqlite3_free(msg);
     msg = nullptr;
     rc = sqlite3_exec(db, "DETACH DATABASE krvs_export;", nullptr, nullptr, &msg);
@@ -397,6 +400,7 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
         throw error(err::Engine,
                     QStringLiteral("Could not flush '%1' to disk.").arg(native(destPath)));
     removeCopy.dismiss();
+    crashPoint("export-done");
 }
 
 void replaceFile(const QString& from, const QString& to) {
@@ -406,6 +410,7 @@ void replaceFile(const QString& from, const QString& to) {
             throw error(err::Engine,
                         QStringLiteral("Could not remove the old log '%1'.").arg(native(p)));
     }
+    crashPoint("swap-before");
     std::error_code ec;
     if (failing("rename"))
         ec = std::make_error_code(std::errc::io_error);
@@ -415,6 +420,7 @@ void replaceFile(const QString& from, const QString& to) {
         throw error(err::Engine,
                     QStringLiteral("Could not rename '%1' to '%2': %3")
                         .arg(native(from), native(to), QString::fromLocal8Bit(ec.message())));
+    crashPoint("swap-after");
     const QString dir = QFileInfo(to).absolutePath();
     syncPath(dir);
 }

@@ -4,6 +4,7 @@
 #include "db/Engine.h"
 #include "db/WriteBudget.h"
 #include "util/AppError.h"
+#include "util/CrashPoint.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,9 +157,11 @@ void makeFolder(const QString& folder) {
 
 bool removeScratchFiles(const QString& programFolder, const QString& catalogue) {
     bool ok = db::engine::removeDatabaseFiles(db::passwordScratchPath(catalogue));
-    ok =
-        db::engine::removeDatabaseFiles(db::compactScratchPath(scratchPath(folderOf(catalogue)))) &&
-        ok;
+    // The compaction's copy: part-written, or whole but not yet renamed over the
+    // catalogue (the catalogue itself was not touched then).
+    const QString compacted = scratchPath(folderOf(catalogue));
+    ok = db::engine::removeDatabaseFiles(db::compactScratchPath(compacted)) && ok;
+    if (QFileInfo(compacted).isFile()) ok = db::engine::removeDatabaseFiles(compacted) && ok;
     const QDir backups(backupFolder(programFolder));
     const QStringList copies =
         backups.entryList({kCopyPrefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
@@ -207,16 +210,19 @@ void safeCopy(const QString& source, const QString& target) {
             }
             done += put;
         }
+        crashPoint("copy-written");
     }
     // The copy gets the source's permission bits, as a plain copy would.
     if (::fchmod(out.get(), st.st_mode & 0777) != 0) throw fileError(errno, target);
     if (::fsync(out.get()) != 0) throw fileError(errno, target);
     if (out.close() != 0) throw fileError(errno, target);
+    crashPoint("copy-before-rename");
     if (::rename(tmpName.constData(), native(target).constData()) != 0) {
         const int e = errno;
         throw fileError(e, target);
     }
     keepTemp = true; // it is the target now
+    crashPoint("copy-after-rename");
     syncFolder(folder);
 }
 

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "db/WriteBudget.h"
+#include "util/CrashPoint.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -142,6 +143,7 @@ long WriteINI(const QString& section, const QString& key, const QString& value,
         out.cancelWriting();
         return 0;
     }
+    crashPoint("ini-write");
     return out.commit() ? 1 : 0;
 }
 

@@ -1,0 +1,324 @@
+// Crash trials: the whole program, started in a child process on a folder of its own,
+// runs one file operation and is killed with SIGKILL at a named step of it. The next
+// start must find the catalogue whole, under the password it had before or after the
+// operation, with every card, and must clear away the scratch files the kill left.
+// The counts are printed at the end so that they can be quoted.
+#include "AppFixture.h"
+#include "app/frmKRVS.h"
+#include "db/Connection.h"
+#include "db/Engine.h"
+#include "maintenance/frmPassword.h"
+#include "search/FlexGrid.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <cstdio>
+#include <sqlite3.h>
+
+using namespace krvs;
+using namespace krvs::test;
+
+namespace {
+
+constexpr int kCards = 3000;
+const QString kOldPwd = QStringLiteral("Old-pw1");
+const QString kNewPwd = QStringLiteral("New-pw2");
+const QString kBackupName = QStringLiteral("backup/crash.krv");
+const QString kLoaded = QStringLiteral("Korvessa Database - (Total records=%1)").arg(kCards);
+
+// ---------------------------------------------------------------- the child
+
+// Starts the main window on folder as the program starts, answering the password prompt.
+std::unique_ptr<frmKRVS> startWindow(ScriptedUi& ui, const QString& folder, const QString& pwd) {
+    auto w = std::make_unique<frmKRVS>(folder, QStringLiteral("KRVS"));
+    if (!pwd.isEmpty())
+        ui.onModal([pwd](QDialog& d) {
+            QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtPwd")), pwd);
+            d.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        });
+    w->Form_Load();
+    return w;
+}
+
+// Runs one operation through the real window; returns only when the crash point was
+// never reached (which fails the trial).
+int runChild(const QStringList& args) {
+    if (args.size() < 4) return 2;
+    const QString op = args[0], folder = args[1], before = args[2], after = args[3];
+    ScriptedUi ui;
+    auto w = startWindow(ui, folder, before);
+    if (w->windowTitle() != kLoaded) {
+        std::fprintf(stderr, "not loaded: %s\n", qPrintable(w->windowTitle()));
+        return 2;
+    }
+    if (op == QLatin1String("compaction")) {
+        ui.answer(mb::AnsOK, QStringLiteral("Compact successful"));
+        w->mnuCompact->trigger();
+    } else if (op == QLatin1String("backup")) {
+        ui.saveAs(folder + QLatin1Char('/') + kBackupName);
+        ui.answer(mb::AnsOK, QStringLiteral("Success"));
+        w->mnuBakDB->trigger();
+    } else if (op == QLatin1String("password")) {
+        ui.onModal([&](QDialog& d) {
+            auto& f = static_cast<frmPassword&>(d);
+            if (f.changeMode()) QTest::keyClicks(f.txtOldPswd, before);
+            if (after.isEmpty()) {
+                f.chkDisPass->click();
+            } else {
+                QTest::keyClicks(f.txtNewPswd, after);
+                QTest::keyClicks(f.txtNewPswdRe, after);
+            }
+            ui.answer(mb::AnsOK, QStringLiteral("Password success"));
+            f.cmdOK->click();
+        });
+        w->mnuPass->trigger();
+    } else if (op == QLatin1String("bulk")) {
+        // the order of the update is the grid's order: the parent checks a prefix of it
+        FlexGrid* grid = w->fgdCards;
+        QByteArray order;
+        for (int r = 1; r < grid->Rows(); ++r)
+            order += grid->TextMatrix(r, 0).toUtf8() + '\n';
+        std::fwrite(order.constData(), 1, static_cast<size_t>(order.size()), stdout);
+        std::fflush(stdout);
+        grid->setRow(1);
+        grid->setRowSel(grid->Rows() - 1);
+        ui.answer(mb::AnsYes, QStringLiteral("Own field update"));
+        ui.answer(mb::AnsOK, QStringLiteral("Own field update"));
+        w->mnuStuff[2]->trigger(); // mark owned
+    } else if (op == QLatin1String("settings")) {
+        w->show();
+        w->close(); // the settings are written as the window goes
+    }
+    std::fprintf(stderr, "the operation ended without reaching its crash point. %s\n",
+                 qPrintable(ui.problems()));
+    return 3;
+}
+
+// ---------------------------------------------------------------- the parent
+
+struct StoredCard {
+    QString title;
+    bool own = false;
+};
+using Cards = QMap<qint32, StoredCard>;
+
+// Every card of a catalogue file opened with exactly pwd; empty when it does not open.
+std::optional<Cards> readCards(const QString& path, const QString& pwd, QString* integrity) {
+    try {
+        if (integrity) {
+            // the engine's own check of every page and index, on the file as it lies
+            db::engine::OpenOptions o;
+            o.wal = false;
+            sqlite3* db = db::engine::open(path, pwd, o);
+            sqlite3_stmt* st = nullptr;
+            QStringList lines;
+            if (sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &st, nullptr) == SQLITE_OK)
+                while (sqlite3_step(st) == SQLITE_ROW)
+                    lines << QString::fromUtf8(
+                        reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            sqlite3_finalize(st);
+            db::engine::close(db);
+            *integrity = lines.join(QLatin1Char('\n'));
+        }
+        db::Connection c;
+        c.setMode(db::adModeShareExclusive);
+        c.Open(QStringLiteral("Data Source=") + path +
+               QStringLiteral(";Jet OLEDB:Database Password=") + pwd + QLatin1Char(';'));
+        auto rows = c.execute(QStringLiteral("SELECT DbId, Title, Own FROM tblKRVS101;"));
+        Cards cards;
+        for (int r = 0; r < rows->rowCount(); ++r)
+            cards.insert(rows->cell(r, 0).toInt(),
+                         {rows->cell(r, 1), rows->cell(r, 2) == QLatin1String("True")});
+        c.Close();
+        return cards;
+    } catch (const AppError&) {
+        return std::nullopt;
+    }
+}
+
+QByteArray readIni(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Files in the folder (hidden ones too), relative to it.
+QStringList filesIn(const QString& folder) {
+    QStringList out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(folder).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+} // namespace
+
+class TstCrash : public QObject {
+    Q_OBJECT
+    QTemporaryDir templates;
+    Cards original;
+    int trials = 0;
+    int survived = 0;
+
+    QString templateFor(bool encrypted) const {
+        return templates.filePath(encrypted ? QStringLiteral("enc.krv")
+                                            : QStringLiteral("plain.krv"));
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(makeCatalogue(templateFor(false), kCards));
+        QVERIFY(makeCatalogue(templateFor(true), kCards, kOldPwd));
+        const auto plain = readCards(templateFor(false), QString(), nullptr);
+        const auto enc = readCards(templateFor(true), kOldPwd, nullptr);
+        QVERIFY(plain && enc);
+        QCOMPARE(plain->size(), kCards);
+        QCOMPARE(enc->keys(), plain->keys());
+        original = *plain;
+        const auto owned = std::count_if(original.cbegin(), original.cend(),
+                                         [](const StoredCard& c) { return c.own; });
+        QVERIFY(owned > 0 && owned < kCards / 2); // the bulk update changes most cards
+    }
+    void cleanupTestCase() {
+        const QString line = QStringLiteral("crash trials: %1, survived: %2, lost: %3")
+                                 .arg(trials)
+                                 .arg(survived)
+                                 .arg(trials - survived);
+        std::printf("%s\n", qPrintable(line));
+        std::fflush(stdout);
+    }
+
+    void killedOperation_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("encrypted");
+        QTest::addColumn<QString>("after"); // the password the operation gives
+        for (const bool enc : {false, true}) {
+            const char* kind = enc ? "encrypted" : "plain";
+            const QString pwd = enc ? kOldPwd : QString();
+            // the copy is written, then renamed to backup.qmx, then over the catalogue
+            for (const char* step : {"export-begun", "export-written", "export-done",
+                                     "swap-after:1", "swap-before:2", "swap-after:2"})
+                QTest::addRow("compaction, %s, %s", kind, step)
+                    << "compaction" << step << enc << pwd;
+            for (const char* step : {"copy-written", "copy-before-rename", "copy-after-rename"})
+                QTest::addRow("backup, %s, %s", kind, step) << "backup" << step << enc << pwd;
+            // before the first card, part-way, before the last card
+            for (const int n : {1, kCards / 3, kCards})
+                QTest::addRow("bulk update, %s, card %d", kind, n)
+                    << "bulk" << QStringLiteral("bulk-update:%1").arg(n) << enc << pwd;
+        }
+        const struct {
+            const char* name;
+            bool enc;
+            QString after;
+        } changes[] = {{"set", false, kNewPwd}, {"change", true, kNewPwd}, {"remove", true, {}}};
+        for (const auto& c : changes)
+            for (const char* step : {"export-written", "export-done", "swap-before", "swap-after"})
+                QTest::addRow("password %s, %s", c.name, step)
+                    << "password" << step << c.enc << c.after;
+        for (const char* step : {"ini-write:1", "ini-write:4", "ini-write:12"})
+            QTest::addRow("settings at exit, %s", step) << "settings" << step << false << QString();
+    }
+    void killedOperation() {
+        QFETCH(QString, op);
+        QFETCH(QString, step);
+        QFETCH(bool, encrypted);
+        QFETCH(QString, after);
+        const QString before = encrypted ? kOldPwd : QString();
+        ++trials;
+
+        AppFolder folder;
+        folder.skipFirstStartWarning();
+        QVERIFY(QFile::copy(templateFor(encrypted), folder.catalogue()));
+        QVERIFY(QFile::setPermissions(folder.catalogue(), QFile::ReadOwner | QFile::WriteOwner));
+
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KRVS_CRASH_AT"), step);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--crash-child"), op, folder.path(), before, after});
+        QVERIFY2(child.waitForFinished(120000), "the child did not end");
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        const QString err = QString::fromUtf8(child.readAllStandardError());
+        QVERIFY2(child.exitStatus() == QProcess::CrashExit &&
+                     err.contains(QStringLiteral("crash point reached: ") + step),
+                 qPrintable(QStringLiteral("exit %1: %2").arg(child.exitCode()).arg(err)));
+
+        // The catalogue opens under the password before or after, and under no other.
+        QString integrity;
+        std::optional<Cards> cards = readCards(folder.catalogue(), before, &integrity);
+        QString pwd = before;
+        if (!cards && after != before) {
+            cards = readCards(folder.catalogue(), after, &integrity);
+            pwd = after;
+        }
+        QVERIFY2(cards, "the catalogue opens under neither the old nor the new password");
+        QCOMPARE(integrity, QStringLiteral("ok"));
+
+        // Every card is there; a bulk update marked a prefix of its order, and only that.
+        QCOMPARE(cards->keys(), original.keys());
+        for (auto it = original.cbegin(); it != original.cend(); ++it)
+            QCOMPARE(cards->value(it.key()).title, it->title);
+        if (op == QLatin1String("bulk")) {
+            const QStringList order = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(order.size(), kCards);
+            const int done = step.section(QLatin1Char(':'), 1).toInt() - 1;
+            for (int i = 0; i < order.size(); ++i) {
+                const qint32 id = order[i].toInt();
+                const bool want = i < done || original.value(id).own;
+                QVERIFY2(
+                    cards->value(id).own == want,
+                    qPrintable(
+                        QStringLiteral("card %1 (update %2 of %3 done)").arg(id).arg(i).arg(done)));
+            }
+        } else {
+            for (auto it = original.cbegin(); it != original.cend(); ++it)
+                QCOMPARE(cards->value(it.key()).own, it->own);
+        }
+
+        // A backup the kill left under its name is a whole one.
+        const QString backup = QDir(folder.path()).filePath(kBackupName);
+        if (QFileInfo::exists(backup)) {
+            const auto copy = readCards(backup, before, &integrity);
+            QVERIFY2(copy, "the backup does not open");
+            QCOMPARE(integrity, QStringLiteral("ok"));
+            QCOMPARE(copy->keys(), original.keys());
+        }
+
+        // Each settings write replaces the whole file: what was stored before stays readable.
+        const QByteArray ini = readIni(folder.iniFile());
+        QVERIFY2(ini.startsWith("[Main]\r\n") && ini.contains("\r\nBackup_Warn="), ini.constData());
+
+        // The next start: the real window, the prompt answered with the password that works.
+        {
+            ScriptedUi ui;
+            auto w = startWindow(ui, folder.path(), pwd);
+            QCOMPARE(w->windowTitle(), kLoaded);
+            QStringList left = filesIn(folder.path());
+            left.removeAll(QStringLiteral("KRVS.krv"));
+            left.removeAll(QStringLiteral("KRVS.krv-wal"));
+            left.removeAll(QStringLiteral("KRVS.krv-shm"));
+            left.removeAll(QStringLiteral("KRVS.ini"));
+            left.removeAll(kBackupName);
+            QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("left behind: ") + left.join(", ")));
+            w.reset();
+            QVERIFY2(ui.problems().isEmpty(), qPrintable(ui.problems()));
+        }
+        ++survived;
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc >= 2 && qstrcmp(argv[1], "--crash-child") == 0)
+        return runChild(QCoreApplication::arguments().mid(2));
+    TstCrash test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_crash.moc"
