@@ -79,7 +79,7 @@ frmKRVS::~frmKRVS() {
 
 QString frmKRVS::programFolderWithSep() const {
     return programFolder_.endsWith(QLatin1Char('/')) ? programFolder_
-                                                      : programFolder_ + QLatin1Char('/');
+                                                     : programFolder_ + QLatin1Char('/');
 }
 
 void frmKRVS::placeTw(QWidget* control, int left, int top, int width, int height) {
@@ -96,7 +96,9 @@ void frmKRVS::placeTw(QWidget* control, int left, int top, int width, int height
     control->setGeometry(r);
 }
 
-QRect frmKRVS::twipsGeometry(const QWidget* control) const { return twips_.value(control); }
+QRect frmKRVS::twipsGeometry(const QWidget* control) const {
+    return twips_.value(control);
+}
 
 void frmKRVS::createControls() {
     auto* client = new QWidget(this);
@@ -236,14 +238,16 @@ void frmKRVS::createControls() {
                 fitChoiceCaption(b);
 
     // The design state of the search panel.
-    for (QCheckBox* c : {chkTitle, chkNOR, chkZYN, chkChar, chkCrew, chkEpisode}) setChkValue(c, 1);
+    for (QCheckBox* c : {chkTitle, chkNOR, chkZYN, chkChar, chkCrew, chkEpisode})
+        setChkValue(c, 1);
 
     const QList<QWidget*> tabOrder{
-        cboSearch,  chkTitle,   chkComm,    chkVEX,   chkNOR,  chkZYN,  chkDR7,
-        cmdAllSeries, optYesOwn, optNoOwn,  optBothOwn, chkBTS, chkChar, chkCrew,
-        chkCulture, chkEpisode, chkFilmSyn, chkRace,  chkShip, chkTech, cmdAllCat,
-        cmdQuery,   cmdAdv,     cmdExit,    txtSQL,   cmdGen};
-    for (int i = 0; i + 1 < tabOrder.size(); ++i) setTabOrder(tabOrder[i], tabOrder[i + 1]);
+        cboSearch,    chkTitle,   chkComm,    chkVEX,     chkNOR,  chkZYN,  chkDR7,
+        cmdAllSeries, optYesOwn,  optNoOwn,   optBothOwn, chkBTS,  chkChar, chkCrew,
+        chkCulture,   chkEpisode, chkFilmSyn, chkRace,    chkShip, chkTech, cmdAllCat,
+        cmdQuery,     cmdAdv,     cmdExit,    txtSQL,     cmdGen};
+    for (int i = 0; i + 1 < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
 
     connect(cmdExit, &QPushButton::clicked, this, &frmKRVS::cmdExit_Click);
     connect(cmdAdv, &QPushButton::clicked, this, &frmKRVS::cmdAdv_Click);
@@ -337,13 +341,18 @@ void frmKRVS::setMousePointer(int code) {
         unsetCursor();
 }
 
-void frmKRVS::DoEvents() { QCoreApplication::processEvents(); }
+void frmKRVS::DoEvents() {
+    QCoreApplication::processEvents();
+}
 
 int frmKRVS::chkValue(const QCheckBox* box) {
     switch (box->checkState()) {
-    case Qt::Checked: return 1;
-    case Qt::PartiallyChecked: return 2;
-    default: return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -357,9 +366,15 @@ void frmKRVS::setChkValue(QCheckBox* box, int value) {
     }
 }
 
-int frmKRVS::outerWidthTw() const { return pxToTwips(frameGeometry().width()); }
-int frmKRVS::outerHeightTw() const { return pxToTwips(frameGeometry().height()); }
-int frmKRVS::clientHeightTw() const { return pxToTwips(centralWidget()->height()); }
+int frmKRVS::outerWidthTw() const {
+    return pxToTwips(frameGeometry().width());
+}
+int frmKRVS::outerHeightTw() const {
+    return pxToTwips(frameGeometry().height());
+}
+int frmKRVS::clientHeightTw() const {
+    return pxToTwips(centralWidget()->height());
+}
 
 void frmKRVS::bindGrid(const QString& sql) {
     requireConnection();
@@ -385,7 +400,8 @@ SearchPanel frmKRVS::searchPanel() const {
     p.zyn = chkValue(chkZYN);
     const QCheckBox* cats[] = {chkBTS,     chkChar, chkCrew, chkCulture, chkEpisode,
                                chkFilmSyn, chkRace, chkShip, chkTech};
-    for (std::size_t i = 0; i < 9; ++i) p.categories[i] = chkValue(cats[i]);
+    for (std::size_t i = 0; i < 9; ++i)
+        p.categories[i] = chkValue(cats[i]);
     p.yesOwn = optYesOwn->isChecked();
     p.noOwn = optNoOwn->isChecked();
     p.bothOwn = optBothOwn->isChecked();
@@ -409,10 +425,8 @@ void frmKRVS::Form_Resize() {
     if (!isMinimized()) {
         // Snap back to the smallest size; the frame is the window system's.
         const QSize frame = frameGeometry().size() - geometry().size();
-        if (outerWidthTw() < mMinWidth)
-            resize(twipsToPx(mMinWidth) - frame.width(), height());
-        if (outerHeightTw() < mMinHeight)
-            resize(width(), twipsToPx(mMinHeight) - frame.height());
+        if (outerWidthTw() < mMinWidth) resize(twipsToPx(mMinWidth) - frame.width(), height());
+        if (outerHeightTw() < mMinHeight) resize(width(), twipsToPx(mMinHeight) - frame.height());
 
         const QRect grid = twips_.value(fgdCards);
         const int outerWidth = outerWidthTw();
@@ -455,8 +469,12 @@ void frmKRVS::cmdAdv_Click() {
     Form_Resize();
 }
 
-void frmKRVS::cboSearch_GotFocus() { SelectAllText(cboSearch); }
+void frmKRVS::cboSearch_GotFocus() {
+    SelectAllText(cboSearch);
+}
 
-void frmKRVS::txtSQL_GotFocus() { SelectAllText(txtSQL); }
+void frmKRVS::txtSQL_GotFocus() {
+    SelectAllText(txtSQL);
+}
 
 } // namespace krvs

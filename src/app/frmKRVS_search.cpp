@@ -5,25 +5,29 @@
 #include "search/FlexGrid.h"
 
 #include <QAction>
-#include <optional>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <optional>
 
 namespace krvs {
 
 namespace {
 const QString kCaption = QStringLiteral("Korvessa Database");
 const QString kEmptyEntry = QStringLiteral("No keywords entered. To return all ") +
-                            QStringLiteral("\r\n") + QStringLiteral("entries, enter an asterisks (*).");
+                            QStringLiteral("\r\n") +
+                            QStringLiteral("entries, enter an asterisks (*).");
 } // namespace
 
-QString frmKRVS::sqlWhere(QString& keyWords) { return buildWhere(keyWords, searchPanel()); }
+QString frmKRVS::sqlWhere(QString& keyWords) {
+    return buildWhere(keyWords, searchPanel());
+}
 
 void frmKRVS::AddToList(QString& keyWords) {
     QStringList items;
-    for (int i = 0; i < cboSearch->count(); ++i) items << cboSearch->itemText(i);
+    for (int i = 0; i < cboSearch->count(); ++i)
+        items << cboSearch->itemText(i);
     if (!addToHistory(items, keyWords)) return;
     cboSearch->insertItem(0, keyWords);
     cboSearch->setEditText(keyWords);
@@ -55,18 +59,21 @@ void frmKRVS::cmdGen_Click() {
 
 void frmKRVS::cmdAllSeries_Click() {
     g.gAllSeries = !g.gAllSeries;
-    for (QCheckBox* c : {chkVEX, chkNOR, chkDR7, chkZYN}) setChkValue(c, g.gAllSeries ? 1 : 0);
+    for (QCheckBox* c : {chkVEX, chkNOR, chkDR7, chkZYN})
+        setChkValue(c, g.gAllSeries ? 1 : 0);
 }
 
 void frmKRVS::cmdAllCat_Click() {
     g.gAllCat = !g.gAllCat;
-    for (QCheckBox* c : {chkBTS, chkChar, chkCrew, chkCulture, chkEpisode, chkFilmSyn, chkRace,
-                         chkShip, chkTech})
+    for (QCheckBox* c :
+         {chkBTS, chkChar, chkCrew, chkCulture, chkEpisode, chkFilmSyn, chkRace, chkShip, chkTech})
         setChkValue(c, g.gAllCat ? 1 : 0);
 }
 
 // The check mark is the setting itself.
-void frmKRVS::mnuAutoAst_Click() { mnuAutoAst->setChecked(!mnuAutoAst->isChecked()); }
+void frmKRVS::mnuAutoAst_Click() {
+    mnuAutoAst->setChecked(!mnuAutoAst->isChecked());
+}
 
 void frmKRVS::cmdQuery_Click() {
     std::optional<AppError> error;
@@ -80,7 +87,8 @@ void frmKRVS::cmdQuery_Click() {
             emptyChecks(QStringLiteral("Must select at least one series."));
         } else if ([this] {
                        int sum = 0;
-                       for (int v : searchPanel().categories) sum += v;
+                       for (int v : searchPanel().categories)
+                           sum += v;
                        return sum == 0;
                    }()) {
             emptyChecks(QStringLiteral("Must select at least one category."));
@@ -129,7 +137,8 @@ void frmKRVS::cmdQuery_Click() {
     cboSearch->setFocus();
     if (error) {
         setWindowTitle(kCaption);
-        ui().msgBox(errorBoxText(*error), mb::OKOnly | mb::Critical, QStringLiteral("Error in Query"));
+        ui().msgBox(errorBoxText(*error), mb::OKOnly | mb::Critical,
+                    QStringLiteral("Error in Query"));
     } else {
         setWindowTitle(kCaption + QStringLiteral(" - (Matches returned=") +
                        QString::number(fgdCards->Rows() - 1) + QLatin1Char(')'));

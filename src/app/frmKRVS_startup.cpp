@@ -71,11 +71,13 @@ void frmKRVS::Form_Load() {
         g.gConn->setMode(db::adModeShareExclusive);
         DoEvents();
         if (g.gRunCount <= 1) {
-            ui().msgBox(QStringLiteral("Make sure you backup your database on a regular basis. If the \r\n"
-                                       "program is uninstalled then the main database will be deleted but \r\n"
-                                       "the backups will remain untouched. \r\n"
-                                       "Go to \"File>Backup Database\" to backup your database."),
-                        mb::OKOnly | mb::Exclamation, QStringLiteral("First and Only Backup Warning"));
+            ui().msgBox(QStringLiteral(
+                            "Make sure you backup your database on a regular basis. If the \r\n"
+                            "program is uninstalled then the main database will be deleted but \r\n"
+                            "the backups will remain untouched. \r\n"
+                            "Go to \"File>Backup Database\" to backup your database."),
+                        mb::OKOnly | mb::Exclamation,
+                        QStringLiteral("First and Only Backup Warning"));
         }
         for (;;) {
             try {
@@ -156,8 +158,12 @@ void frmKRVS::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-void frmKRVS::cmdExit_Click() { close(); }
+void frmKRVS::cmdExit_Click() {
+    close();
+}
 
-void frmKRVS::mnuExit_Click() { close(); }
+void frmKRVS::mnuExit_Click() {
+    close();
+}
 
 } // namespace krvs

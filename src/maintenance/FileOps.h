@@ -52,9 +52,9 @@ void makeFolder(const QString& folder);
 // Removes the scratch files an interrupted run of the program leaves behind: the
 // password change's copy beside the catalogue (with its journal and logs), the
 // compaction's part-written file and its finished copy not yet renamed over the
-// catalogue, and the backup's temporary copies in the backup folder. Call it only while this program holds the catalogue open, so that the
-// scratch files of another running copy are never touched. Returns false when
-// something could not be removed.
+// catalogue, and the backup's temporary copies in the backup folder. Call it only while this
+// program holds the catalogue open, so that the scratch files of another running copy are never
+// touched. Returns false when something could not be removed.
 bool removeScratchFiles(const QString& programFolder, const QString& catalogue);
 
 // Copies source to target through a temporary file in the target's folder: the

@@ -51,32 +51,63 @@ UiServices& ui() {
     return g_override ? *g_override : real;
 }
 
-void setUi(UiServices* services) { g_override = services; }
+void setUi(UiServices* services) {
+    g_override = services;
+}
 
-QString defaultUpdateServer() { return QStringLiteral(KRVS_UPDATE_SERVER_DEFAULT); }
-QString makerWebAddress() { return QStringLiteral("https://www.quillmark.example"); }
+QString defaultUpdateServer() {
+    return QStringLiteral(KRVS_UPDATE_SERVER_DEFAULT);
+}
+QString makerWebAddress() {
+    return QStringLiteral("https://www.quillmark.example");
+}
 
 int QtUiServices::msgBox(const QString& text, int flags, const QString& title) {
     QMessageBox box(dialogParent());
     box.setWindowTitle(title);
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (flags & 0x70) {
-    case mb::Critical: box.setIcon(QMessageBox::Critical); break;
-    case mb::Question: box.setIcon(QMessageBox::Question); break;
-    case mb::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case mb::Information: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case mb::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case mb::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case mb::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case mb::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
     }
-    struct B { QMessageBox::StandardButton b; int answer; };
+    struct B {
+        QMessageBox::StandardButton b;
+        int answer;
+    };
     QList<B> buttons;
     switch (flags & 0x7) {
-    case mb::OKCancel: buttons = {{QMessageBox::Ok, mb::AnsOK}, {QMessageBox::Cancel, mb::AnsCancel}}; break;
-    case 3: buttons = {{QMessageBox::Yes, mb::AnsYes}, {QMessageBox::No, mb::AnsNo}, {QMessageBox::Cancel, mb::AnsCancel}}; break;
-    case mb::YesNo: buttons = {{QMessageBox::Yes, mb::AnsYes}, {QMessageBox::No, mb::AnsNo}}; break;
-    case 5: buttons = {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, mb::AnsCancel}}; break;
-    default: buttons = {{QMessageBox::Ok, mb::AnsOK}}; break;
+    case mb::OKCancel:
+        buttons = {{QMessageBox::Ok, mb::AnsOK}, {QMessageBox::Cancel, mb::AnsCancel}};
+        break;
+    case 3:
+        buttons = {{QMessageBox::Yes, mb::AnsYes},
+                   {QMessageBox::No, mb::AnsNo},
+                   {QMessageBox::Cancel, mb::AnsCancel}};
+        break;
+    case mb::YesNo:
+        buttons = {{QMessageBox::Yes, mb::AnsYes}, {QMessageBox::No, mb::AnsNo}};
+        break;
+    case 5:
+        buttons = {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, mb::AnsCancel}};
+        break;
+    default:
+        buttons = {{QMessageBox::Ok, mb::AnsOK}};
+        break;
     }
-    for (const auto& b : buttons) box.addButton(b.b);
+    for (const auto& b : buttons)
+        box.addButton(b.b);
     const int defIndex = (flags & mb::DefaultButton2) && buttons.size() > 1 ? 1 : 0;
     box.setDefaultButton(buttons[defIndex].b);
     box.exec();
@@ -113,26 +144,33 @@ QString QtUiServices::showSave(const SaveDialogRequest& r) {
 int QtUiServices::shellOpen(const QString& file, const QString& verb, int) {
     Q_UNUSED(verb);
     const QUrl asUrl(file, QUrl::StrictMode);
-    const bool isUrl = asUrl.isValid() && asUrl.scheme().size() > 1 && !QFileInfo(file).isAbsolute();
+    const bool isUrl =
+        asUrl.isValid() && asUrl.scheme().size() > 1 && !QFileInfo(file).isAbsolute();
     if (isUrl) return QDesktopServices::openUrl(asUrl) ? 42 : 31;
 
     const QFileInfo info(file);
     if (!info.absoluteDir().exists()) return 3;
     if (!info.exists()) return 2;
-    if (info.isDir()) return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())) ? 42 : 31;
+    if (info.isDir())
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())) ? 42 : 31;
     // No program for the type: the caller falls back to the "Open With" chooser.
     const QString mime = QMimeDatabase().mimeTypeForFile(info).name();
     if (!QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty()) {
         QProcess q;
-        q.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mime});
+        q.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), mime});
         if (q.waitForFinished(3000) && q.readAllStandardOutput().trimmed().isEmpty()) return 31;
     }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())) ? 42 : 31;
 }
 
-int QtUiServices::showModal(QDialog& form) { return form.exec(); }
+int QtUiServices::showModal(QDialog& form) {
+    return form.exec();
+}
 
-QDateTime QtUiServices::now() { return QDateTime::currentDateTime(); }
+QDateTime QtUiServices::now() {
+    return QDateTime::currentDateTime();
+}
 
 // The build's address, or for one run the one KRVS_UPDATE_SERVER names.
 QString QtUiServices::updateServer() {

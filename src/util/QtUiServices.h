@@ -5,7 +5,7 @@ namespace krvs {
 
 // The real services: Qt dialogs, the desktop's opener, the system clock.
 class QtUiServices : public UiServices {
-public:
+  public:
     int msgBox(const QString& text, int flags, const QString& title) override;
     QString showSave(const SaveDialogRequest& request) override;
     int shellOpen(const QString& file, const QString& verb, int showCmd) override;

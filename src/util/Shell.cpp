@@ -16,11 +16,16 @@ namespace krvs {
 
 QString shellErrorText(long code) {
     switch (code) {
-    case 0: return QStringLiteral("Error: Out of Memory/Resources. Couldn't Execute!");
-    case 2: return QStringLiteral("Error: File not found.  Couldn't Execute!");
-    case 3: return QStringLiteral("Error: Path not found. Couldn't Execute!");
-    case 11: return QStringLiteral("Error:  Bad File Format. Couldn't Execute!");
-    default: return QString();
+    case 0:
+        return QStringLiteral("Error: Out of Memory/Resources. Couldn't Execute!");
+    case 2:
+        return QStringLiteral("Error: File not found.  Couldn't Execute!");
+    case 3:
+        return QStringLiteral("Error: Path not found. Couldn't Execute!");
+    case 11:
+        return QStringLiteral("Error:  Bad File Format. Couldn't Execute!");
+    default:
+        return QString();
     }
 }
 

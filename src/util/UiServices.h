@@ -29,7 +29,7 @@ struct SaveDialogRequest {
 // Every modal interaction of the program goes through this one replaceable
 // service, so that tests can script the answers and read back what was shown.
 class UiServices {
-public:
+  public:
     virtual ~UiServices() = default;
 
     // Returns the answer (1 OK, 2 Cancel, 6 Yes, 7 No).

@@ -4,8 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPlainTextEdit>

@@ -11,25 +11,41 @@ ScriptedUi::ScriptedUi()
     setUi(this);
 }
 
-ScriptedUi::~ScriptedUi() { setUi(nullptr); }
+ScriptedUi::~ScriptedUi() {
+    setUi(nullptr);
+}
 
-void ScriptedUi::answer(int a, const QString& expectTitle) { answers_.enqueue({a, expectTitle}); }
-void ScriptedUi::saveAs(const QString& f) { saves_.enqueue(f); }
-void ScriptedUi::cancelSave() { saves_.enqueue(std::nullopt); }
-void ScriptedUi::shellResult(int code) { shellResults_.enqueue(code); }
-void ScriptedUi::onModal(std::function<void(QDialog&)> act) { modals_.enqueue(std::move(act)); }
+void ScriptedUi::answer(int a, const QString& expectTitle) {
+    answers_.enqueue({a, expectTitle});
+}
+void ScriptedUi::saveAs(const QString& f) {
+    saves_.enqueue(f);
+}
+void ScriptedUi::cancelSave() {
+    saves_.enqueue(std::nullopt);
+}
+void ScriptedUi::shellResult(int code) {
+    shellResults_.enqueue(code);
+}
+void ScriptedUi::onModal(std::function<void(QDialog&)> act) {
+    modals_.enqueue(std::move(act));
+}
 
 QStringList ScriptedUi::titles() const {
     QStringList t;
-    for (const auto& b : boxes) t << b.title;
+    for (const auto& b : boxes)
+        t << b.title;
     return t;
 }
 
 QString ScriptedUi::problems() const {
     QStringList p = unexpected_;
-    if (!answers_.isEmpty()) p << QStringLiteral("%1 message-box answer(s) left unused").arg(answers_.size());
-    if (!saves_.isEmpty()) p << QStringLiteral("%1 save-dialog answer(s) left unused").arg(saves_.size());
-    if (!modals_.isEmpty()) p << QStringLiteral("%1 modal action(s) left unused").arg(modals_.size());
+    if (!answers_.isEmpty())
+        p << QStringLiteral("%1 message-box answer(s) left unused").arg(answers_.size());
+    if (!saves_.isEmpty())
+        p << QStringLiteral("%1 save-dialog answer(s) left unused").arg(saves_.size());
+    if (!modals_.isEmpty())
+        p << QStringLiteral("%1 modal action(s) left unused").arg(modals_.size());
     return p.join(QStringLiteral("; "));
 }
 

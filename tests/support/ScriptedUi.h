@@ -24,15 +24,15 @@ struct ShownBox {
 // the program showed. Anything unexpected, or an answer left unused, is reported
 // by problems(), which every test checks in its clean-up.
 class ScriptedUi : public UiServices {
-public:
-    ScriptedUi();  // installs itself
+  public:
+    ScriptedUi();           // installs itself
     ~ScriptedUi() override; // restores the real services
 
     // ---- scripting ----
     void answer(int answer, const QString& expectTitle = QString());
-    void saveAs(const QString& fileName);   // the save dialog returns this name
-    void cancelSave();                      // the save dialog is cancelled
-    void shellResult(int code);             // next shellOpen result (default 42)
+    void saveAs(const QString& fileName); // the save dialog returns this name
+    void cancelSave();                    // the save dialog is cancelled
+    void shellResult(int code);           // next shellOpen result (default 42)
     // Runs once the next modal form is shown; the form is rejected afterwards if it is
     // still open.
     void onModal(std::function<void(QDialog&)> act);
@@ -60,7 +60,7 @@ public:
     QDateTime now() override { return now_; }
     QString updateServer() override { return server_; }
 
-private:
+  private:
     struct Answer {
         int answer;
         QString title;
