@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of tests/fuzz with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer on) and runs each for KRVS_FUZZ_SECONDS (30 by
-# default) from its seed corpus. A crash or a failed check fails the run, and the
+# UndefinedBehaviorSanitizer on) and runs each from its seed corpus for a fixed
+# number of inputs (about half a minute each here) with a fixed random seed, so that
+# a run finds what the same run found before; KRVS_FUZZ_SECONDS (60 by default)
+# caps each target's time, and KRVS_FUZZ_SEED changes the seed for longer hunts. A crash or a failed check fails the run, and the
 # input that caused it is printed (base64) so that it can be replayed:
 #   build-fuzz/bin/<target> <file>
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${KRVS_FUZZ_SECONDS:-30}"
-targets=(fuzz_dialect fuzz_keywords fuzz_updatefile fuzz_checklist fuzz_settings)
+seconds="${KRVS_FUZZ_SECONDS:-60}"
+seed="${KRVS_FUZZ_SEED:-1}"
+# target:inputs
+targets=(fuzz_dialect:1000000 fuzz_keywords:80000 fuzz_updatefile:3000000 fuzz_checklist:300000
+         fuzz_settings:36000)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKRVS_FUZZ=ON -DKRVS_BUILD_TESTS=OFF >/dev/null
@@ -16,11 +21,13 @@ cmake --build build-fuzz -j"$(nproc)" --target krvs_fuzzers
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 failed=0
-for t in "${targets[@]}"; do
+for entry in "${targets[@]}"; do
+  t="${entry%%:*}"
+  runs="${entry##*:}"
   mkdir -p "$work/$t"
   # New inputs go to a scratch corpus; the seeds in the repository stay as they are.
   if ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-     "build-fuzz/bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+     "build-fuzz/bin/$t" -seed="$seed" -runs="$runs" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$work/$t-" "$work/$t" "tests/fuzz/corpus/$t" >"$work/$t.log" 2>&1; then
     echo "$t: $(grep -E '^(#[0-9]+|Done)' "$work/$t.log" | tail -n 1)"
   else

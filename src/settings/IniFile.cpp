@@ -42,9 +42,9 @@ std::string readFileUtf8(const QString& file, bool* exists) {
     *exists = f.exists();
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray bytes = f.readAll();
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return bytes.toStdString();
+    // Checked whole: a decoder would take a last byte that starts a character as
+    // the beginning of more text to come, not as an error.
+    if (bytes.isValidUtf8()) return bytes.toStdString();
     QStringDecoder legacy("windows-1252");
     QString converted;
     if (legacy.isValid()) {
@@ -98,7 +98,9 @@ QString ReadINI(const QString& section, const QString& key, const QString& def,
         const QByteArray s = section.toUtf8();
         const QByteArray k = key.toUtf8();
         if (const char* v = ini.GetValue(s.constData(), k.constData(), nullptr))
-            value = QString::fromUtf8(v);
+            // A value is given back as stored, a leading U+FEFF included.
+            value = QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom)
+                        .decode(QByteArrayView(v));
     }
     if (value.size() > MaxValueLength) {
         qsizetype n = MaxValueLength;

@@ -85,6 +85,13 @@ class tst_IniFile : public QObject {
         QCOMPARE(get("S", "0"), QString::fromUtf8("Zoë crew"));
         put("S", "1", "x");
         QCOMPARE(readFileBytes(ini_), QByteArray("[S]\r\n0=Zo\xC3\xAB crew\r\n1=x\r\n"));
+        // Also when its last byte could start a UTF-8 character: the file ends there.
+        QVERIFY(writeFileBytes(ini_, "[S]\r\n0=Cart\xE3"));
+        QCOMPARE(get("S", "0"), QString::fromUtf8("Cartã"));
+        put("S", "1", QString::fromUtf8("é"));
+        QCOMPARE(get("S", "1"), QString::fromUtf8("é"));
+        put("S", "2", QString::fromUtf8("\uFEFF; x"));
+        QCOMPARE(get("S", "2"), QString::fromUtf8("\uFEFF; x"));
         // Long values are cut, never inside a character made of two UTF-16 units.
         put("S", "k", QString(3000, 'x'));
         QCOMPARE(get("S", "k"), QString(2047, 'x'));
