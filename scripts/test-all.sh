@@ -2,7 +2,7 @@
 # Builds everything from nothing and runs every test: once in a normal build (and its
 # window-placement tests under a real window manager), once with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then builds, installs and tries the Debian package, and
-# last runs each fuzz target for half a minute.
+# last runs each fuzz target for about half a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -25,5 +25,5 @@ cmake --build build-asan -j"$jobs"
 bash scripts/make-deb.sh
 bash scripts/test-package.sh
 
-# The fuzz targets, each for KRVS_FUZZ_SECONDS (30 by default).
+# The fuzz targets, each for a fixed number of inputs from a fixed seed.
 bash scripts/fuzz.sh
