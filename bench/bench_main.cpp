@@ -10,8 +10,8 @@
 // figures are printed as a table.
 
 #include "app/frmKRVS.h"
-#include "search/FlexGrid.h"
-#include "search/SortFlexP.h"
+#include "grid/FlexGrid.h"
+#include "grid/SortFlexP.h"
 #include "util/AppError.h"
 #include "util/UiServices.h"
 

@@ -1,11 +1,11 @@
-#include "frmAsk4Pwd.h"
+#include "app/frmAsk4Pwd.h"
 
-#include "DialogKeys.h"
-#include "Shell.h"
-#include "Twips.h"
-#include "UiServices.h"
-#include "search/Globals.h"
 #include "search/SqlBuilder.h"
+#include "state/Globals.h"
+#include "util/DialogKeys.h"
+#include "util/FormGeometry.h"
+#include "util/Twips.h"
+#include "util/UiServices.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
-#include "frmKRVS.h"
+#include "app/frmKRVS.h"
 
-#include "FocusHook.h"
-#include "Shell.h"
-#include "Twips.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "util/FocusHook.h"
+#include "util/TextAndInput.h"
+#include "util/Twips.h"
 
 #include <QAction>
 #include <QApplication>

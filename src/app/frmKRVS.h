@@ -1,11 +1,11 @@
 #pragma once
-#include "search/Globals.h"
 #include "search/SqlBuilder.h"
+#include "state/Globals.h"
 
 #include <QHash>
 #include <QList>
-#include <QRect>
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <memory>
 
@@ -34,7 +34,7 @@ QString startupConnectionString(const QString& path, const QString& password);
 
 class frmKRVS : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit frmKRVS(QString programFolder = QString(), QString exeName = QString(),
                      QWidget* parent = nullptr);
     ~frmKRVS() override;
@@ -134,7 +134,7 @@ public:
     // The search panel as the SQL builder reads it.
     SearchPanel searchPanel() const;
 
-public slots:
+  public slots:
     // start-up and shutdown
     void Form_Load();
     void Form_Unload();
@@ -167,7 +167,7 @@ public slots:
     void mnuUpdate_Click();
     void mnuAbout_Click();
 
-public:
+  public:
     // search helpers that read the panel
     QString sqlWhere(QString& keyWords);
     void AddToList(QString& keyWords);
@@ -180,12 +180,12 @@ public:
     QString ReadINI(const QString& section, const QString& key, const QString& def);
     long WriteINI(const QString& section, const QString& key, const QString& value);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void placeTw(QWidget* control, int left, int top, int width, int height);
     void createControls();
     void createMenus();

@@ -1,15 +1,15 @@
-#include "frmKRVS.h"
+#include "app/frmKRVS.h"
 
-#include "TextAndInput.h"
+#include "util/TextAndInput.h"
 
-#include "AppError.h"
-#include "ScopeGuard.h"
-#include "Shell.h"
-#include "UiServices.h"
 #include "db/WriteBudget.h"
 #include "export/ResultsExport.h"
+#include "grid/FlexGrid.h"
 #include "maintenance/FileOps.h"
-#include "search/FlexGrid.h"
+#include "util/AppError.h"
+#include "util/ScopeGuard.h"
+#include "util/Shell.h"
+#include "util/UiServices.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "frmKRVS.h"
+#include "app/frmKRVS.h"
 
 #include "details/CardUpdate.h"
 #include "details/frmDetails.h"
-#include "search/FlexGrid.h"
-#include "search/SortFlexP.h"
+#include "grid/FlexGrid.h"
+#include "grid/SortFlexP.h"
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
 #include "util/ScopeGuard.h"

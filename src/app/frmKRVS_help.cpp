@@ -1,4 +1,4 @@
-#include "frmKRVS.h"
+#include "app/frmKRVS.h"
 
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"

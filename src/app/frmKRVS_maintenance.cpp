@@ -1,10 +1,10 @@
 // File > Backup Database, File > Compact Database and Tools > password.
-#include "frmKRVS.h"
+#include "app/frmKRVS.h"
 
+#include "grid/FlexGrid.h"
 #include "maintenance/FileOps.h"
 #include "maintenance/frmPassword.h"
 #include "maintenance/mdlJRO.h"
-#include "search/FlexGrid.h"
 #include "util/AppError.h"
 #include "util/UiServices.h"
 

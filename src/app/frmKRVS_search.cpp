@@ -1,8 +1,8 @@
-#include "frmKRVS.h"
+#include "app/frmKRVS.h"
 
-#include "ScopeGuard.h"
-#include "UiServices.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "util/ScopeGuard.h"
+#include "util/UiServices.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,11 +1,11 @@
-#include "frmKRVS.h"
+#include "app/frmKRVS.h"
 
-#include "TextAndInput.h"
+#include "util/TextAndInput.h"
 
-#include "Twips.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
 #include "settings/IniFile.h"
 #include "settings/SettingValues.h"
+#include "util/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
-#include "frmAsk4Pwd.h"
-#include "frmKRVS.h"
+#include "app/frmAsk4Pwd.h"
+#include "app/frmKRVS.h"
 
-#include "ScopeGuard.h"
-#include "UiServices.h"
+#include "grid/FlexGrid.h"
 #include "maintenance/FileOps.h"
-#include "search/FlexGrid.h"
+#include "util/ScopeGuard.h"
+#include "util/UiServices.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "app/DataFolder.h"
 #include "app/frmKRVS.h"
 #include "krvs_version.h"
-#include "update/ProgramIcon.h"
 #include "util/LabelFit.h"
+#include "util/ProgramIcon.h"
 #include "util/UiServices.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "Connection.h"
-#include "Engine.h"
+#include "db/Connection.h"
+#include "db/Engine.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "Connection.h"
+#include "db/Connection.h"
 
 #include <atomic>
 
-#include "Dialect.h"
-#include "Engine.h"
-#include "TextAndInput.h"
+#include "db/Dialect.h"
+#include "db/Engine.h"
+#include "util/TextAndInput.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
-#include "AppError.h"
-#include "RowSet.h"
+#include "db/RowSet.h"
+#include "util/AppError.h"
 
 #include <QList>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "Engine.h"
+#include "db/Engine.h"
 
-#include "JetFunctions.h"
-#include "TextFold.h"
-#include "WriteBudget.h"
+#include "db/JetFunctions.h"
+#include "db/TextFold.h"
+#include "db/WriteBudget.h"
 #include "util/CrashPoint.h"
 
 #include <QDir>

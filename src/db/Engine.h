@@ -1,5 +1,5 @@
 #pragma once
-#include "AppError.h"
+#include "util/AppError.h"
 
 #include <QString>
 

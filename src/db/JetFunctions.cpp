@@ -1,4 +1,4 @@
-#include "JetFunctions.h"
+#include "db/JetFunctions.h"
 
 #include <QList>
 #include <QString>

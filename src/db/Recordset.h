@@ -1,5 +1,5 @@
 #pragma once
-#include "Connection.h"
+#include "db/Connection.h"
 
 namespace krvs::db {
 

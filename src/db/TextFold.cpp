@@ -1,4 +1,4 @@
-#include "TextFold.h"
+#include "db/TextFold.h"
 
 #include <QChar>
 #include <QString>

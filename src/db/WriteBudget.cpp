@@ -1,4 +1,4 @@
-#include "WriteBudget.h"
+#include "db/WriteBudget.h"
 
 #include <atomic>
 #include <mutex>

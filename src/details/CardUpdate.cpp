@@ -1,7 +1,7 @@
-#include "CardUpdate.h"
+#include "details/CardUpdate.h"
 
-#include "search/Globals.h"
 #include "search/SqlBuilder.h"
+#include "state/Globals.h"
 #include "util/AppError.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"

@@ -1,4 +1,4 @@
-#include "MultiLineTextBox.h"
+#include "details/MultiLineTextBox.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>

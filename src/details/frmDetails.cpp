@@ -1,15 +1,16 @@
-#include "frmDetails.h"
+#include "details/frmDetails.h"
 
-#include "LabelFit.h"
+#include "util/LabelFit.h"
 
-#include "CardUpdate.h"
-#include "MultiLineTextBox.h"
-#include "search/Globals.h"
+#include "details/CardUpdate.h"
+#include "details/MultiLineTextBox.h"
+#include "state/Globals.h"
 #include "util/AppError.h"
 #include "util/DialogKeys.h"
 #include "util/FocusHook.h"
+#include "util/FormGeometry.h"
 #include "util/ScopeGuard.h"
-#include "util/Shell.h"
+#include "util/TextAndInput.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 

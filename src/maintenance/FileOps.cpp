@@ -1,4 +1,4 @@
-#include "FileOps.h"
+#include "maintenance/FileOps.h"
 
 #include "db/Connection.h"
 #include "db/Engine.h"

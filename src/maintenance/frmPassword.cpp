@@ -1,9 +1,9 @@
-#include "frmPassword.h"
+#include "maintenance/frmPassword.h"
 
-#include "LabelFit.h"
+#include "util/LabelFit.h"
 
-#include "FileOps.h"
-#include "mdlJRO.h"
+#include "maintenance/FileOps.h"
+#include "maintenance/mdlJRO.h"
 
 #include "db/Connection.h"
 #include "db/Dialect.h"
@@ -12,7 +12,8 @@
 #include "util/AppError.h"
 #include "util/DialogKeys.h"
 #include "util/FocusHook.h"
-#include "util/Shell.h"
+#include "util/FormGeometry.h"
+#include "util/TextAndInput.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "search/Globals.h"
+#include "state/Globals.h"
 
 #include <QDialog>
 

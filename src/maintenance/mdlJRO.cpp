@@ -1,9 +1,9 @@
-#include "mdlJRO.h"
+#include "maintenance/mdlJRO.h"
 
-#include "FileOps.h"
 #include "db/Connection.h"
+#include "maintenance/FileOps.h"
 #include "util/AppError.h"
-#include "util/Shell.h"
+#include "util/SizeText.h"
 #include "util/UiServices.h"
 
 #include <QCoreApplication>

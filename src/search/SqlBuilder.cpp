@@ -1,6 +1,6 @@
-#include "SqlBuilder.h"
+#include "search/SqlBuilder.h"
 
-#include "AppError.h"
+#include "util/AppError.h"
 
 namespace krvs {
 

@@ -1,4 +1,4 @@
-#include "UpdateFile.h"
+#include "update/UpdateFile.h"
 
 #include "krvs_version.h"
 

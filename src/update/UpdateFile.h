@@ -1,5 +1,5 @@
 #pragma once
-#include "TextAndInput.h"
+#include "util/TextAndInput.h"
 
 #include <QString>
 #include <QtGlobal>

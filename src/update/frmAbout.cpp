@@ -1,12 +1,12 @@
-#include "frmAbout.h"
+#include "update/frmAbout.h"
 
-#include "TextAndInput.h"
+#include "util/TextAndInput.h"
 
-#include "ProgramIcon.h"
-#include "frmUpdate.h"
 #include "krvs_version.h"
+#include "update/frmUpdate.h"
 #include "util/DialogKeys.h"
-#include "util/Shell.h"
+#include "util/FormGeometry.h"
+#include "util/ProgramIcon.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 

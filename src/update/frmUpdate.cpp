@@ -1,9 +1,10 @@
-#include "frmUpdate.h"
+#include "update/frmUpdate.h"
 
-#include "ProgramIcon.h"
-#include "UpdateFile.h"
+#include "update/UpdateFile.h"
 #include "util/AppError.h"
 #include "util/DialogKeys.h"
+#include "util/FormGeometry.h"
+#include "util/ProgramIcon.h"
 #include "util/Shell.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "HttpFetch.h"
+#include "update/HttpFetch.h"
 
 #include <QDialog>
 

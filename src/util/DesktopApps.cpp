@@ -1,9 +1,9 @@
 // The desktop's headers come before Qt's: Qt's "signals" keyword would clash with them.
 #include <gio/gio.h>
 
-#include "DesktopApps.h"
+#include "util/DesktopApps.h"
 
-#include "AppError.h"
+#include "util/AppError.h"
 
 #include <QFile>
 #include <QSet>

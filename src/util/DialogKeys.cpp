@@ -1,4 +1,4 @@
-#include "DialogKeys.h"
+#include "util/DialogKeys.h"
 
 #include <QDialog>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "FocusHook.h"
+#include "util/FocusHook.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -9,7 +9,7 @@ namespace krvs {
 
 namespace {
 class FocusFilter : public QObject {
-public:
+  public:
     FocusFilter(QWidget* w, std::function<void()> h) : QObject(w), handler_(std::move(h)) {}
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::FocusIn) {
@@ -22,7 +22,7 @@ public:
         return false;
     }
 
-private:
+  private:
     std::function<void()> handler_;
 };
 } // namespace

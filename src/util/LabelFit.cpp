@@ -1,6 +1,6 @@
-#include "LabelFit.h"
+#include "util/LabelFit.h"
 
-#include "Twips.h"
+#include "util/Twips.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
-#include "QtUiServices.h"
+#include "util/QtUiServices.h"
 
-#include "AppError.h"
 #include "krvs_config.h"
+#include "util/AppError.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,5 +1,5 @@
 #pragma once
-#include "UiServices.h"
+#include "util/UiServices.h"
 
 namespace krvs {
 

@@ -1,4 +1,4 @@
-#include "Twips.h"
+#include "util/Twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -13,9 +13,13 @@ double twipsPerPixel() {
     return 1440.0 / dpi;
 }
 
-int twipsToPx(double twips) { return static_cast<int>(std::lround(twips / twipsPerPixel())); }
+int twipsToPx(double twips) {
+    return static_cast<int>(std::lround(twips / twipsPerPixel()));
+}
 
-int pxToTwips(int px) { return static_cast<int>(std::lround(px * twipsPerPixel())); }
+int pxToTwips(int px) {
+    return static_cast<int>(std::lround(px * twipsPerPixel()));
+}
 
 QRect twipsRect(double left, double top, double width, double height) {
     return QRect(twipsToPx(left), twipsToPx(top), twipsToPx(width), twipsToPx(height));

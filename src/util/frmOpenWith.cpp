@@ -1,8 +1,8 @@
-#include "frmOpenWith.h"
+#include "util/frmOpenWith.h"
 
-#include "AppError.h"
-#include "Shell.h"
-#include "UiServices.h"
+#include "util/AppError.h"
+#include "util/FormGeometry.h"
+#include "util/UiServices.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,5 +1,5 @@
 #pragma once
-#include "DesktopApps.h"
+#include "util/DesktopApps.h"
 
 #include <QDialog>
 

@@ -3,11 +3,11 @@
 // the window goes on working. The engine's write budget stands for the free space; each
 // operation is first run with an ample budget to learn how much it writes, then again
 // with the disk full at its first write, half-way and near its end.
-#include "AppFixture.h"
-#include "TestFiles.h"
 #include "app/frmKRVS.h"
 #include "db/WriteBudget.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 #include <QtWidgets>

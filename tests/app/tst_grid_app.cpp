@@ -1,7 +1,7 @@
-#include "AppFixture.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "support/AppFixture.h"
 
 #include <QTest>
 #include <QtWidgets>

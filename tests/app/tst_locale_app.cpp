@@ -1,13 +1,13 @@
 // What the user sees depends on the desktop's locale: the character set of the export
 // files, the decimal point of size texts and the order of text in the grid. Each case
 // runs the program again as a child in a locale built for the run.
-#include "AppFixture.h"
-#include "LocaleChild.h"
-#include "TestFiles.h"
 #include "app/frmKRVS.h"
 #include "export/ResultsExport.h"
-#include "search/FlexGrid.h"
-#include "util/Shell.h"
+#include "grid/FlexGrid.h"
+#include "support/AppFixture.h"
+#include "support/LocaleChild.h"
+#include "support/TestFiles.h"
+#include "util/SizeText.h"
 
 #include <QHeaderView>
 #include <QStringDecoder>

@@ -1,8 +1,8 @@
-#include "AppFixture.h"
-#include "TestFiles.h"
 #include "app/frmKRVS.h"
+#include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
-#include "search/FlexGrid.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,8 +1,8 @@
 // "Would you like to view the file?" for a type no program is associated with: the
 // user chooses among the programs the desktop lists for the type, or any other.
-#include "AppFixture.h"
-#include "TestFiles.h"
 #include "app/frmKRVS.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
 #include "util/frmOpenWith.h"
 
 #include <QtTest>

@@ -1,12 +1,12 @@
 // The password dialog and the program's scratch files, the way the user meets them: the
 // dialog opened from the main window's menu and typed into, the catalogue on disk, the
 // next start answering the password prompt.
-#include "AppFixture.h"
-#include "TestFiles.h"
 #include "app/frmKRVS.h"
 #include "db/WriteBudget.h"
+#include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
-#include "search/FlexGrid.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 #include <QtWidgets>

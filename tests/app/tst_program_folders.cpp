@@ -2,10 +2,10 @@
 // starter catalogue), the command line that writes nothing, and the update server that
 // the environment names, reached through the program's real services.
 #include "../update/TestHttpServer.h"
-#include "AppFixture.h"
-#include "TestFiles.h"
 #include "app/DataFolder.h"
 #include "app/frmKRVS.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
 #include "update/frmUpdate.h"
 
 #include <QAction>

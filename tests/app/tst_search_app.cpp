@@ -1,6 +1,6 @@
-#include "AppFixture.h"
 #include "app/frmKRVS.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "support/AppFixture.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "AppFixture.h"
-#include "TestFiles.h"
-#include "Twips.h"
 #include "app/frmKRVS.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
+#include "util/Twips.h"
 
 #include <QtTest>
 #include <QtWidgets>

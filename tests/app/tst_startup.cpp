@@ -1,7 +1,7 @@
-#include "AppFixture.h"
-#include "TestFiles.h"
 #include "app/frmKRVS.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
 
 #include <QAction>
 #include <QComboBox>

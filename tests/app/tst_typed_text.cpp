@@ -1,10 +1,10 @@
-#include "AppFixture.h"
 #include "app/frmKRVS.h"
 #include "db/Connection.h"
 #include "db/Recordset.h"
 #include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
-#include "search/FlexGrid.h"
+#include "grid/FlexGrid.h"
+#include "support/AppFixture.h"
 
 #include <QDir>
 #include <QPlainTextEdit>

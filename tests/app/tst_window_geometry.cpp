@@ -2,10 +2,10 @@
 // the window does not grow by its frame at each start, and a window closed maximised or
 // minimised keeps its normal placement. Runs headless, and under Xvfb with a real
 // window manager (scripts/test-wm.sh), where windows have frames.
-#include "AppFixture.h"
-#include "TestFiles.h"
-#include "Twips.h"
 #include "app/frmKRVS.h"
+#include "support/AppFixture.h"
+#include "support/TestFiles.h"
+#include "util/Twips.h"
 
 #include <QRegularExpression>
 #include <QTest>

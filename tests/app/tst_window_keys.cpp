@@ -1,11 +1,11 @@
 // The keyboard in the windows, the way a user goes: typed key words stay as typed,
 // Tab moves on, Enter presses only the buttons meant for it.
-#include "AppFixture.h"
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
+#include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
-#include "search/FlexGrid.h"
+#include "support/AppFixture.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
 #include "util/LabelFit.h"

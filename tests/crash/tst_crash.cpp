@@ -3,12 +3,12 @@
 // start must find the catalogue whole, under the password it had before or after the
 // operation, with every card, and must clear away the scratch files the kill left.
 // The counts are printed at the end so that they can be quoted.
-#include "AppFixture.h"
 #include "app/frmKRVS.h"
 #include "db/Connection.h"
 #include "db/Engine.h"
+#include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
-#include "search/FlexGrid.h"
+#include "support/AppFixture.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,6 +1,6 @@
 #include "DbTestUtil.h"
-#include "TestCatalogue.h"
 #include "db/Engine.h"
+#include "support/TestCatalogue.h"
 
 #include <QDir>
 #include <QFileInfo>

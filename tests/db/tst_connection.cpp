@@ -1,6 +1,6 @@
 #include "DbTestUtil.h"
-#include "TestCatalogue.h"
 #include "db/WriteBudget.h"
+#include "support/TestCatalogue.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "DbTestUtil.h"
-#include "TestCatalogue.h"
 #include "db/Engine.h"
 #include "db/WriteBudget.h"
+#include "support/TestCatalogue.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "ScriptedUi.h"
-#include "TestCatalogue.h"
+#include "support/ScriptedUi.h"
+#include "support/TestCatalogue.h"
 
 #include "details/CardUpdate.h"
 #include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
-#include "search/FlexGrid.h"
-#include "search/Globals.h"
+#include "grid/FlexGrid.h"
+#include "state/Globals.h"
 
 #include <QTest>
 #include <QtWidgets>

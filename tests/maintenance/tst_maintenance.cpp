@@ -1,12 +1,12 @@
-#include "ScriptedUi.h"
-#include "TestCatalogue.h"
-#include "TestFiles.h"
 #include "db/Connection.h"
 #include "db/WriteBudget.h"
 #include "maintenance/FileOps.h"
 #include "maintenance/mdlJRO.h"
+#include "support/ScriptedUi.h"
+#include "support/TestCatalogue.h"
+#include "support/TestFiles.h"
 #include "util/AppError.h"
-#include "util/Shell.h"
+#include "util/SizeText.h"
 
 #include <QtTest>
 #include <unistd.h>

@@ -1,5 +1,5 @@
-#include "AppError.h"
 #include "search/SqlBuilder.h"
+#include "util/AppError.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "TestFiles.h"
 #include "settings/IniFile.h"
 #include "settings/SettingValues.h"
+#include "support/TestFiles.h"
 #include "util/AppError.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
-#include "ScriptedUi.h"
-#include "TestCatalogue.h"
+#include "support/ScriptedUi.h"
+#include "support/TestCatalogue.h"
 
 #include <QTemporaryDir>
 #include <memory>

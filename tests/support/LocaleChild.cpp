@@ -1,4 +1,4 @@
-#include "LocaleChild.h"
+#include "support/LocaleChild.h"
 
 #include <QCoreApplication>
 #include <QDir>

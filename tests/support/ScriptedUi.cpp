@@ -1,6 +1,6 @@
-#include "ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
-#include "AppError.h"
+#include "util/AppError.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "TestCatalogue.h"
+#include "support/TestCatalogue.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "../db/DbTestUtil.h"
-#include "TestCatalogue.h"
 #include "makedb/CsvCards.h"
+#include "support/TestCatalogue.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // The update dialog against a local server, the transfer control, and the About box.
-#include "ScriptedUi.h"
 #include "TestHttpServer.h"
+#include "support/ScriptedUi.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
 #include "util/AppError.h"

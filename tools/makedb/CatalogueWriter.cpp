@@ -1,4 +1,4 @@
-#include "CatalogueWriter.h"
+#include "makedb/CatalogueWriter.h"
 
 #include "db/Engine.h"
 #include "db/Schema.h"

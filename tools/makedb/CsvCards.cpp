@@ -1,4 +1,4 @@
-#include "CsvCards.h"
+#include "makedb/CsvCards.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,5 +1,5 @@
 #pragma once
-#include "Card.h"
+#include "makedb/Card.h"
 
 #include <QByteArray>
 #include <QString>

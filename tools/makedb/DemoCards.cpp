@@ -1,4 +1,4 @@
-#include "DemoCards.h"
+#include "makedb/DemoCards.h"
 
 #include <array>
 #include <string_view>

@@ -1,10 +1,10 @@
-#include "MakeDb.h"
+#include "makedb/MakeDb.h"
 
-#include "CatalogueWriter.h"
-#include "CsvCards.h"
-#include "DemoCards.h"
+#include "makedb/CatalogueWriter.h"
+#include "makedb/CsvCards.h"
+#include "makedb/DemoCards.h"
 
-#include "AppError.h"
+#include "util/AppError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "MakeDb.h"
+#include "makedb/MakeDb.h"
 
 #include <QCoreApplication>
 #include <cstdio>

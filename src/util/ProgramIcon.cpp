@@ -1,4 +1,4 @@
-#include "ProgramIcon.h"
+#include "util/ProgramIcon.h"
 
 // The resource lives in a static library: registering it by name makes the linker
 // keep it in every program that asks for the icon.

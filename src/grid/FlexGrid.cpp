@@ -1,8 +1,8 @@
-#include "FlexGrid.h"
+#include "grid/FlexGrid.h"
 
-#include "TextAndInput.h"
+#include "util/TextAndInput.h"
 
-#include "FlexGridModel.h"
+#include "grid/FlexGridModel.h"
 #include "util/Twips.h"
 
 #include <QHeaderView>

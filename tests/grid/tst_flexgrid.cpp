@@ -1,7 +1,7 @@
-#include "ScriptedUi.h"
-#include "search/FlexGrid.h"
-#include "search/FlexGridModel.h"
-#include "search/SortFlexP.h"
+#include "grid/FlexGrid.h"
+#include "grid/FlexGridModel.h"
+#include "grid/SortFlexP.h"
+#include "support/ScriptedUi.h"
 #include "util/Twips.h"
 
 #include <QCollator>

@@ -1,6 +1,6 @@
-#include "SortFlexP.h"
+#include "grid/SortFlexP.h"
 
-#include "FlexGrid.h"
+#include "grid/FlexGrid.h"
 #include "util/AppError.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"

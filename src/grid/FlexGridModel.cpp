@@ -1,4 +1,4 @@
-#include "FlexGridModel.h"
+#include "grid/FlexGridModel.h"
 
 #include <QLocale>
 
