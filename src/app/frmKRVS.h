@@ -25,13 +25,13 @@ namespace krvs {
 
 class FlexGrid;
 
+// The start-up form of the connection string (the no-password token for no password).
+QString startupConnectionString(const QString& path, const QString& password);
+
 // The main window: the results grid on top, the search panel below it, the menu
 // bar above. Creating it and calling Form_Load is the start-up; closing it is the
 // shutdown. The program folder and executable name are inputs so that tests run
 // in a folder of their own.
-// The start-up form of the connection string (the no-password token for no password).
-QString startupConnectionString(const QString& path, const QString& password);
-
 class frmKRVS : public QMainWindow {
     Q_OBJECT
   public:

@@ -19,7 +19,6 @@ namespace krvs {
 
 namespace {
 const QString kCaption = QStringLiteral("Korvessa Database");
-const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
 
 // The long "Error in Load" report: the error, then the engine's own error list.
 QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {

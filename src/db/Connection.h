@@ -85,7 +85,6 @@ class Connection {
     quint64 dataVersion() const { return version_; }
 
   private:
-    friend class PasswordChange;
     AppError fail(int number, const QString& description);
     void openFile(const QString& path, const QString& password);
     void alterPassword(const QString& newPassword, const QString& oldPassword);

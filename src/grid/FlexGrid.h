@@ -59,7 +59,6 @@ class FlexGrid : public QTableView {
     // Alignment code 1 (left, vertically centred) for column 0.
     void setColAlignment(int col, int code);
 
-    FlexGridModel* gridModel() const { return model_; }
     // Typing does not jump between rows.
     void keyboardSearch(const QString&) override {}
 

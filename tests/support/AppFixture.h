@@ -5,15 +5,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
-namespace krvs {
-class frmKRVS;
-}
-
 namespace krvs::test {
 
-// A program folder of its own with a real catalogue, and a main window started on it
-// the way the program starts. Header-only so that tests of lower areas need not link
-// the main window.
+// A temporary program folder for one test: where its catalogue and settings file
+// lie. The test writes the catalogue there and starts the main window itself.
 struct AppFolder {
     QTemporaryDir dir;
     QString path() const { return dir.path(); }
