@@ -54,9 +54,7 @@ class BenchUi : public UiServices {
         if ((flags & 7) == mb::YesNo || (flags & 7) == 3 /* Yes/No/Cancel */) return mb::AnsYes;
         return mb::AnsOK;
     }
-    QString showSave(const SaveDialogRequest&) override {
-        throw AppError(err::CancelSave, QStringLiteral("Cancel was selected."));
-    }
+    QString showSave(const SaveDialogRequest&) override { throw AppError::cancelSave(); }
     int shellOpen(const QString&, const QString&, int) override { return 42; }
     int showModal(QDialog& form) override {
         err() << "  [form] " << form.objectName() << Qt::endl;

@@ -21,15 +21,13 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     // Every typed character shows as "*". A box takes its mask character from the style
     // it is created under, so this comes before the controls.
     setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-    Label1 = new QLabel(
-        QStringLiteral("Please input the database password. (The password is case sensitive.)"),
-        this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1 = named(new QLabel(this), "Label1");
+    Label1->setText(
+        QStringLiteral("Please input the database password. (The password is case sensitive.)"));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setGeometry(twipsRect(120, 120, 2655, 615));
-    txtPwd = new QLineEdit(this);
-    txtPwd->setObjectName(QStringLiteral("txtPwd"));
+    place(Label1, 120, 120, 2655, 615);
+    txtPwd = named(new QLineEdit(this), "txtPwd");
     txtPwd->setEchoMode(QLineEdit::Password);
     // The prompt was drawn for two lines of a narrower font; where it needs more, the
     // box and the buttons move down by what the extra lines take.
@@ -37,13 +35,11 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     const int needed = Label1->heightForWidth(Label1->width());
     const int shift = needed > room ? pxToTwips(needed - room) : 0;
     Label1->resize(Label1->width(), qMax(Label1->height(), needed));
-    txtPwd->setGeometry(twipsRect(120, 600 + shift, 2655, 285));
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(1200, 1080 + shift, 750, 350));
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(twipsRect(2040, 1080 + shift, 750, 350));
+    place(txtPwd, 120, 600 + shift, 2655, 285);
+    cmdOK = named(new QPushButton(QStringLiteral("&OK"), this), "cmdOK");
+    place(cmdOK, 1200, 1080 + shift, 750, 350);
+    cmdCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "cmdCancel");
+    place(cmdCancel, 2040, 1080 + shift, 750, 350);
     useDesignDefault(this, cmdOK);
     SetClientSize(this, 2865, 1500 + shift);
 

@@ -2,6 +2,9 @@
 
 #include "grid/FlexGrid.h"
 #include "util/FocusHook.h"
+#include "util/FormGeometry.h"
+#include "util/LabelFit.h"
+#include "util/MousePointer.h"
 #include "util/TextAndInput.h"
 #include "util/Twips.h"
 
@@ -29,11 +32,6 @@ namespace {
 constexpr int kDesignClientWidth = 10755;
 constexpr int kDesignClientHeight = 5625;
 
-template <class W> W* named(W* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 // A check box or option button grows from its design width to its caption's natural
 // width, up to the next control on its row or its frame's edge; where even that is too
 // narrow for the desktop's font, the caption's type gets a little smaller.
@@ -49,11 +47,10 @@ void fitChoiceCaption(QAbstractButton* box) {
             limit = qMin(limit, g.left() - twipsToPx(45));
     }
     const int room = qMax(own.width(), limit - own.left());
-    QFont font = box->font();
-    while (box->sizeHint().width() > room && font.pointSizeF() > 6.5) {
-        font.setPointSizeF(font.pointSizeF() - 0.25);
-        box->setFont(font);
-    }
+    shrinkToFit(box->font(), room, [box](const QFont& f) {
+        if (f != box->font()) box->setFont(f);
+        return box->sizeHint().width();
+    });
     box->resize(qMin(qMax(own.width(), box->sizeHint().width()), room), own.height());
 }
 } // namespace
@@ -335,10 +332,7 @@ void frmKRVS::createMenus() {
 
 void frmKRVS::setMousePointer(int code) {
     mousePointer_ = code;
-    if (code == 11)
-        setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
+    showMousePointer(this, code);
 }
 
 void frmKRVS::DoEvents() {
@@ -385,8 +379,7 @@ void frmKRVS::bindGrid(const QString& sql) {
 }
 
 void frmKRVS::requireConnection() const {
-    if (!g.gConn)
-        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+    if (!g.gConn) throw AppError::objectClosed();
 }
 
 SearchPanel frmKRVS::searchPanel() const {

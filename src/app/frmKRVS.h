@@ -110,7 +110,7 @@ class frmKRVS : public QMainWindow {
     QAction* mnuFile2[2] = {};
 
     // ---- window operations --------------------------------------------------------
-    // 0 default, 11 hourglass.
+    // pointer::Default or pointer::Hourglass (util/MousePointer.h).
     int MousePointer() const { return mousePointer_; }
     void setMousePointer(int code);
     // Lets pending window events run once.

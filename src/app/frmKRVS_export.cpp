@@ -7,6 +7,7 @@
 #include "grid/FlexGrid.h"
 #include "maintenance/FileOps.h"
 #include "util/AppError.h"
+#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/Shell.h"
 #include "util/UiServices.h"
@@ -23,25 +24,24 @@ namespace {
 
 // The runtime's file errors, by what went wrong.
 AppError openError(const QString& fileName) {
-    if (!QFileInfo(fileName).absoluteDir().exists())
-        return AppError(76, QStringLiteral("Path not found"));
-    return AppError(err::PathFileAccess, QStringLiteral("Path/File access error"));
+    if (!QFileInfo(fileName).absoluteDir().exists()) return AppError::of(err::PathNotFound);
+    return AppError::of(err::PathFileAccess);
 }
 
 AppError writeError(const QFile& f) {
-    if (f.error() == QFileDevice::ResourceError) return AppError(61, QStringLiteral("Disk full"));
-    return AppError(57, QStringLiteral("Device I/O error"));
+    if (f.error() == QFileDevice::ResourceError) return AppError::of(err::DiskFull);
+    return AppError::of(err::DeviceIO);
 }
 
 } // namespace
 
 void frmKRVS::mnuSaveIt_Click(int index) {
     std::optional<AppError> pending;
-    setMousePointer(11);
+    setMousePointer(pointer::Hourglass);
     setEnabled(false);
     {
         ScopeGuard restore([this] {
-            setMousePointer(0);
+            setMousePointer(pointer::Default);
             setEnabled(true);
         });
         try {
@@ -74,8 +74,7 @@ void frmKRVS::mnuSaveIt_Click(int index) {
                     return;
                 }
                 maint::requireWritableFolder(QFileInfo(fileName).absolutePath());
-                if (!QFile::remove(fileName))
-                    throw AppError(err::PathFileAccess, QStringLiteral("Path/File access error"));
+                if (!QFile::remove(fileName)) throw AppError::of(err::PathFileAccess);
             }
 
             DumpToText(index == 0 ? 1 : 2, fileName);
@@ -115,8 +114,7 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         const LineSink sink = [&](const QString& line) {
             const QByteArray bytes = encoder.encode(line) + QByteArrayLiteral("\r\n");
             // the engine's write budget stands for the disk's free space in tests
-            if (!db::engine::takeFromWriteBudget(bytes.size()))
-                throw AppError(61, QStringLiteral("Disk full"));
+            if (!db::engine::takeFromWriteBudget(bytes.size())) throw AppError::of(err::DiskFull);
             if (file.write(bytes) != bytes.size()) throw writeError(file);
         };
         if (format == 1)

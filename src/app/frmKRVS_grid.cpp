@@ -8,44 +8,16 @@
 #include "util/CrashPoint.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
+#include "util/ValueText.h"
 
 #include <QCursor>
 #include <QMenu>
 #include <QPushButton>
-#include <QRegularExpression>
 
 namespace krvs {
 
 namespace {
 const QString kOwnTitle = QStringLiteral("Own field update");
-
-AppError typeMismatch() {
-    return AppError(13, QStringLiteral("Type mismatch"));
-}
-
-// A grid text read as a 32-bit whole number ("17", " -3 ", "+8"); anything else
-// is a type mismatch, a whole number out of range an overflow.
-qint32 wholeNumber(const QString& text) {
-    static const QRegularExpression re(QStringLiteral("^[+-]?[0-9]+$"));
-    const QString t = text.trimmed();
-    if (!re.match(t).hasMatch()) throw typeMismatch();
-    bool ok = false;
-    const qlonglong v = t.toLongLong(&ok);
-    if (!ok || v < INT32_MIN || v > INT32_MAX) throw AppError(6, QStringLiteral("Overflow"));
-    return static_cast<qint32>(v);
-}
-
-// A grid text read as a Boolean: "True" / "False" in any case, or a number
-// (zero is False).
-bool booleanValue(const QString& text) {
-    const QString t = text.trimmed();
-    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) return true;
-    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) return false;
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok) throw typeMismatch();
-    return v != 0;
-}
 
 void errorBox(const AppError& e, const char* title) {
     ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical, QLatin1String(title));
@@ -84,14 +56,14 @@ void frmKRVS::fgdCards_DblClick() {
         if (!cmdQuery->isEnabled()) return;
 
         Card& c = g.gCard;
-        c.DbId = wholeNumber(fgdCards->TextMatrix(r, 0));
+        c.DbId = strictInteger(fgdCards->TextMatrix(r, 0));
         c.Index = fgdCards->TextMatrix(r, 1);
         c.CardType = fgdCards->TextMatrix(r, 2);
         c.Title = fgdCards->TextMatrix(r, 3);
         c.Category = fgdCards->TextMatrix(r, 4);
         c.Series = fgdCards->TextMatrix(r, 5);
         c.Season = fgdCards->TextMatrix(r, 6);
-        c.Own = booleanValue(fgdCards->TextMatrix(r, 7));
+        c.Own = strictBool(fgdCards->TextMatrix(r, 7));
         c.DBComments = fgdCards->TextMatrix(r, 8);
         c.UserComments = fgdCards->TextMatrix(r, 9);
 
@@ -125,7 +97,7 @@ void frmKRVS::mnuStuff_Click(int index) {
         QList<qint32> ids;
         for (int r = first; r <= last; ++r) {
             try {
-                ids.append(wholeNumber(fgdCards->TextMatrix(r, 0)));
+                ids.append(strictInteger(fgdCards->TextMatrix(r, 0)));
             } catch (const AppError&) {
             }
         }
@@ -148,7 +120,7 @@ void frmKRVS::mnuFile2_Click(int index) {
 }
 
 void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
-    const QString v = own ? QStringLiteral("True") : QStringLiteral("False");
+    const QString v = boolText(own);
     const QString text =
         QStringLiteral("This will update all selected Own fields in the database") +
         QStringLiteral("\r\n") + QStringLiteral("to ") + v +

@@ -6,6 +6,8 @@
 #include "maintenance/frmPassword.h"
 #include "maintenance/mdlJRO.h"
 #include "util/AppError.h"
+#include "util/Files.h"
+#include "util/MousePointer.h"
 #include "util/UiServices.h"
 
 #include <QAction>
@@ -39,7 +41,7 @@ void closeDatabase(frmKRVS& w) {
 // The catalogue is closed for a file operation: hourglass, connection released,
 // grid emptied to its header and one blank row.
 void closeForFileWork(frmKRVS& w) {
-    w.setMousePointer(11);
+    w.setMousePointer(pointer::Hourglass);
     frmKRVS::DoEvents();
     closeDatabase(w);
     w.fgdCards->Clear();
@@ -51,7 +53,7 @@ void closeForFileWork(frmKRVS& w) {
 // error box or the record count in the caption.
 void finishFileWork(frmKRVS& w, const std::optional<AppError>& pending, bool silentCancel,
                     const QString& errorTitle) {
-    w.setMousePointer(0);
+    w.setMousePointer(pointer::Default);
     frmKRVS::DoEvents();
     if (pending && pending->number() != 0 &&
         !(silentCancel && pending->number() == err::CancelSave)) {
@@ -96,15 +98,14 @@ void frmKRVS::mnuBakDB_Click() {
             if (target.trimmed().isEmpty()) return; // nothing to copy
 
             // The live catalogue is never a backup target, however its path is written.
-            if (maint::sameFile(target, g.gDbPath))
-                throw AppError(
-                    maint::ferr::PathFileAccess,
-                    QStringLiteral("Path/File access error: the database cannot be backed "
-                                   "up onto itself (") +
-                        target + QStringLiteral(")"));
+            if (sameFile(target, g.gDbPath))
+                throw AppError::of(
+                    err::PathFileAccess,
+                    QStringLiteral("the database cannot be backed up onto itself (") + target +
+                        QStringLiteral(")"));
 
             if (QFileInfo(target).isFile()) {
-                setMousePointer(0);
+                setMousePointer(pointer::Default);
                 const int answer = ui().msgBox(
                     target + QStringLiteral("\r\n") + QStringLiteral("The file already exists!") +
                         QStringLiteral("\r\n") + QStringLiteral("Do you want to over-write it?"),
@@ -123,7 +124,7 @@ void frmKRVS::mnuBakDB_Click() {
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
                         QStringLiteral("Success"));
 
-            setMousePointer(11);
+            setMousePointer(pointer::Hourglass);
             DoEvents();
             reopenAndReload(*this);
         }();
@@ -164,7 +165,7 @@ void frmKRVS::mnuCompact_Click() {
             ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
                         QStringLiteral("Compact Error"));
 
-        setMousePointer(11);
+        setMousePointer(pointer::Hourglass);
         DoEvents();
         reopenAndReload(*this);
     } catch (const AppError& e) {

@@ -1,6 +1,7 @@
 #include "app/frmKRVS.h"
 
 #include "grid/FlexGrid.h"
+#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
 
@@ -45,10 +46,10 @@ void frmKRVS::cmdGen_Click() {
         } else {
             ui().msgBox(kEmptyEntry, mb::OKOnly | mb::Exclamation, QStringLiteral("Empty Entry"));
         }
-        setMousePointer(0);
+        setMousePointer(pointer::Default);
     } catch (const AppError& e) {
         failed = true;
-        setMousePointer(0);
+        setMousePointer(pointer::Default);
         setWindowTitle(kCaption);
         ui().msgBox(errorBoxText(e), mb::Critical, QStringLiteral("Error in Query"));
     }
@@ -93,7 +94,7 @@ void frmKRVS::cmdQuery_Click() {
                    }()) {
             emptyChecks(QStringLiteral("Must select at least one category."));
         } else {
-            setMousePointer(11);
+            setMousePointer(pointer::Hourglass);
             fgdCards->Clear();
             fgdCards->setRows(2);
             DoEvents();
@@ -133,7 +134,7 @@ void frmKRVS::cmdQuery_Click() {
     } catch (const AppError& e) {
         error = e;
     }
-    setMousePointer(0);
+    setMousePointer(pointer::Default);
     cboSearch->setFocus();
     if (error) {
         setWindowTitle(kCaption);

@@ -3,6 +3,7 @@
 
 #include "grid/FlexGrid.h"
 #include "maintenance/FileOps.h"
+#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
 
@@ -63,7 +64,7 @@ void frmKRVS::Form_Load() {
     try {
         LoadINI();
         show();
-        setMousePointer(11);
+        setMousePointer(pointer::Hourglass);
         DoEvents();
         g.gConn = std::make_unique<db::Connection>();
         g.gConn->setCursorLocation(db::adUseClient);
@@ -88,7 +89,7 @@ void frmKRVS::Form_Load() {
             } catch (const AppError& e) {
                 if (e.number() != err::BadPassword) throw;
                 setWindowTitle(kCaption);
-                setMousePointer(0);
+                setMousePointer(pointer::Default);
                 if (AskPwd(g.gDbPwd, g, this) == 1) continue; // no limit on tries
                 cmdQuery->setEnabled(false);
                 mnuPass->setEnabled(false);
@@ -108,7 +109,7 @@ void frmKRVS::Form_Load() {
         g.gCurSQL = mSQL;
         mnuPass->setText(g.gDbPwd.isEmpty() ? QStringLiteral("Add &Password To Database...")
                                             : QStringLiteral("Change Database &Password..."));
-        setMousePointer(0);
+        setMousePointer(pointer::Default);
         setWindowTitle(kCaption + QStringLiteral(" - (Total records=") +
                        QString::number(fgdCards->Rows() - 1) + QLatin1Char(')'));
         cmdQuery->setEnabled(true);
@@ -123,7 +124,7 @@ void frmKRVS::Form_Load() {
 
 void frmKRVS::loadFailed(const AppError& e) {
     setWindowTitle(kCaption);
-    setMousePointer(0);
+    setMousePointer(pointer::Default);
     QList<EngineError> engineErrors = e.engineErrors();
     if (g.gConn && !g.gConn->Errors().isEmpty()) engineErrors = g.gConn->Errors();
     ui().msgBox(loadReport(e, engineErrors), mb::Critical, QStringLiteral("Error in Load"));

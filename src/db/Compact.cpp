@@ -1,5 +1,6 @@
 #include "db/Connection.h"
 #include "db/Engine.h"
+#include "util/Files.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,7 +17,7 @@ void CompactDatabase(const QString& sourceConnection, const QString& destConnect
     if (src.dataSource.isEmpty() || dst.dataSource.isEmpty())
         throw engine::error(err::Engine,
                             QStringLiteral("The connection string names no database file."));
-    if (QFileInfo::exists(dst.dataSource) && engine::sameFile(src.dataSource, dst.dataSource))
+    if (QFileInfo::exists(dst.dataSource) && sameFile(src.dataSource, dst.dataSource))
         throw engine::error(err::Engine, QStringLiteral("Cannot compact '%1' onto itself.")
                                              .arg(QDir::toNativeSeparators(src.dataSource)));
     if (QFileInfo(dst.dataSource).isDir())
@@ -44,10 +45,7 @@ void CompactDatabase(const QString& sourceConnection, const QString& destConnect
         password = dst.password;
     const QString scratch = compactScratchPath(dst.dataSource);
     try {
-        if (!engine::removeDatabaseFiles(scratch))
-            throw engine::error(err::Engine,
-                                QStringLiteral("Could not remove the old scratch file '%1'.")
-                                    .arg(QDir::toNativeSeparators(scratch)));
+        engine::clearScratch(scratch);
         engine::exportTo(db, scratch, password);
         engine::close(db);
         db = nullptr;

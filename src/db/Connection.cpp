@@ -149,9 +149,7 @@ AppError Connection::fail(int number, const QString& description) {
 }
 
 void Connection::Open(const QString& connectionString, const QString&, const QString&, int) {
-    if (db_)
-        throw AppError(3705, QStringLiteral("Operation is not allowed when the object is open."),
-                       kAdoSource);
+    if (db_) throw AppError::objectOpen(kAdoSource);
     errors_.clear();
     const ConnectionString cs = parseConnectionString(connectionString);
     if (cs.dataSource.isEmpty())
@@ -185,9 +183,7 @@ void Connection::openFile(const QString& path, const QString& password) {
 }
 
 void Connection::Close() {
-    if (!db_)
-        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
-                       kAdoSource);
+    if (!db_) throw AppError::objectClosed(kAdoSource);
     sqlite3* db = db_;
     db_ = nullptr;
     if (sqlite3_close(db) != SQLITE_OK) sqlite3_close_v2(db);
@@ -270,11 +266,7 @@ bool declaredBoolean(const char* decl) {
 } // namespace
 
 std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin origin) {
-    if (!db_)
-        throw AppError(3709,
-                       QStringLiteral("The connection cannot be used to perform this operation. It "
-                                      "is either closed or invalid in this context."),
-                       kAdoSource);
+    if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
     errors_.clear();
     const dialect::Translation tr = dialect::translate(sql);
     if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
@@ -381,10 +373,7 @@ QString passwordScratchPath(const QString& catalogue) {
 
 void Connection::replaceUnderConnection(const QString& newPassword) {
     const QString scratch = passwordScratchPath(path_);
-    if (!engine::removeDatabaseFiles(scratch))
-        throw engine::error(err::Engine,
-                            QStringLiteral("Could not remove the old scratch file '%1'.")
-                                .arg(QDir::toNativeSeparators(scratch)));
+    engine::clearScratch(scratch);
     engine::exportTo(db_, scratch, newPassword);
 
     // Release the file, swap, and take it again with the new key.

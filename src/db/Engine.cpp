@@ -4,6 +4,8 @@
 #include "db/TextFold.h"
 #include "db/WriteBudget.h"
 #include "util/CrashPoint.h"
+#include "util/Files.h"
+#include "util/ScopeGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <sqlite3.h>
 #include <system_error>
 
@@ -25,22 +26,10 @@ namespace krvs::db::engine {
 
 namespace {
 
-// Undoes a half-done step unless the step finished.
-class OnFailure {
-  public:
-    explicit OnFailure(std::function<void()> f) : f_(std::move(f)) {}
-    ~OnFailure() {
-        if (f_) f_();
-    }
-    OnFailure(const OnFailure&) = delete;
-    OnFailure& operator=(const OnFailure&) = delete;
-    void dismiss() { f_ = nullptr; }
-
-  private:
-    std::function<void()> f_;
-};
-
 const char* gFailingStep = nullptr;
+
+// The files the engine keeps beside a database file: its log, shared memory and journal.
+constexpr std::array<const char*, 3> kLogSuffixes = {"-wal", "-shm", "-journal"};
 
 bool failing(const char* step) {
     return gFailingStep && std::strcmp(gFailingStep, step) == 0;
@@ -133,7 +122,7 @@ void checkCatalogue(const QString& path, const QString& password, bool plain) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(uri.constData(), &db,
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-    OnFailure closeHandle([&] { sqlite3_close(db); });
+    ScopeGuard closeHandle([&] { sqlite3_close(db); });
     if (rc != SQLITE_OK)
         throw error(err::Engine,
                     QStringLiteral("Could not open '%1': %2.")
@@ -266,7 +255,7 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
         sqlite3_close(db);
         throw error(err::Engine, QStringLiteral("Could not open '%1': %2.").arg(native(path), m));
     }
-    OnFailure closeOnError([&] { sqlite3_close(db); });
+    ScopeGuard closeOnError([&] { sqlite3_close(db); });
 
     sqlite3_busy_timeout(db, 0);
     if (!password.isEmpty()) {
@@ -321,31 +310,31 @@ void close(sqlite3* db) {
     }
 }
 
-bool syncPath(const QString& path) {
-    const QByteArray p = QFile::encodeName(path);
-    const int fd = ::open(p.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
+bool removeDatabaseFiles(const QString& path) {
+    bool ok = true;
+    const auto remove = [&ok](const QString& p) {
+        const QFileInfo fi(p);
+        if (!fi.exists() && !fi.isSymLink()) return;
+        if (fi.isDir() || !QFile::remove(p)) ok = false;
+    };
+    remove(path);
+    for (const char* suffix : kLogSuffixes)
+        remove(path + QLatin1StringView(suffix));
     return ok;
 }
 
-bool removeDatabaseFiles(const QString& path) {
-    bool ok = true;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const QString p = path + QLatin1StringView(suffix);
-        const QFileInfo fi(p);
-        if (!fi.exists() && !fi.isSymLink()) continue;
-        if (fi.isDir() || !QFile::remove(p)) ok = false;
-    }
-    return ok;
+void clearScratch(const QString& path) {
+    if (!removeDatabaseFiles(path))
+        throw error(
+            err::Engine,
+            QStringLiteral("Could not remove the old scratch file '%1'.").arg(native(path)));
 }
 
 void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
     if (QFileInfo::exists(destPath))
         throw error(err::Engine,
                     QStringLiteral("The file '%1' already exists.").arg(native(destPath)));
-    OnFailure removeCopy([&] { removeDatabaseFiles(destPath); });
+    ScopeGuard removeCopy([&] { removeDatabaseFiles(destPath); });
 
     // The connection may not create files, so the new file starts as an empty
     // one (an empty file is an empty database).
@@ -404,7 +393,7 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
 }
 
 void replaceFile(const QString& from, const QString& to) {
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    for (const char* suffix : kLogSuffixes) {
         const QString p = to + QLatin1StringView(suffix);
         if (QFileInfo::exists(p) && !QFile::remove(p))
             throw error(err::Engine,
@@ -427,12 +416,6 @@ void replaceFile(const QString& from, const QString& to) {
 
 void setFailingStep(const char* step) {
     gFailingStep = step;
-}
-
-bool sameFile(const QString& a, const QString& b) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(fsPath(a), fsPath(b), ec)) return true;
-    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
 }
 
 } // namespace krvs::db::engine

@@ -43,12 +43,13 @@ QString message(sqlite3* db);
 // must not exist. The copy is flushed to disk before this returns.
 void exportTo(sqlite3* db, const QString& destPath, const QString& password);
 
-// Flushes a file (or a folder, for a rename in it) to disk.
-bool syncPath(const QString& path);
-
 // Removes a database file together with its journal and write-ahead log.
 // Returns false when something could not be removed.
 bool removeDatabaseFiles(const QString& path);
+
+// Removes what an earlier, interrupted run left at a scratch path before the
+// path is written again; throws when something could not be removed.
+void clearScratch(const QString& path);
 
 // Moves from onto to in one atomic step (to holds either its old or its new
 // content at every moment) and flushes the folder. A journal or write-ahead log
@@ -59,8 +60,5 @@ void replaceFile(const QString& from, const QString& to);
 // For tests: makes the named step ("export" or "rename") fail as if the engine or
 // the file system had refused it, until it is set back to nullptr.
 void setFailingStep(const char* step);
-
-// True when both paths name the same file (however they are written).
-bool sameFile(const QString& a, const QString& b);
 
 } // namespace krvs::db::engine

@@ -6,15 +6,12 @@ namespace {
 const QString kAdoSource = QStringLiteral("ADODB.Recordset");
 
 AppError closedError() {
-    return AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
-                    kAdoSource);
+    return AppError::objectClosed(kAdoSource);
 }
 } // namespace
 
 void Recordset::Open(const QString& source, Connection& connection, int, int, int) {
-    if (open_)
-        throw AppError(3705, QStringLiteral("Operation is not allowed when the object is open."),
-                       kAdoSource);
+    if (open_) throw AppError::objectOpen(kAdoSource);
     connection_ = &connection;
     source_ = source;
     run();

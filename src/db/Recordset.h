@@ -12,7 +12,7 @@ class Recordset {
     // Runs the source of an open recordset again; the rows are kept when the
     // connection's data cannot have changed since they were read (the file is held
     // exclusively). A closed recordset (never opened, closed, or opened with a
-    // statement without rows) throws 3704 and runs nothing.
+    // statement without rows) throws err::ObjectClosed and runs nothing.
     void Requery(int options = -1);
     int State() const { return open_ ? adStateOpen : adStateClosed; }
     void Close();

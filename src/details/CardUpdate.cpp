@@ -3,8 +3,10 @@
 #include "search/SqlBuilder.h"
 #include "state/Globals.h"
 #include "util/AppError.h"
+#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
+#include "util/ValueText.h"
 
 #include <QWidget>
 
@@ -13,9 +15,8 @@
 namespace krvs {
 
 QString ownUpdateStatement(bool own, const QString& dbId) {
-    return QStringLiteral("UPDATE tblKRVS101 ") + QStringLiteral("SET Own = ") +
-           (own ? QStringLiteral("True") : QStringLiteral("False")) + QStringLiteral(" ") +
-           QStringLiteral("WHERE DbId = ") + dbId + QStringLiteral(";");
+    return QStringLiteral("UPDATE tblKRVS101 ") + QStringLiteral("SET Own = ") + boolText(own) +
+           QStringLiteral(" ") + QStringLiteral("WHERE DbId = ") + dbId + QStringLiteral(";");
 }
 
 QString commentUpdateStatement(const QString& comment, const QString& dbId) {
@@ -35,8 +36,7 @@ QString commentForUpdate(const QString& text) {
 }
 
 void runUpdate(Globals& g, const QString& statement) {
-    if (!g.gConn)
-        throw AppError(91, QStringLiteral("Object variable or With block variable not set"));
+    if (!g.gConn) throw AppError::of(err::ObjectNotSet);
     g.gRS = std::make_unique<db::Recordset>();
     g.gRS->Open(statement, *g.gConn, -1, -1, -1);
 }
@@ -46,10 +46,10 @@ void applyUpdates(QWidget* form, const std::function<void(int)>& setPointer, Glo
                   const QString& successTitle, const QString& errorTitle,
                   const std::function<void()>& refresh) {
     form->setEnabled(false);
-    setPointer(11);
+    setPointer(pointer::Hourglass);
     ScopeGuard restore([&] {
         form->setEnabled(true);
-        setPointer(0);
+        setPointer(pointer::Default);
     });
     try {
         for (int i = 0; i < count; ++i)

@@ -9,6 +9,7 @@
 #include "util/DialogKeys.h"
 #include "util/FocusHook.h"
 #include "util/FormGeometry.h"
+#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/TextAndInput.h"
 #include "util/Twips.h"
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <iterator>
 
 namespace krvs {
 
@@ -30,15 +30,6 @@ constexpr int kHeightTw = 3990;
 constexpr int kMaxTyped = 255;
 
 const QString kOwnTitle = QStringLiteral("Own field update");
-
-template <class W> W* named(W* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
-void place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(twipsRect(left, top, width, height));
-}
 
 void setBackground(QWidget* w, const QColor& colour) {
     QPalette p = w->palette();
@@ -148,11 +139,9 @@ void frmDetails::createControls() {
 
     useDesignDefault(this, nullptr);
 
-    QWidget* order[] = {txtCardIdx, txtCardType, txtCardCat, txtCardSeries, txtCardSeason,
-                        optOwnYes,  optOwnNo,    cmdUpOwn,   txtCardTitle,  txtDBcomm,
-                        txtUcomm,   cmdUpUcomm,  cmdOK,      txtCardId};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
+    setTabChain({txtCardIdx, txtCardType, txtCardCat, txtCardSeries, txtCardSeason, optOwnYes,
+                 optOwnNo, cmdUpOwn, txtCardTitle, txtDBcomm, txtUcomm, cmdUpUcomm, cmdOK,
+                 txtCardId});
 
     connect(cmdUpOwn, &QPushButton::clicked, this, &frmDetails::cmdUpOwn_Click);
     connect(cmdUpUcomm, &QPushButton::clicked, this, &frmDetails::cmdUpUcomm_Click);
@@ -162,10 +151,7 @@ void frmDetails::createControls() {
 
 void frmDetails::setMousePointer(int code) {
     mousePointer_ = code;
-    if (code == 11)
-        setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
+    showMousePointer(this, code);
 }
 
 void frmDetails::Form_Load() {

@@ -41,7 +41,7 @@ class frmDetails : public QDialog {
     QLineEdit* txtCardId = nullptr;
     QLabel* Label1[9] = {};
 
-    // 0 default, 11 hourglass.
+    // pointer::Default or pointer::Hourglass (util/MousePointer.h).
     int MousePointer() const { return mousePointer_; }
     void setMousePointer(int code);
 

@@ -2,6 +2,7 @@
 
 #include "grid/FlexGrid.h"
 #include "util/AppError.h"
+#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
 
@@ -38,22 +39,18 @@ void sortCodesForType(qint16 sortType, int* ascending, int* descending) {
 
 void SortFlexP(QWidget* form, FlexGrid* grid, qint16& sortCol, qint16& clickCol, qint16& sortType,
                const std::function<void(int)>& setPointer) {
-    auto pointer = [&](int code) {
+    auto showPointer = [&](int code) {
         if (setPointer) {
             setPointer(code);
         } else if (form) {
-            if (code == 11)
-                form->setCursor(Qt::WaitCursor);
-            else
-                form->unsetCursor();
+            showMousePointer(form, code);
         }
     };
     try {
-        pointer(11);
-        ScopeGuard restore([&] { pointer(0); });
-        if (!grid) throw AppError(91, QStringLiteral("Object variable not set"));
-        if (sortCol < 0 || sortCol >= grid->Cols())
-            throw AppError(381, QStringLiteral("Subscript out of range"));
+        showPointer(pointer::Hourglass);
+        ScopeGuard restore([&] { showPointer(pointer::Default); });
+        if (!grid) throw AppError::of(err::ObjectNotSet);
+        if (sortCol < 0 || sortCol >= grid->Cols()) throw AppError::of(err::SubscriptOutOfRange);
         grid->setCol(sortCol);
         grid->setColSel(sortCol);
         int ascending = 1, descending = 2;
@@ -78,8 +75,8 @@ void SortFlexP(QWidget* form, FlexGrid* grid, qint16& sortCol, qint16& clickCol,
     } catch (const AppError& e) {
         ui().msgBox(errorBoxText(e), mb::OKOnly | mb::Critical, QStringLiteral("Sort error"));
     } catch (const std::bad_alloc&) {
-        ui().msgBox(errorBoxText(AppError(7, QStringLiteral("Out of memory"))),
-                    mb::OKOnly | mb::Critical, QStringLiteral("Sort error"));
+        ui().msgBox(errorBoxText(AppError::of(err::OutOfMemory)), mb::OKOnly | mb::Critical,
+                    QStringLiteral("Sort error"));
     }
 }
 

@@ -5,6 +5,8 @@
 #include "db/WriteBudget.h"
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
+#include "util/Files.h"
+#include "util/ScopeGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,63 +28,45 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-// The runtime's number and wording for a system error on a path.
-AppError fileError(int errnum, const QString& path) {
-    int number = ferr::PathFileAccess;
-    QString what = QStringLiteral("Path/File access error");
+// The runtime's error for a system error number.
+int errorNumber(int errnum) {
     switch (errnum) {
     case ENOENT:
-        number = ferr::FileNotFound;
-        what = QStringLiteral("File not found");
-        break;
+        return err::FileNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
-        number = ferr::PermissionDenied;
-        what = QStringLiteral("Permission denied");
-        break;
+        return err::PermissionDenied;
     case EEXIST:
     case EISDIR:
     case ENOTEMPTY:
-        number = ferr::FileAlreadyExists;
-        what = QStringLiteral("File already exists");
-        break;
+        return err::FileAlreadyExists;
     case ENOSPC:
     case EDQUOT:
-        number = ferr::DiskFull;
-        what = QStringLiteral("Disk full");
-        break;
+        return err::DiskFull;
     case ENOTDIR:
-        number = ferr::PathNotFound;
-        what = QStringLiteral("Path not found");
-        break;
+        return err::PathNotFound;
     default:
-        break;
+        return err::PathFileAccess;
     }
-    return AppError(number, what + QStringLiteral(": ") + QDir::toNativeSeparators(path) +
-                                QStringLiteral(" (") +
-                                QString::fromLocal8Bit(std::strerror(errnum)) +
-                                QStringLiteral(")"));
+}
+
+// The error's text is followed by the path and the system's reason.
+AppError pathError(int number, int errnum, const QString& path) {
+    return AppError::of(number, QDir::toNativeSeparators(path) + QStringLiteral(" (") +
+                                    QString::fromLocal8Bit(std::strerror(errnum)) +
+                                    QStringLiteral(")"));
+}
+
+AppError fileError(int errnum, const QString& path) {
+    return pathError(errorNumber(errnum), errnum, path);
 }
 
 // A missing folder while creating a file in it is a missing path, not a missing file.
 AppError folderError(int errnum, const QString& folder) {
-    if (errnum == ENOENT || errnum == ENOTDIR)
-        return AppError(ferr::PathNotFound,
-                        QStringLiteral("Path not found: ") + QDir::toNativeSeparators(folder) +
-                            QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errnum)) +
-                            QStringLiteral(")"));
+    if (errnum == ENOENT || errnum == ENOTDIR) return pathError(err::PathNotFound, errnum, folder);
     return fileError(errnum, folder);
-}
-
-// Makes a rename or a new file in a folder durable. A folder that cannot be
-// flushed (some file systems refuse) is not an error: the data itself was flushed.
-void syncFolder(const QString& folder) {
-    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 class Fd {
@@ -132,15 +116,6 @@ QString folderOf(const QString& filePath) {
     return filePath.left(slash);
 }
 
-bool sameFile(const QString& a, const QString& b) {
-    struct stat sa {};
-    struct stat sb {};
-    if (a.isEmpty() || b.isEmpty()) return false;
-    if (::stat(native(a).constData(), &sa) != 0) return false;
-    if (::stat(native(b).constData(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 void requireWritableFolder(const QString& folder) {
     const QByteArray path = native(folder);
     struct stat st {};
@@ -183,14 +158,7 @@ void safeCopy(const QString& source, const QString& target) {
     QByteArray tmpName = native(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
     Fd out(::mkstemp(tmpName.data()));
     if (out.get() < 0) throw folderError(errno, folder);
-    bool keepTemp = false;
-    struct RemoveTemp {
-        const QByteArray& name;
-        bool& keep;
-        ~RemoveTemp() {
-            if (!keep) ::unlink(name.constData());
-        }
-    } removeTemp{tmpName, keepTemp};
+    ScopeGuard removeTemp([&] { ::unlink(tmpName.constData()); });
 
     std::vector<char> buffer(1 << 20);
     for (;;) {
@@ -221,9 +189,11 @@ void safeCopy(const QString& source, const QString& target) {
         const int e = errno;
         throw fileError(e, target);
     }
-    keepTemp = true; // it is the target now
+    removeTemp.dismiss(); // it is the target now
     crashPoint("copy-after-rename");
-    syncFolder(folder);
+    // The rename is made durable; a folder that cannot be flushed (some file
+    // systems refuse) is not an error: the data itself was flushed.
+    syncPath(folder);
 }
 
 } // namespace krvs::maint

@@ -4,22 +4,12 @@
 
 namespace krvs::maint {
 
-// Error numbers of the file operations below, with the runtime's meaning:
-//   53  file not found (the source of a copy or a file to measure is missing)
-//   58  file already exists (the target name is taken by something that is not a file)
-//   61  disk full (no space left while writing)
-//   70  permission denied (the system refused access)
-//   75  path/file access error (any other failure, and a copy onto the catalogue itself)
-//   76  path not found (the target's folder does not exist)
-// Every description names the file concerned and the system's reason.
-namespace ferr {
-constexpr int FileNotFound = 53;
-constexpr int FileAlreadyExists = 58;
-constexpr int DiskFull = 61;
-constexpr int PermissionDenied = 70;
-constexpr int PathFileAccess = 75;
-constexpr int PathNotFound = 76;
-} // namespace ferr
+// The file operations below throw the runtime's file errors (util/AppError.h):
+// file not found (the source of a copy is missing), file already exists (the
+// target name is taken by something that is not a file), disk full, permission
+// denied, path not found (the target's folder does not exist) and the
+// path/file access error for any other failure. Every description names the
+// file concerned and the system's reason.
 
 // The folder backups go to: the program folder as given followed by "/backup/"
 // (nothing is added or removed, so a root folder gives two separators in a row).
@@ -35,10 +25,6 @@ QString scratchPath(const QString& folder);
 
 // The folder part of a file path ("/" for a file in the root folder).
 QString folderOf(const QString& filePath);
-
-// True when both paths name the same existing file, however they are written
-// (relative parts, "." and "..", symbolic links, hard links).
-bool sameFile(const QString& a, const QString& b);
 
 // Throws AppError (permission denied) when folder is not an existing folder the
 // program may write into. A folder made read-only counts as such even where the

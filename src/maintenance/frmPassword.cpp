@@ -35,10 +35,6 @@ const QString kAgain = QStringLiteral("\r\nPlease try again.");
 const QColor kGrey(0xC0, 0xC0, 0xC0);
 const QColor kWhite(0xFF, 0xFF, 0xFF);
 
-void place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(twipsRect(left, top, width, height));
-}
-
 void moveTop(QWidget* w, int topTwips) {
     w->move(w->x(), twipsToPx(topTwips));
 }
@@ -50,8 +46,7 @@ void setBoxColour(QLineEdit* box, const QColor& colour) {
 }
 
 QLineEdit* passwordBox(QWidget* parent, const char* name, const QString& tip) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QLatin1String(name));
+    auto* box = named(new QLineEdit(parent), name);
     box->setEchoMode(QLineEdit::Password);
     box->setToolTip(tip);
     onGotFocus(box, [box] { SelectAllText(box); });
@@ -87,31 +82,28 @@ frmPassword::frmPassword(Globals& g, QAction* mnuPass, QWidget* parent)
 }
 
 void frmPassword::createControls() {
-    fraOldPswd = new QGroupBox(this);
-    fraOldPswd->setObjectName(QStringLiteral("fraOldPswd"));
+    fraOldPswd = named(new QGroupBox(this), "fraOldPswd");
     place(fraOldPswd, 120, 120, 4095, 735);
-    lblOldPswd = new QLabel(QStringLiteral("Old Password:"), fraOldPswd);
-    lblOldPswd->setObjectName(QStringLiteral("lblOldPswd"));
+    lblOldPswd = named(new QLabel(QStringLiteral("Old Password:"), fraOldPswd), "lblOldPswd");
     place(lblOldPswd, 120, 320, 1215, 255);
     txtOldPswd = passwordBox(fraOldPswd, "txtOldPswd", QStringLiteral("The old password"));
     place(txtOldPswd, 2000, 240, 2000, 285);
     lblOldPswd->setBuddy(txtOldPswd);
 
-    chkDisPass = new QCheckBox(QStringLiteral("&Disable the database password"), this);
-    chkDisPass->setObjectName(QStringLiteral("chkDisPass"));
+    chkDisPass =
+        named(new QCheckBox(QStringLiteral("&Disable the database password"), this), "chkDisPass");
     place(chkDisPass, 120, 1080, 3735, 195);
 
-    fraNewPswd = new QGroupBox(this);
-    fraNewPswd->setObjectName(QStringLiteral("fraNewPswd"));
+    fraNewPswd = named(new QGroupBox(this), "fraNewPswd");
     place(fraNewPswd, 120, 1440, 4095, 1215);
-    lblNewPswd = new QLabel(QStringLiteral("&New Password(4-16):"), fraNewPswd);
-    lblNewPswd->setObjectName(QStringLiteral("lblNewPswd"));
+    lblNewPswd =
+        named(new QLabel(QStringLiteral("&New Password(4-16):"), fraNewPswd), "lblNewPswd");
     place(lblNewPswd, 120, 320, 1575, 255);
     txtNewPswd = passwordBox(fraNewPswd, "txtNewPswd", QStringLiteral("The new password"));
     place(txtNewPswd, 2000, 240, 2000, 285);
     lblNewPswd->setBuddy(txtNewPswd);
-    lblNewPswdRe = new QLabel(QStringLiteral("&Re-Type New Password:"), fraNewPswd);
-    lblNewPswdRe->setObjectName(QStringLiteral("lblNewPswdRe"));
+    lblNewPswdRe =
+        named(new QLabel(QStringLiteral("&Re-Type New Password:"), fraNewPswd), "lblNewPswdRe");
     place(lblNewPswdRe, 120, 800, 1815, 255);
     txtNewPswdRe = passwordBox(fraNewPswd, "txtNewPswdRe",
                                QStringLiteral("To avoid mistakes input your new password again"));
@@ -122,21 +114,15 @@ void frmPassword::createControls() {
     for (QLabel* l : {lblOldPswd, lblNewPswd, lblNewPswdRe})
         fitLabel(l, 2000 - 120 - 60);
 
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK = named(new QPushButton(QStringLiteral("&OK"), this), "cmdOK");
     cmdOK->setToolTip(QStringLiteral("OK"));
     place(cmdOK, 2640, 2760, 750, 350);
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "cmdCancel");
     cmdCancel->setToolTip(QStringLiteral("Cancel"));
     place(cmdCancel, 3480, 2760, 750, 350);
     useDesignDefault(this, cmdOK);
 
-    setTabOrder(txtOldPswd, txtNewPswd);
-    setTabOrder(txtNewPswd, txtNewPswdRe);
-    setTabOrder(txtNewPswdRe, cmdOK);
-    setTabOrder(cmdOK, cmdCancel);
-    setTabOrder(cmdCancel, chkDisPass);
+    setTabChain({txtOldPswd, txtNewPswd, txtNewPswdRe, cmdOK, cmdCancel, chkDisPass});
 
     connect(chkDisPass, &QCheckBox::clicked, this, &frmPassword::chkDisPass_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmPassword::cmdOK_Click);

@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "maintenance/FileOps.h"
 #include "util/AppError.h"
+#include "util/MousePointer.h"
 #include "util/SizeText.h"
 #include "util/UiServices.h"
 
@@ -49,7 +50,7 @@ bool CompactDB(const std::function<void(int)>& setMousePointer, QString& dbPath,
     } catch (const std::exception&) {
         return false;
     }
-    if (setMousePointer) setMousePointer(0);
+    if (setMousePointer) setMousePointer(pointer::Default);
     doEvents();
     ui().msgBox(source.toUpper() + QStringLiteral(" compacted successfully.") +
                     QStringLiteral("\r\n\r\n") + QStringLiteral("Size before compacting:") +

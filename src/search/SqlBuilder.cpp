@@ -46,8 +46,7 @@ QString sqlOrder() {
 namespace {
 // "(" + terms without the last " OR " + ")"; an empty part cannot be closed.
 QString closePart(const QString& part) {
-    if (part.size() < 4)
-        throw AppError(err::InvalidArgument, QStringLiteral("Invalid procedure call or argument"));
+    if (part.size() < 4) throw AppError::of(err::InvalidArgument);
     return QLatin1Char('(') + part.left(part.size() - 4) + QLatin1Char(')');
 }
 

@@ -21,7 +21,7 @@ bool isWeb(const QUrl& url) {
 }
 
 [[noreturn]] void fail(const QString& why) {
-    throw AppError(HttpFetch::FetchFailed, why);
+    throw AppError::of(err::FetchFailed, why);
 }
 
 } // namespace

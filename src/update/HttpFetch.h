@@ -15,8 +15,6 @@ class HttpFetch {
     static constexpr int DefaultTimeoutMs = 15000;
     static constexpr qint64 DefaultMaxBytes = 1024 * 1024;
     static constexpr int MaxRedirects = 5;
-    // The error number of every failed transfer.
-    static constexpr int FetchFailed = 35750;
 
     int timeoutMs() const { return timeoutMs_; }
     void setTimeoutMs(int ms) { timeoutMs_ = ms; }

@@ -6,6 +6,7 @@
 #include "update/frmUpdate.h"
 #include "util/DialogKeys.h"
 #include "util/FormGeometry.h"
+#include "util/LabelFit.h"
 #include "util/ProgramIcon.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
@@ -25,9 +26,8 @@ constexpr int LeftButton = 1;
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, double l, double t,
               double w, double h) {
-    auto* c = new QLabel(text, parent);
-    c->setObjectName(name);
-    c->setGeometry(twipsRect(l, t, w, h));
+    auto* c = named(new QLabel(text, parent), name);
+    place(c, l, t, w, h);
     c->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return c;
 }
@@ -48,14 +48,11 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
     setWindowTitle(QStringLiteral("About KRVS"));
     setWindowIcon(programIcon());
     setModal(true);
-    QFont face = font();
-    face.setPointSizeF(8.25);
-    setFont(face);
+    useDesignFont(this);
 
-    shpRect = new QFrame(this);
-    shpRect->setObjectName(QStringLiteral("shpRect"));
+    shpRect = named(new QFrame(this), "shpRect");
     shpRect->setFrameShape(QFrame::Box);
-    shpRect->setGeometry(twipsRect(120, 120, 6015, 1695));
+    place(shpRect, 120, 120, 6015, 1695);
 
     imgIcon = label(this, QStringLiteral("imgIcon"), QString(), 240, 240, 480, 480);
     imgIcon->setPixmap(programIconPixmap(imgIcon->width()));
@@ -99,9 +96,8 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
     lblVersion =
         label(this, QStringLiteral("lblVersion"), QStringLiteral("Version:"), 840, 1320, 4200, 255);
 
-    txtProgInfo = new QPlainTextEdit(this);
-    txtProgInfo->setObjectName(QStringLiteral("txtProgInfo"));
-    txtProgInfo->setGeometry(twipsRect(120, 2100, 6015, 1815));
+    txtProgInfo = named(new QPlainTextEdit(this), "txtProgInfo");
+    place(txtProgInfo, 120, 2100, 6015, 1815);
     txtProgInfo->setReadOnly(true);
     txtProgInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
@@ -126,9 +122,8 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
         l->installEventFilter(this);
     }
 
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(4920, 4740, 1215, 375));
+    cmdOK = named(new QPushButton(QStringLiteral("&OK"), this), "cmdOK");
+    place(cmdOK, 4920, 4740, 1215, 375);
     useDesignDefault(this, nullptr);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 

@@ -4,6 +4,8 @@
 #include "util/AppError.h"
 #include "util/DialogKeys.h"
 #include "util/FormGeometry.h"
+#include "util/LabelFit.h"
+#include "util/MousePointer.h"
 #include "util/ProgramIcon.h"
 #include "util/Shell.h"
 #include "util/Twips.h"
@@ -22,9 +24,8 @@ namespace {
 
 template <class W>
 W* control(QWidget* parent, const char* name, double l, double t, double w, double h) {
-    auto* c = new W(parent);
-    c->setObjectName(QLatin1String(name));
-    c->setGeometry(twipsRect(l, t, w, h));
+    auto* c = named(new W(parent), name);
+    place(c, l, t, w, h);
     return c;
 }
 
@@ -52,10 +53,7 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     setWindowTitle(QStringLiteral("Update"));
     setWindowIcon(programIcon());
     setModal(true);
-    // The layout was drawn for an 8.25-point face.
-    QFont face = font();
-    face.setPointSizeF(8.25);
-    setFont(face);
+    useDesignFont(this);
 
     Label1 = control<QLabel>(this, "Label1", 1080, 120, 3495, 615);
     Label1->setText(QStringLiteral("Welcome to the Quillmark Update. This process will verify that "
@@ -75,8 +73,7 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     imgIcon->setPixmap(programIconPixmap(imgIcon->width()));
     imgIcon->raise();
 
-    Line1 = new QFrame(this);
-    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1 = named(new QFrame(this), "Line1");
     Line1->setGeometry(twipsToPx(120), twipsToPx(1440), twipsToPx(4685 - 120), 1);
     Line1->setAutoFillBackground(true);
     QPalette linePal = Line1->palette();
@@ -93,13 +90,12 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     cmdLink->setStyleSheet(QStringLiteral(
         "QPushButton { border: none; padding: 0px; color: #0000ff; text-align: left; }"));
     QFont linkFont = cmdLink->font();
-    linkFont.setPointSizeF(8.25);
+    linkFont.setPointSizeF(kDesignPointSize);
     linkFont.setUnderline(true);
     // Smaller type where the desktop's face is wider than the one the button was drawn for.
-    while (linkFont.pointSizeF() > 6.5 &&
-           QFontMetrics(linkFont).horizontalAdvance(shown) > cmdLink->width())
-        linkFont.setPointSizeF(linkFont.pointSizeF() - 0.25);
-    cmdLink->setFont(linkFont);
+    cmdLink->setFont(shrinkToFit(linkFont, cmdLink->width(), [&shown](const QFont& f) {
+        return QFontMetrics(f).horizontalAdvance(shown);
+    }));
     cmdLink->setCursor(Qt::PointingHandCursor);
     cmdLink->hide();
 
@@ -126,10 +122,7 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     cmdDown->setEnabled(false);
     useDesignDefault(this, cmdDown);
 
-    setTabOrder(cmdLink, cmdCheck);
-    setTabOrder(cmdCheck, cmdCancel);
-    setTabOrder(cmdCancel, cmdDown);
-    setTabOrder(cmdDown, txtInfo);
+    setTabChain({cmdLink, cmdCheck, cmdCancel, cmdDown, txtInfo});
 
     connect(cmdCheck, &QPushButton::clicked, this, &frmUpdate::cmdCheck_Click);
     connect(cmdDown, &QPushButton::clicked, this, &frmUpdate::cmdDown_Click);
@@ -155,10 +148,7 @@ void frmUpdate::setClientHeight(int heightTwips) {
 
 void frmUpdate::setMousePointer(int code) {
     mousePointer_ = code;
-    if (code == 11)
-        setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
+    showMousePointer(this, code);
 }
 
 QString frmUpdate::fileUrl(const char* path) const {
@@ -185,7 +175,7 @@ void frmUpdate::cmdCheck_Click() {
     try {
         setClientHeight(SmallHeight);
         setWindowTitle(QStringLiteral("Update"));
-        setMousePointer(11);
+        setMousePointer(pointer::Hourglass);
         cmdCheck->setEnabled(false);
         cmdDown->setEnabled(false);
         cmdLink->hide();
@@ -214,7 +204,7 @@ void frmUpdate::cmdCheck_Click() {
                 setClientHeight(LargeHeight);
                 cmdDown->setFocus();
             }
-            setMousePointer(0);
+            setMousePointer(pointer::Default);
             cmdCheck->setEnabled(true);
         }
     } catch (const std::exception&) {
@@ -222,7 +212,7 @@ void frmUpdate::cmdCheck_Click() {
     }
     if (!failed) return;
 
-    setMousePointer(0);
+    setMousePointer(pointer::Default);
     cmdCheck->setEnabled(true);
     ui().msgBox(checkFailedText(makerWebAddress()), mb::Critical,
                 QStringLiteral("Error in update"));
@@ -233,7 +223,7 @@ void frmUpdate::cmdCheck_Click() {
 void frmUpdate::cmdDown_Click() {
     using namespace update;
     try {
-        setMousePointer(11);
+        setMousePointer(pointer::Hourglass);
         cmdDown->setEnabled(false);
         QString resp;
         std::optional<QString> address;
@@ -243,14 +233,14 @@ void frmUpdate::cmdDown_Click() {
             if (ui().msgBox(instructionsText(), mb::OKCancel | mb::Information,
                             QStringLiteral("Instructions")) == mb::AnsOK)
                 ShellExec(*address, 1, QString());
-            setMousePointer(0);
+            setMousePointer(pointer::Default);
             cmdDown->setEnabled(true);
             return;
         }
     } catch (const std::exception&) {
         // reported below
     }
-    setMousePointer(0);
+    setMousePointer(pointer::Default);
     cmdDown->setEnabled(true);
     ui().msgBox(downloadFailedText(makerWebAddress()), mb::Critical,
                 QStringLiteral("Error in download"));

@@ -42,7 +42,7 @@ class frmUpdate : public QDialog {
     static constexpr int SmallHeight = 2010;
     static constexpr int LargeHeight = 4770;
 
-    // 0 default, 11 hourglass.
+    // pointer::Default or pointer::Hourglass (util/MousePointer.h).
     int MousePointer() const { return mousePointer_; }
 
     // Empties resp, fetches the document at inFile into it with the blanks at both

@@ -55,7 +55,7 @@ QList<DesktopApp> desktopAppsFor(const QString& file) {
 
 void launchDesktopApp(const DesktopApp& app, const QString& file) {
     auto* info = static_cast<GAppInfo*>(app.info.get());
-    if (!info) throw AppError(err::FileNotFound, QStringLiteral("File not found"));
+    if (!info) throw AppError::of(err::FileNotFound);
     GFile* target = g_file_new_for_path(QFile::encodeName(file).constData());
     GList* files = g_list_append(nullptr, target);
     GError* error = nullptr;
@@ -66,7 +66,7 @@ void launchDesktopApp(const DesktopApp& app, const QString& file) {
     g_clear_error(&error);
     throw AppError(err::FileNotFound,
                    QStringLiteral("Cannot start %1: %2")
-                       .arg(app.name, why.isEmpty() ? QStringLiteral("File not found") : why));
+                       .arg(app.name, why.isEmpty() ? errorText(err::FileNotFound) : why));
 }
 
 } // namespace krvs

@@ -17,7 +17,7 @@ struct DesktopApp {
 // the recommended ones first, each once.
 QList<DesktopApp> desktopAppsFor(const QString& file);
 
-// Starts the program with the file. Throws AppError 53 when it cannot be started.
+// Starts the program with the file. Throws AppError err::FileNotFound when it cannot be started.
 void launchDesktopApp(const DesktopApp& app, const QString& file);
 
 } // namespace krvs

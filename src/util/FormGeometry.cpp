@@ -19,6 +19,18 @@ void CenterForm(QWidget* parent, QWidget* child) {
     child->move(twipsToPx(left), twipsToPx(top));
 }
 
+void place(QWidget* control, double left, double top, double width, double height) {
+    control->setGeometry(twipsRect(left, top, width, height));
+}
+
+void setTabChain(std::initializer_list<QWidget*> controls) {
+    QWidget* prev = nullptr;
+    for (QWidget* c : controls) {
+        if (prev) QWidget::setTabOrder(prev, c);
+        prev = c;
+    }
+}
+
 void SetClientSize(QWidget* form, int widthTwips, int heightTwips) {
     if (!form) return;
     // Qt sizes a window by its inner area already; the frame is the window system's.

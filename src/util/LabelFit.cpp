@@ -10,39 +10,45 @@
 
 namespace krvs {
 
+QFont shrinkToFit(QFont font, int roomPx, const std::function<int(const QFont&)>& widthIn) {
+    while (widthIn(font) > roomPx && font.pointSizeF() > kSmallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    return font;
+}
+
 void fitLabel(QLabel* label, int roomTwips) {
     const int room = twipsToPx(roomTwips);
     const QString text = label->text().remove(QLatin1Char('&'));
-    QFont font = label->font();
-    int needed = QFontMetrics(font).horizontalAdvance(text);
-    if (needed <= label->width()) return;
-    while (needed > room && font.pointSizeF() > 6.5) {
-        font.setPointSizeF(font.pointSizeF() - 0.25);
-        needed = QFontMetrics(font).horizontalAdvance(text);
-    }
+    const auto needed = [&text](const QFont& f) { return QFontMetrics(f).horizontalAdvance(text); };
+    if (needed(label->font()) <= label->width()) return;
+    const QFont font = shrinkToFit(label->font(), room, needed);
     label->setFont(font);
-    label->resize(qMin(needed + 2, room), label->height());
+    label->resize(qMin(needed(font) + 2, room), label->height());
 }
 
 void fitButton(QPushButton* button, int roomTwips) {
     const int room = twipsToPx(roomTwips);
     const QString text = button->text().remove(QLatin1Char('&'));
     const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
-    QFont font = button->font();
-    auto needed = [&] {
-        const QFontMetrics fm(font);
+    const auto needed = [&](const QFont& f) {
+        const QFontMetrics fm(f);
         return fm.horizontalAdvance(text) + 2 * frame + fm.averageCharWidth();
     };
-    if (needed() <= button->width()) return;
-    while (needed() > room && font.pointSizeF() > 6.5)
-        font.setPointSizeF(font.pointSizeF() - 0.25);
+    if (needed(button->font()) <= button->width()) return;
+    const QFont font = shrinkToFit(button->font(), room, needed);
     button->setFont(font);
-    button->resize(qMin(needed(), room), button->height());
+    button->resize(qMin(needed(font), room), button->height());
+}
+
+void useDesignFont(QWidget* form) {
+    QFont face = form->font();
+    face.setPointSizeF(kDesignPointSize);
+    form->setFont(face);
 }
 
 void useProgramFont() {
     QFont font = QApplication::font();
-    font.setPointSizeF(8.25);
+    font.setPointSizeF(kDesignPointSize);
     QApplication::setFont(font);
 }
 

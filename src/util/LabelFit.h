@@ -1,9 +1,22 @@
 #pragma once
+#include <QFont>
+#include <functional>
 
 class QLabel;
 class QPushButton;
+class QWidget;
 
 namespace krvs {
+
+// The windows were drawn for an 8.25-point dialog font.
+constexpr double kDesignPointSize = 8.25;
+
+// A caption's type is made smaller in quarter points, down to this size at the least.
+constexpr double kSmallestPointSize = 6.5;
+
+// font, made smaller step by step until widthIn(font) is no more than roomPx
+// pixels or the smallest size is reached.
+QFont shrinkToFit(QFont font, int roomPx, const std::function<int(const QFont&)>& widthIn);
 
 // A label keeps its place; when the desktop's font is wider than the one the
 // layout was drawn for, it grows towards the control beside it and, if that is
@@ -14,7 +27,10 @@ void fitLabel(QLabel* label, int roomTwips);
 // wide, and its font shrinks a little only when that is not enough.
 void fitButton(QPushButton* button, int roomTwips);
 
-// The windows are laid out in twips for an 8-point dialog font: makes it the
+// Gives a form the dialog font its layout was drawn for.
+void useDesignFont(QWidget* form);
+
+// The windows are laid out in twips for the dialog font: makes it the
 // application's font. Called once, before the first window is built.
 void useProgramFont();
 

@@ -137,7 +137,7 @@ QString QtUiServices::showSave(const SaveDialogRequest& r) {
     });
     if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        throw AppError(err::CancelSave, QStringLiteral("Cancel was selected."));
+        throw AppError::cancelSave();
     return dlg.selectedFiles().first();
 }
 

@@ -22,8 +22,7 @@ QString fileSizeTextFor(qint64 n) {
 
 QString FileSizeText(const QString& path) {
     QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
-        throw AppError(err::FileNotFound, QStringLiteral("File not found"));
+    if (!info.exists() || !info.isFile()) throw AppError::of(err::FileNotFound);
     return fileSizeTextFor(info.size());
 }
 

@@ -34,7 +34,7 @@ class UiServices {
 
     // Returns the answer (1 OK, 2 Cancel, 6 Yes, 7 No).
     virtual int msgBox(const QString& text, int flags, const QString& title) = 0;
-    // Returns the chosen file name; a cancel throws AppError(32755).
+    // Returns the chosen file name; a cancel throws AppError::cancelSave().
     virtual QString showSave(const SaveDialogRequest& request) = 0;
     // The platform's "open with its program" request; returns the shell's code
     // (greater than 32 on success, 2 file not found, 3 path not found, 31 no program).

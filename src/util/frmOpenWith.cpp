@@ -23,23 +23,18 @@ frmOpenWith::frmOpenWith(const QString& file, QList<DesktopApp> apps, QWidget* p
     setWindowTitle(QStringLiteral("Open With"));
     setModal(true);
 
-    lblFile = new QLabel(QStringLiteral("Choose the program you want to use to open this file:\n") +
-                             QFileInfo(file).fileName(),
-                         this);
-    lblFile->setObjectName(QStringLiteral("lblFile"));
-    lstPrograms = new QListWidget(this);
-    lstPrograms->setObjectName(QStringLiteral("lstPrograms"));
+    lblFile = named(new QLabel(this), "lblFile");
+    lblFile->setText(QStringLiteral("Choose the program you want to use to open this file:\n") +
+                     QFileInfo(file).fileName());
+    lstPrograms = named(new QListWidget(this), "lstPrograms");
     for (const DesktopApp& app : apps_)
         lstPrograms->addItem(app.name);
-    cmdOther = new QPushButton(QStringLiteral("&Other program..."), this);
-    cmdOther->setObjectName(QStringLiteral("cmdOther"));
+    cmdOther = named(new QPushButton(QStringLiteral("&Other program..."), this), "cmdOther");
     cmdOther->setAutoDefault(false);
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdOK->setDefault(true);
     cmdOK->setEnabled(false);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
     cmdCancel->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
@@ -92,8 +87,9 @@ void OpenWith(const QString& file) {
     const QString program = form.otherProgram();
     if (program.isEmpty()) return;
     if (!QProcess::startDetached(program, {file}))
-        throw AppError(err::FileNotFound,
-                       QStringLiteral("Cannot start %1: File not found").arg(program));
+        throw AppError(
+            err::FileNotFound,
+            QStringLiteral("Cannot start %1: %2").arg(program, errorText(err::FileNotFound)));
 }
 
 } // namespace krvs

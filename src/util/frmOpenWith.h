@@ -36,8 +36,8 @@ class frmOpenWith : public QDialog {
 };
 
 // Lets the user choose a program for the file in the chooser above and starts it.
-// A cancelled chooser does nothing. Throws AppError 53 when the chosen program cannot
-// be started.
+// A cancelled chooser does nothing. Throws AppError err::FileNotFound when the chosen program
+// cannot be started.
 void OpenWith(const QString& file);
 
 } // namespace krvs

@@ -44,6 +44,7 @@ void TestCompact::compact_data() {
     row("export fails", "abcd", "abcd", "export", err::Engine);
     row("no source", "", "", "missing", err::Engine);
     row("source in use", "abcd", "abcd", "in use", err::Engine);
+    row("onto itself, written otherwise", "abcd", "abcd", "itself", err::Engine);
 }
 
 void TestCompact::compact() {
@@ -62,7 +63,7 @@ void TestCompact::compact() {
     const QByteArray before = fileBytes(src);
     if (step == "in use") openCatalogue(holder, src, password);
 
-    QString from = src;
+    QString from = src, to = dst;
     if (step == "leftover") // a scratch file and log left by an interrupted compaction
         for (const char* tail : {"", "-wal", ".part"}) {
             QFile f(dst + tail);
@@ -72,16 +73,19 @@ void TestCompact::compact() {
         from = dir.filePath("none.krv");
     else if (step == "export")
         engine::setFailingStep("export");
+    else if (step == "itself")
+        to = dir.path() + "/./KRVS.krv";
     const QString head = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=",
                   pw = ";Jet OLEDB:Database Password=" + given;
     QString why;
     QCOMPARE(
-        errorNumber([&] { CompactDatabase(head + from + pw, head + dst + pw + kEngine4); }, &why),
+        errorNumber([&] { CompactDatabase(head + from + pw, head + to + pw + kEngine4); }, &why),
         number);
     if (step == "in use") {
         QVERIFY2(why.contains("in use"), qPrintable(why));
         holder.Close();
     }
+    if (step == "itself") QVERIFY2(why.contains("onto itself"), qPrintable(why));
     // the source is only read
     QVERIFY(fileBytes(src) == before);
     const QStringList files =

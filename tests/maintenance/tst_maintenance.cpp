@@ -6,6 +6,7 @@
 #include "support/TestCatalogue.h"
 #include "support/TestFiles.h"
 #include "util/AppError.h"
+#include "util/Files.h"
 #include "util/SizeText.h"
 
 #include <QtTest>
@@ -80,7 +81,7 @@ class TstMaintenance : public QObject {
         QVERIFY(errorOf([&] { safeCopy(src, at("taken.krv")); }) != 0);
         {
             db::engine::ScopedWriteBudget full(data.size() / 2); // the disk fills up part way
-            QCOMPARE(errorOf([&] { safeCopy(src, dst); }), ferr::DiskFull);
+            QCOMPARE(errorOf([&] { safeCopy(src, dst); }), err::DiskFull);
         }
         QCOMPARE(readFileBytes(dst), QByteArray("previous"));
         QCOMPARE(QDir(tmp->path()).entryList(QDir::Files | QDir::Hidden),

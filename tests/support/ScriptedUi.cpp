@@ -79,10 +79,10 @@ QString ScriptedUi::showSave(const SaveDialogRequest& request) {
     saveRequests.append(request);
     if (saves_.isEmpty()) {
         unexpected_ << QStringLiteral("unexpected save dialog \"%1\"").arg(request.title);
-        throw AppError(err::CancelSave, QStringLiteral("Cancel was selected."));
+        throw AppError::cancelSave();
     }
     const auto s = saves_.dequeue();
-    if (!s) throw AppError(err::CancelSave, QStringLiteral("Cancel was selected."));
+    if (!s) throw AppError::cancelSave();
     return *s;
 }
 

@@ -2,6 +2,7 @@
 
 #include "db/Engine.h"
 #include "db/Schema.h"
+#include "util/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,10 +25,7 @@ void bindText(sqlite3_stmt* st, int i, const std::string& s) {
 void writeCatalogue(const QString& path, const QString& password,
                     const std::function<bool(Card&)>& next) {
     const QString scratch = path + QStringLiteral(".part");
-    if (!db::engine::removeDatabaseFiles(scratch))
-        throw db::engine::error(err::Engine,
-                                QStringLiteral("Could not remove the old scratch file '%1'.")
-                                    .arg(QDir::toNativeSeparators(scratch)));
+    db::engine::clearScratch(scratch);
     sqlite3* db = nullptr;
     sqlite3_stmt* insert = nullptr;
     try {
@@ -75,7 +73,7 @@ void writeCatalogue(const QString& path, const QString& password,
         db::engine::exec(db, "PRAGMA journal_mode=WAL;");
         db::engine::close(db);
         db = nullptr;
-        if (!db::engine::syncPath(scratch))
+        if (!syncPath(scratch))
             throw db::engine::error(err::Engine, QStringLiteral("Could not flush '%1' to disk.")
                                                      .arg(QDir::toNativeSeparators(scratch)));
         db::engine::replaceFile(scratch, path);
