@@ -45,11 +45,26 @@ void setBoxColour(QLineEdit* box, const QColor& colour) {
     box->setPalette(p);
 }
 
-QLineEdit* passwordBox(QWidget* parent, const char* name, const QString& tip) {
-    auto* box = named(new QLineEdit(parent), name);
+// One row of a frame: a caption at its left and the password box it names at 2000
+// twips; the caption stands 80 twips lower than the box's top edge, as drawn.
+struct PasswordRow {
+    const char* captionName;
+    const char* caption;
+    int captionWidth;
+    const char* boxName;
+    const char* tip;
+    int top;
+};
+
+QLineEdit* passwordRow(QGroupBox* frame, QLabel*& caption, const PasswordRow& row) {
+    caption = named(new QLabel(QString::fromUtf8(row.caption), frame), row.captionName);
+    place(caption, 120, row.top + 80, row.captionWidth, 255);
+    auto* box = named(new QLineEdit(frame), row.boxName);
     box->setEchoMode(QLineEdit::Password);
-    box->setToolTip(tip);
+    box->setToolTip(QString::fromUtf8(row.tip));
     onGotFocus(box, [box] { SelectAllText(box); });
+    place(box, 2000, row.top, 2000, 285);
+    caption->setBuddy(box);
     return box;
 }
 
@@ -84,11 +99,9 @@ frmPassword::frmPassword(Globals& g, QAction* mnuPass, QWidget* parent)
 void frmPassword::createControls() {
     fraOldPswd = named(new QGroupBox(this), "fraOldPswd");
     place(fraOldPswd, 120, 120, 4095, 735);
-    lblOldPswd = named(new QLabel(QStringLiteral("Old Password:"), fraOldPswd), "lblOldPswd");
-    place(lblOldPswd, 120, 320, 1215, 255);
-    txtOldPswd = passwordBox(fraOldPswd, "txtOldPswd", QStringLiteral("The old password"));
-    place(txtOldPswd, 2000, 240, 2000, 285);
-    lblOldPswd->setBuddy(txtOldPswd);
+    txtOldPswd =
+        passwordRow(fraOldPswd, lblOldPswd,
+                    {"lblOldPswd", "Old Password:", 1215, "txtOldPswd", "The old password", 240});
 
     chkDisPass =
         named(new QCheckBox(QStringLiteral("&Disable the database password"), this), "chkDisPass");
@@ -96,19 +109,12 @@ void frmPassword::createControls() {
 
     fraNewPswd = named(new QGroupBox(this), "fraNewPswd");
     place(fraNewPswd, 120, 1440, 4095, 1215);
-    lblNewPswd =
-        named(new QLabel(QStringLiteral("&New Password(4-16):"), fraNewPswd), "lblNewPswd");
-    place(lblNewPswd, 120, 320, 1575, 255);
-    txtNewPswd = passwordBox(fraNewPswd, "txtNewPswd", QStringLiteral("The new password"));
-    place(txtNewPswd, 2000, 240, 2000, 285);
-    lblNewPswd->setBuddy(txtNewPswd);
-    lblNewPswdRe =
-        named(new QLabel(QStringLiteral("&Re-Type New Password:"), fraNewPswd), "lblNewPswdRe");
-    place(lblNewPswdRe, 120, 800, 1815, 255);
-    txtNewPswdRe = passwordBox(fraNewPswd, "txtNewPswdRe",
-                               QStringLiteral("To avoid mistakes input your new password again"));
-    place(txtNewPswdRe, 2000, 720, 2000, 285);
-    lblNewPswdRe->setBuddy(txtNewPswdRe);
+    txtNewPswd = passwordRow(
+        fraNewPswd, lblNewPswd,
+        {"lblNewPswd", "&New Password(4-16):", 1575, "txtNewPswd", "The new password", 240});
+    txtNewPswdRe = passwordRow(fraNewPswd, lblNewPswdRe,
+                               {"lblNewPswdRe", "&Re-Type New Password:", 1815, "txtNewPswdRe",
+                                "To avoid mistakes input your new password again", 720});
 
     // Room from a label's left edge to its text box.
     for (QLabel* l : {lblOldPswd, lblNewPswd, lblNewPswdRe})
