@@ -2,48 +2,40 @@
 
 namespace krvs {
 
+namespace {
+
+// The fixed text of each number of the list that has one.
+constexpr struct {
+    int number;
+    const char* text;
+} kTexts[] = {
+    {err::InvalidArgument, "Invalid procedure call or argument"},
+    {err::Overflow, "Overflow"},
+    {err::OutOfMemory, "Out of memory"},
+    {err::TypeMismatch, "Type mismatch"},
+    {err::FileNotFound, "File not found"},
+    {err::DeviceIO, "Device I/O error"},
+    {err::FileAlreadyExists, "File already exists"},
+    {err::DiskFull, "Disk full"},
+    {err::PermissionDenied, "Permission denied"},
+    {err::PathFileAccess, "Path/File access error"},
+    {err::PathNotFound, "Path not found"},
+    {err::ObjectNotSet, "Object variable or With block variable not set"},
+    {err::InvalidPropertyValue, "Invalid property value"},
+    {err::SubscriptOutOfRange, "Subscript out of range"},
+    {err::ObjectClosed, "Operation is not allowed when the object is closed."},
+    {err::ObjectOpen, "Operation is not allowed when the object is open."},
+    {err::ConnectionUnusable, "The connection cannot be used to perform this operation. It is "
+                              "either closed or invalid in this context."},
+    {err::CancelSave, "Cancel was selected."},
+};
+
+} // namespace
+
 QString errorText(int number) {
-    switch (number) {
-    case err::InvalidArgument:
-        return QStringLiteral("Invalid procedure call or argument");
-    case err::Overflow:
-        return QStringLiteral("Overflow");
-    case err::OutOfMemory:
-        return QStringLiteral("Out of memory");
-    case err::TypeMismatch:
-        return QStringLiteral("Type mismatch");
-    case err::FileNotFound:
-        return QStringLiteral("File not found");
-    case err::DeviceIO:
-        return QStringLiteral("Device I/O error");
-    case err::FileAlreadyExists:
-        return QStringLiteral("File already exists");
-    case err::DiskFull:
-        return QStringLiteral("Disk full");
-    case err::PermissionDenied:
-        return QStringLiteral("Permission denied");
-    case err::PathFileAccess:
-        return QStringLiteral("Path/File access error");
-    case err::PathNotFound:
-        return QStringLiteral("Path not found");
-    case err::ObjectNotSet:
-        return QStringLiteral("Object variable or With block variable not set");
-    case err::InvalidPropertyValue:
-        return QStringLiteral("Invalid property value");
-    case err::SubscriptOutOfRange:
-        return QStringLiteral("Subscript out of range");
-    case err::ObjectClosed:
-        return QStringLiteral("Operation is not allowed when the object is closed.");
-    case err::ObjectOpen:
-        return QStringLiteral("Operation is not allowed when the object is open.");
-    case err::ConnectionUnusable:
-        return QStringLiteral("The connection cannot be used to perform this operation. It is "
-                              "either closed or invalid in this context.");
-    case err::CancelSave:
-        return QStringLiteral("Cancel was selected.");
-    default:
-        return QString();
-    }
+    for (const auto& t : kTexts)
+        if (t.number == number) return QString::fromUtf8(t.text);
+    return QString();
 }
 
 AppError AppError::of(int number, const QString& detail, QString source) {
