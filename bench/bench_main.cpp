@@ -116,9 +116,7 @@ int runOne(const QString& catalogue) {
         }
 
         // The search panel with every series and category, titles and comments.
-        for (QCheckBox* c :
-             {w.chkTitle, w.chkComm, w.chkVEX, w.chkNOR, w.chkDR7, w.chkZYN, w.chkBTS, w.chkChar,
-              w.chkCrew, w.chkCulture, w.chkEpisode, w.chkFilmSyn, w.chkRace, w.chkShip, w.chkTech})
+        for (QCheckBox* c : w.findChildren<QCheckBox*>())
             frmKRVS::setChkValue(c, 1);
         w.optBothOwn->setChecked(true);
 

@@ -120,6 +120,23 @@ void frmKRVS::createControls() {
         return named(new QPushButton(QString::fromUtf8(caption), parent), name);
     };
 
+    // A frame of Series or Category boxes with its select-all button at its top right;
+    // the boxes are made in their tab order.
+    const auto boxFrame = [&](QGroupBox*& frame, const char* name, const char* title, int left,
+                              int width, QPushButton*& selectAll, const char* selectAllName,
+                              const auto& list, auto& boxes) {
+        frame = named(new QGroupBox(QString::fromUtf8(title), client), name);
+        placeTw(frame, left, 3840, width, 1215);
+        selectAll = button(frame, selectAllName, "*");
+        selectAll->setToolTip(QStringLiteral("Select All"));
+        placeTw(selectAll, width - 235, 120, 200, 200);
+        for (std::size_t i : panelOrder(list)) {
+            const PanelBox& b = list[i];
+            boxes[i] = check(frame, (QByteArray("chk") + b.key).constData(), b.caption);
+            placeTw(boxes[i], b.left, b.top, b.width, 195);
+        }
+    };
+
     // Key words
     Frame2 = named(new QGroupBox(QStringLiteral("Key Word(s)"), client), "Frame2");
     placeTw(Frame2, 120, 3840, 3375, 1215);
@@ -142,19 +159,8 @@ void frmKRVS::createControls() {
     placeTw(chkComm, 1800, 720, 975, 195);
 
     // Series
-    Frame1 = named(new QGroupBox(QStringLiteral("Series"), client), "Frame1");
-    placeTw(Frame1, 3480, 3840, 1695, 1215);
-    cmdAllSeries = button(Frame1, "cmdAllSeries", "*");
-    cmdAllSeries->setToolTip(QStringLiteral("Select All"));
-    placeTw(cmdAllSeries, 1460, 120, 200, 200);
-    chkVEX = check(Frame1, "chkVEX", "V&EX");
-    placeTw(chkVEX, 120, 360, 735, 195);
-    chkZYN = check(Frame1, "chkZYN", "ZY&N");
-    placeTw(chkZYN, 960, 360, 700, 195);
-    chkNOR = check(Frame1, "chkNOR", "NO&R");
-    placeTw(chkNOR, 120, 600, 735, 195);
-    chkDR7 = check(Frame1, "chkDR7", "DR&7");
-    placeTw(chkDR7, 960, 600, 700, 195);
+    boxFrame(Frame1, "Frame1", "Series", 3480, 1695, cmdAllSeries, "cmdAllSeries", kSeriesBoxes,
+             chkSeries);
 
     // Own
     Frame4 = named(new QGroupBox(QStringLiteral("Own"), client), "Frame4");
@@ -188,29 +194,8 @@ void frmKRVS::createControls() {
     optBothOwn->setChecked(true);
 
     // Category
-    Frame3 = named(new QGroupBox(QStringLiteral("Category"), client), "Frame3");
-    placeTw(Frame3, 6120, 3840, 4575, 1215);
-    cmdAllCat = button(Frame3, "cmdAllCat", "*");
-    cmdAllCat->setToolTip(QStringLiteral("Select All"));
-    placeTw(cmdAllCat, 4340, 120, 200, 200);
-    chkBTS = check(Frame3, "chkBTS", "Behin&d The Scenes");
-    placeTw(chkBTS, 120, 360, 1785, 195);
-    chkCulture = check(Frame3, "chkCulture", "C&ulture");
-    placeTw(chkCulture, 2040, 360, 945, 195);
-    chkRace = check(Frame3, "chkRace", "Ra&ce");
-    placeTw(chkRace, 3360, 360, 945, 195);
-    chkChar = check(Frame3, "chkChar", "Characte&r");
-    placeTw(chkChar, 120, 600, 1065, 195);
-    chkEpisode = check(Frame3, "chkEpisode", "E&pisode");
-    placeTw(chkEpisode, 2040, 600, 945, 195);
-    chkShip = check(Frame3, "chkShip", "&Ship");
-    placeTw(chkShip, 3360, 600, 945, 195);
-    chkCrew = check(Frame3, "chkCrew", "Cre&w");
-    placeTw(chkCrew, 120, 840, 945, 195);
-    chkFilmSyn = check(Frame3, "chkFilmSyn", "Film Synopsis");
-    placeTw(chkFilmSyn, 2040, 840, 1305, 195);
-    chkTech = check(Frame3, "chkTech", "Technology");
-    placeTw(chkTech, 3360, 840, 1185, 195);
+    boxFrame(Frame3, "Frame3", "Category", 6120, 4575, cmdAllCat, "cmdAllCat", kCategoryBoxes,
+             chkCategory);
 
     // Buttons and the SQL box
     cmdQuery = button(client, "cmdQuery", "&Query");
@@ -235,14 +220,19 @@ void frmKRVS::createControls() {
                 fitChoiceCaption(b);
 
     // The design state of the search panel.
-    for (QCheckBox* c : {chkTitle, chkNOR, chkZYN, chkChar, chkCrew, chkEpisode})
-        setChkValue(c, 1);
+    setChkValue(chkTitle, 1);
+    for (std::size_t i = 0; i < kSeriesCount; ++i)
+        setChkValue(chkSeries[i], kSeriesBoxes[i].initial);
+    for (std::size_t i = 0; i < kCategoryCount; ++i)
+        setChkValue(chkCategory[i], kCategoryBoxes[i].initial);
 
-    const QList<QWidget*> tabOrder{
-        cboSearch,    chkTitle,   chkComm,    chkVEX,     chkNOR,  chkZYN,  chkDR7,
-        cmdAllSeries, optYesOwn,  optNoOwn,   optBothOwn, chkBTS,  chkChar, chkCrew,
-        chkCulture,   chkEpisode, chkFilmSyn, chkRace,    chkShip, chkTech, cmdAllCat,
-        cmdQuery,     cmdAdv,     cmdExit,    txtSQL,     cmdGen};
+    QList<QWidget*> tabOrder{cboSearch, chkTitle, chkComm};
+    for (std::size_t i : panelOrder(kSeriesBoxes))
+        tabOrder << chkSeries[i];
+    tabOrder << cmdAllSeries << optYesOwn << optNoOwn << optBothOwn;
+    for (std::size_t i : panelOrder(kCategoryBoxes))
+        tabOrder << chkCategory[i];
+    tabOrder << cmdAllCat << cmdQuery << cmdAdv << cmdExit << txtSQL << cmdGen;
     for (int i = 0; i + 1 < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
 
@@ -370,12 +360,15 @@ int frmKRVS::clientHeightTw() const {
     return pxToTwips(centralWidget()->height());
 }
 
-void frmKRVS::bindGrid(const QString& sql) {
+bool frmKRVS::bindGrid(const QString& sql, db::Origin origin) {
     requireConnection();
     g.gRS = std::make_unique<db::Recordset>();
+    g.gRS->setTypedByUser(origin == db::Origin::Typed);
     g.gRS->Open(sql, *g.gConn, -1, -1, -1);
+    if (origin == db::Origin::Typed && g.gRS->State() != db::adStateOpen) return false;
     g.gRS->Requery(-1);
     fgdCards->setDataSource(g.gRS->rows());
+    return true;
 }
 
 void frmKRVS::requireConnection() const {
@@ -387,14 +380,10 @@ SearchPanel frmKRVS::searchPanel() const {
     p.autoAsterisks = mnuAutoAst->isChecked();
     p.title = chkValue(chkTitle);
     p.comments = chkValue(chkComm);
-    p.vex = chkValue(chkVEX);
-    p.nor = chkValue(chkNOR);
-    p.dr7 = chkValue(chkDR7);
-    p.zyn = chkValue(chkZYN);
-    const QCheckBox* cats[] = {chkBTS,     chkChar, chkCrew, chkCulture, chkEpisode,
-                               chkFilmSyn, chkRace, chkShip, chkTech};
-    for (std::size_t i = 0; i < 9; ++i)
-        p.categories[i] = chkValue(cats[i]);
+    for (std::size_t i = 0; i < kSeriesCount; ++i)
+        p.series[i] = chkValue(chkSeries[i]);
+    for (std::size_t i = 0; i < kCategoryCount; ++i)
+        p.categories[i] = chkValue(chkCategory[i]);
     p.yesOwn = optYesOwn->isChecked();
     p.noOwn = optNoOwn->isChecked();
     p.bothOwn = optBothOwn->isChecked();

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
+#include <array>
 #include <memory>
 
 class QAction;
@@ -63,10 +64,8 @@ class frmKRVS : public QMainWindow {
     QCheckBox* chkComm = nullptr;
     QGroupBox* Frame1 = nullptr;
     QPushButton* cmdAllSeries = nullptr;
-    QCheckBox* chkVEX = nullptr;
-    QCheckBox* chkZYN = nullptr;
-    QCheckBox* chkNOR = nullptr;
-    QCheckBox* chkDR7 = nullptr;
+    // The Series boxes, in the order of kSeriesBoxes (named "chk" + key).
+    std::array<QCheckBox*, kSeriesCount> chkSeries{};
     QGroupBox* Frame4 = nullptr;
     QWidget* Picture1 = nullptr;
     QRadioButton* optYesOwn = nullptr;
@@ -74,15 +73,8 @@ class frmKRVS : public QMainWindow {
     QRadioButton* optBothOwn = nullptr;
     QGroupBox* Frame3 = nullptr;
     QPushButton* cmdAllCat = nullptr;
-    QCheckBox* chkBTS = nullptr;
-    QCheckBox* chkCulture = nullptr;
-    QCheckBox* chkRace = nullptr;
-    QCheckBox* chkChar = nullptr;
-    QCheckBox* chkEpisode = nullptr;
-    QCheckBox* chkShip = nullptr;
-    QCheckBox* chkCrew = nullptr;
-    QCheckBox* chkFilmSyn = nullptr;
-    QCheckBox* chkTech = nullptr;
+    // The Category boxes, in the order of kCategoryBoxes (named "chk" + key).
+    std::array<QCheckBox*, kCategoryCount> chkCategory{};
     QPushButton* cmdQuery = nullptr;
     QPushButton* cmdAdv = nullptr;
     QPushButton* cmdExit = nullptr;
@@ -123,8 +115,16 @@ class frmKRVS : public QMainWindow {
     int outerHeightTw() const;
     int clientHeightTw() const;
 
-    // Opens a new gRS with sql on gConn, requeries it and binds the grid to it.
-    void bindGrid(const QString& sql);
+    // Opens a new gRS with sql on gConn, requeries it and binds the grid to it. A
+    // statement the user typed may return no rows: it has then done its work, the
+    // grid stays as it is and the result is false.
+    bool bindGrid(const QString& sql, db::Origin origin = db::Origin::Program);
+
+    // Opens the catalogue at gDbPath with gDbPwd on a new connection, held
+    // exclusively, with the connection string of the given use (kept in mConnStr).
+    void openCatalogue(db::ConnectionUse use);
+    // Every card in the grid: the load-all statement in mSQL and the SQL box.
+    void showAllCards();
 
     // Throws the engine's "closed" error when there is no connection.
     void requireConnection() const;
@@ -169,7 +169,7 @@ class frmKRVS : public QMainWindow {
 
   public:
     // search helpers that read the panel
-    QString sqlWhere(QString& keyWords);
+    QString typedKeyWords();
     void AddToList(QString& keyWords);
     void UpdateOwnBulk(QList<qint32>& ids, bool& own);
     // export

@@ -111,16 +111,11 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         const ExportHeader header{windowTitle(), g.gDbPath, ui().now()};
 
         TextEncoder encoder; // the system's character set
-        const LineSink sink = [&](const QString& line) {
-            const QByteArray bytes = encoder.encode(line) + QByteArrayLiteral("\r\n");
+        writeExport(format, source, header, encoder, [&](const QByteArray& bytes) {
             // the engine's write budget stands for the disk's free space in tests
             if (!db::engine::takeFromWriteBudget(bytes.size())) throw AppError::of(err::DiskFull);
             if (file.write(bytes) != bytes.size()) throw writeError(file);
-        };
-        if (format == 1)
-            buildReport(source, header, sink);
-        else
-            buildCsv(source, header, sink);
+        });
         if (!file.flush()) throw writeError(file);
         file.close();
     } catch (const AppError& e) {

@@ -19,8 +19,6 @@ namespace krvs {
 
 namespace {
 
-const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
-
 // Clears away scratch files an interrupted backup, compaction or password change
 // left behind, while this program holds the catalogue (never someone else's).
 void removeScratchWhileHeld(frmKRVS& w) {
@@ -65,16 +63,13 @@ void finishFileWork(frmKRVS& w, const std::optional<AppError>& pending, bool sil
     }
 }
 
-// Opens the catalogue again after a backup or compaction and shows every card.
+// Opens the catalogue again after a backup or compaction, under the hourglass, and
+// shows every card.
 void reopenAndReload(frmKRVS& w) {
-    w.g.gConn = std::make_unique<db::Connection>();
-    w.g.gConn->setCursorLocation(db::adUseClient);
-    w.g.gConn->setMode(db::adModeShareExclusive);
-    w.mConnStr = db::reopenConnectionString(w.g.gDbPath, w.g.gDbPwd);
-    w.g.gConn->Open(w.mConnStr, QString(), QString(), -1);
-    w.mSQL = kLoadAll;
-    w.txtSQL->setPlainText(w.mSQL);
-    w.bindGrid(w.mSQL);
+    w.setMousePointer(pointer::Hourglass);
+    frmKRVS::DoEvents();
+    w.openCatalogue(db::ConnectionUse::Reopen);
+    w.showAllCards();
 }
 
 } // namespace
@@ -124,8 +119,6 @@ void frmKRVS::mnuBakDB_Click() {
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
                         QStringLiteral("Success"));
 
-            setMousePointer(pointer::Hourglass);
-            DoEvents();
             reopenAndReload(*this);
         }();
     } catch (const AppError& e) {
@@ -165,8 +158,6 @@ void frmKRVS::mnuCompact_Click() {
             ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
                         QStringLiteral("Compact Error"));
 
-        setMousePointer(pointer::Hourglass);
-        DoEvents();
         reopenAndReload(*this);
     } catch (const AppError& e) {
         pending = e;

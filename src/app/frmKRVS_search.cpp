@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <optional>
 
 namespace krvs {
@@ -21,8 +22,14 @@ const QString kEmptyEntry = QStringLiteral("No keywords entered. To return all "
                             QStringLiteral("entries, enter an asterisks (*).");
 } // namespace
 
-QString frmKRVS::sqlWhere(QString& keyWords) {
-    return buildWhere(keyWords, searchPanel());
+// The key words as typed, tidied and shown so in the search box; when none are
+// left, the "Empty Entry" box has been shown and the result is empty.
+QString frmKRVS::typedKeyWords() {
+    const QString keyWords = Strip(trimBlanks(cboSearch->currentText()));
+    cboSearch->setEditText(keyWords);
+    if (keyWords.isEmpty())
+        ui().msgBox(kEmptyEntry, mb::OKOnly | mb::Exclamation, QStringLiteral("Empty Entry"));
+    return keyWords;
 }
 
 void frmKRVS::AddToList(QString& keyWords) {
@@ -37,14 +44,10 @@ void frmKRVS::AddToList(QString& keyWords) {
 void frmKRVS::cmdGen_Click() {
     bool failed = false;
     try {
-        QString keyWords = Strip(trimBlanks(cboSearch->currentText()));
-        cboSearch->setEditText(keyWords);
+        QString keyWords = typedKeyWords();
         if (!keyWords.isEmpty()) {
-            QString arg = keyWords;
-            mSQL = QStringLiteral("SELECT * FROM tblKRVS101 ") + sqlWhere(arg) + sqlOrder();
+            mSQL = buildSearchStatement(keyWords, searchPanel());
             txtSQL->setPlainText(mSQL);
-        } else {
-            ui().msgBox(kEmptyEntry, mb::OKOnly | mb::Exclamation, QStringLiteral("Empty Entry"));
         }
         setMousePointer(pointer::Default);
     } catch (const AppError& e) {
@@ -60,14 +63,13 @@ void frmKRVS::cmdGen_Click() {
 
 void frmKRVS::cmdAllSeries_Click() {
     g.gAllSeries = !g.gAllSeries;
-    for (QCheckBox* c : {chkVEX, chkNOR, chkDR7, chkZYN})
+    for (QCheckBox* c : chkSeries)
         setChkValue(c, g.gAllSeries ? 1 : 0);
 }
 
 void frmKRVS::cmdAllCat_Click() {
     g.gAllCat = !g.gAllCat;
-    for (QCheckBox* c :
-         {chkBTS, chkChar, chkCrew, chkCulture, chkEpisode, chkFilmSyn, chkRace, chkShip, chkTech})
+    for (QCheckBox* c : chkCategory)
         setChkValue(c, g.gAllCat ? 1 : 0);
 }
 
@@ -82,16 +84,15 @@ void frmKRVS::cmdQuery_Click() {
         const auto emptyChecks = [](const QString& text) {
             ui().msgBox(text, mb::OKOnly | mb::Exclamation, QStringLiteral("Empty Checks"));
         };
-        if (chkValue(chkTitle) + chkValue(chkComm) == 0) {
+        const auto noneTicked = [](const auto& values) {
+            return std::all_of(values.begin(), values.end(), [](int v) { return v == 0; });
+        };
+        const SearchPanel panel = searchPanel();
+        if (panel.title + panel.comments == 0) {
             emptyChecks(QStringLiteral("Must select at least one field in keywords."));
-        } else if (chkValue(chkVEX) + chkValue(chkNOR) + chkValue(chkDR7) + chkValue(chkZYN) == 0) {
+        } else if (noneTicked(panel.series)) {
             emptyChecks(QStringLiteral("Must select at least one series."));
-        } else if ([this] {
-                       int sum = 0;
-                       for (int v : searchPanel().categories)
-                           sum += v;
-                       return sum == 0;
-                   }()) {
+        } else if (noneTicked(panel.categories)) {
             emptyChecks(QStringLiteral("Must select at least one category."));
         } else {
             setMousePointer(pointer::Hourglass);
@@ -102,33 +103,21 @@ void frmKRVS::cmdQuery_Click() {
             if (cmdAdv->text() != QLatin1String("Go To &Advanced")) {
                 mSQL = txtSQL->toPlainText(); // typed text goes to the engine unchanged
             } else {
-                QString keyWords = Strip(trimBlanks(cboSearch->currentText()));
-                cboSearch->setEditText(keyWords);
-                if (keyWords.isEmpty()) {
-                    ui().msgBox(kEmptyEntry, mb::OKOnly | mb::Exclamation,
-                                QStringLiteral("Empty Entry"));
-                    run = false;
-                } else {
-                    QString copy = keyWords;
-                    AddToList(copy);
-                    QString arg = keyWords;
-                    mSQL = QStringLiteral("SELECT * FROM tblKRVS101 ") + sqlWhere(arg) + sqlOrder();
+                QString keyWords = typedKeyWords();
+                run = !keyWords.isEmpty();
+                if (run) {
+                    AddToList(keyWords);
+                    mSQL = buildSearchStatement(keyWords, searchPanel());
                 }
             }
+            // The user's words are in the statement, or all of it. One without rows
+            // has done its work; the grid shows the rows it showed before, read
+            // again as after any update.
             if (run) {
-                requireConnection();
-                g.gRS = std::make_unique<db::Recordset>();
-                g.gRS->setTypedByUser(true); // the user's words are in it, or all of it
-                g.gRS->Open(mSQL, *g.gConn, -1, -1, -1);
-                if (g.gRS->State() == db::adStateOpen) {
-                    g.gRS->Requery(-1);
-                    fgdCards->setDataSource(g.gRS->rows());
+                if (bindGrid(mSQL, db::Origin::Typed))
                     g.gCurSQL = mSQL;
-                } else {
-                    // A statement without rows has done its work; the grid shows the
-                    // rows it showed before, read again as after any update.
+                else
                     bindGrid(g.gCurSQL);
-                }
             }
         }
     } catch (const AppError& e) {

@@ -85,18 +85,14 @@ long frmKRVS::WriteINI(const QString& section, const QString& key, const QString
 
 namespace {
 
-// The search-panel boxes in the order the settings keep them; the ownership
-// options sit between DR7 and BTS.
+// The [Checks] section keeps the key-word boxes, the Series boxes, the ownership
+// options and the Category boxes, in that order.
 struct CheckKey {
     const char* key;
     const char* def;
 };
-constexpr CheckKey SeriesKeys[] = {{"Title", "1"}, {"Comments", "0"}, {"VEX", "0"},
-                                   {"NOR", "1"},   {"ZYN", "1"},      {"DR7", "0"}};
+constexpr CheckKey SearchInKeys[] = {{"Title", "1"}, {"Comments", "0"}};
 constexpr CheckKey OwnKeys[] = {{"YesOwn", "0"}, {"NoOwn", "0"}, {"BothOwn", "1"}};
-constexpr CheckKey CategoryKeys[] = {{"BTS", "0"},     {"Char", "1"},    {"Crew", "1"},
-                                     {"Culture", "0"}, {"Episode", "1"}, {"FilmSyn", "0"},
-                                     {"Race", "0"},    {"Ship", "0"},    {"Tech", "0"}};
 
 } // namespace
 
@@ -155,10 +151,15 @@ void frmKRVS::LoadINI() {
         }
     }
 
-    QCheckBox* const series[] = {chkTitle, chkComm, chkVEX, chkNOR, chkZYN, chkDR7};
-    for (int i = 0; i < 6; ++i)
-        setChkValue(series[i], checkBoxValue(leadingWhole(
-                                   ReadINI("Checks", SeriesKeys[i].key, SeriesKeys[i].def))));
+    // A box's stored value; without one, its initial value.
+    const auto loadBox = [this](QCheckBox* box, const char* key, const QString& def) {
+        setChkValue(box, checkBoxValue(leadingWhole(ReadINI("Checks", key, def))));
+    };
+    QCheckBox* const searchIn[] = {chkTitle, chkComm};
+    for (int i = 0; i < 2; ++i)
+        loadBox(searchIn[i], SearchInKeys[i].key, SearchInKeys[i].def);
+    for (std::size_t i : panelOrder(kSeriesBoxes))
+        loadBox(chkSeries[i], kSeriesBoxes[i].key, QString::number(kSeriesBoxes[i].initial));
 
     // The last option set to True wins; all False leaves none selected.
     QRadioButton* const owns[] = {optYesOwn, optNoOwn, optBothOwn};
@@ -170,11 +171,8 @@ void frmKRVS::LoadINI() {
                 owns[j]->setChecked(false);
     }
 
-    QCheckBox* const cats[] = {chkBTS,     chkChar, chkCrew, chkCulture, chkEpisode,
-                               chkFilmSyn, chkRace, chkShip, chkTech};
-    for (int i = 0; i < 9; ++i)
-        setChkValue(cats[i], checkBoxValue(leadingWhole(
-                                 ReadINI("Checks", CategoryKeys[i].key, CategoryKeys[i].def))));
+    for (std::size_t i : panelOrder(kCategoryBoxes))
+        loadBox(chkCategory[i], kCategoryBoxes[i].key, QString::number(kCategoryBoxes[i].initial));
 
     // The stored word is the mode the button offers: "Simple" means the window
     // was closed in the advanced mode. Compared exactly.
@@ -208,16 +206,18 @@ void frmKRVS::SaveINI() {
     for (int i = 0; i < n; ++i)
         WriteINI("Search_Items", QString::number(i), trimBlanks(cboSearch->itemText(i)));
 
-    const QCheckBox* const series[] = {chkTitle, chkComm, chkVEX, chkNOR, chkZYN, chkDR7};
-    for (int i = 0; i < 6; ++i)
-        WriteINI("Checks", SeriesKeys[i].key, QString::number(chkValue(series[i])));
+    const auto saveBox = [this](const QCheckBox* box, const char* key) {
+        WriteINI("Checks", key, QString::number(chkValue(box)));
+    };
+    saveBox(chkTitle, SearchInKeys[0].key);
+    saveBox(chkComm, SearchInKeys[1].key);
+    for (std::size_t i : panelOrder(kSeriesBoxes))
+        saveBox(chkSeries[i], kSeriesBoxes[i].key);
     const QRadioButton* const owns[] = {optYesOwn, optNoOwn, optBothOwn};
     for (int i = 0; i < 3; ++i)
         WriteINI("Checks", OwnKeys[i].key, boolText(owns[i]->isChecked()));
-    const QCheckBox* const cats[] = {chkBTS,     chkChar, chkCrew, chkCulture, chkEpisode,
-                                     chkFilmSyn, chkRace, chkShip, chkTech};
-    for (int i = 0; i < 9; ++i)
-        WriteINI("Checks", CategoryKeys[i].key, QString::number(chkValue(cats[i])));
+    for (std::size_t i : panelOrder(kCategoryBoxes))
+        saveBox(chkCategory[i], kCategoryBoxes[i].key);
 
     WriteINI("Search", "Type",
              cmdAdv->text().contains(QLatin1String("Advanced")) ? QStringLiteral("Advanced")

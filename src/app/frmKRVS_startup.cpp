@@ -20,6 +20,8 @@ namespace krvs {
 
 namespace {
 const QString kCaption = QStringLiteral("Korvessa Database");
+// Every card by DbId: the grid at start-up and after a backup or compaction.
+const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
 
 // The long "Error in Load" report: the error, then the engine's own error list.
 QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {
@@ -41,8 +43,18 @@ QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {
 }
 } // namespace
 
-QString startupConnectionString(const QString& path, const QString& password) {
-    return db::startupConnectionString(path, password);
+void frmKRVS::openCatalogue(db::ConnectionUse use) {
+    g.gConn = std::make_unique<db::Connection>();
+    g.gConn->setCursorLocation(db::adUseClient);
+    g.gConn->setMode(db::adModeShareExclusive);
+    mConnStr = db::connectionString(use, g.gDbPath, g.gDbPwd);
+    g.gConn->Open(mConnStr, QString(), QString(), -1);
+}
+
+void frmKRVS::showAllCards() {
+    mSQL = kLoadAll;
+    txtSQL->setPlainText(mSQL);
+    bindGrid(mSQL);
 }
 
 void frmKRVS::Form_Load() {
@@ -66,9 +78,6 @@ void frmKRVS::Form_Load() {
         show();
         setMousePointer(pointer::Hourglass);
         DoEvents();
-        g.gConn = std::make_unique<db::Connection>();
-        g.gConn->setCursorLocation(db::adUseClient);
-        g.gConn->setMode(db::adModeShareExclusive);
         DoEvents();
         if (g.gRunCount <= 1) {
             ui().msgBox(QStringLiteral(
@@ -81,8 +90,7 @@ void frmKRVS::Form_Load() {
         }
         for (;;) {
             try {
-                mConnStr = startupConnectionString(g.gDbPath, g.gDbPwd);
-                g.gConn->Open(mConnStr, QString(), QString(), -1);
+                openCatalogue(db::ConnectionUse::Startup);
                 // Held now: what an interrupted run left beside it is no one else's.
                 maint::removeScratchFiles(programFolder(), g.gDbPath);
                 break;
@@ -102,10 +110,8 @@ void frmKRVS::Form_Load() {
                 return;
             }
         }
-        mSQL = QStringLiteral("SELECT * FROM tblKRVS101 ") + QStringLiteral("ORDER BY DbId;");
-        txtSQL->setPlainText(mSQL);
         fgdCards->setColAlignment(0, 1);
-        bindGrid(mSQL);
+        showAllCards();
         g.gCurSQL = mSQL;
         mnuPass->setText(g.gDbPwd.isEmpty() ? QStringLiteral("Add &Password To Database...")
                                             : QStringLiteral("Change Database &Password..."));

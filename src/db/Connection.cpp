@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 #include <QVarLengthArray>
 #include <sqlite3.h>
 
@@ -52,17 +53,18 @@ const QString kAdoSource = QStringLiteral("ADODB.Connection");
 
 } // namespace
 
-QString startupConnectionString(const QString& path, const QString& password) {
-    const QString p = trimBlanks(password).isEmpty() ? kNoPasswordToken : password;
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; ") + QStringLiteral("Data Source=") +
-           path + QStringLiteral("; ") + QStringLiteral("Persist Security Info=False; ") +
-           QStringLiteral("Jet OLEDB:Database Password=") + p;
-}
-
-QString reopenConnectionString(const QString& path, const QString& password) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
-           QStringLiteral(";Persist Security Info=False;Jet OLEDB:Database Password=") + password +
-           QStringLiteral(";");
+QString connectionString(ConnectionUse use, const QString& path, const QString& password) {
+    const bool startup = use == ConnectionUse::Startup;
+    const QString sep = startup ? QStringLiteral("; ") : QStringLiteral(";");
+    QStringList parts{QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0"),
+                      QStringLiteral("Data Source=") + path};
+    if (startup || use == ConnectionUse::Reopen)
+        parts << QStringLiteral("Persist Security Info=False");
+    parts << QStringLiteral("Jet OLEDB:Database Password=") +
+                 (startup && trimBlanks(password).isEmpty() ? kNoPasswordToken : password);
+    if (use == ConnectionUse::CompactDestination)
+        parts << QStringLiteral("Jet OLEDB:Engine Type=4");
+    return parts.join(sep) + (use == ConnectionUse::Reopen ? sep : QString());
 }
 
 ConnectionString parseConnectionString(const QString& text) {

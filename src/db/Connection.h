@@ -35,12 +35,17 @@ ConnectionString parseConnectionString(const QString& text);
 // Who wrote a statement: the program itself, or the user in the advanced mode.
 enum class Origin { Program, Typed };
 
-// The connection strings the program opens the catalogue with. The start-up form
-// separates with "; ", ends without a separator and gives the no-password token
-// for a blank password; the reopen form (after a backup or compaction) separates
-// with ";", ends with one and gives the password exactly as held.
-QString startupConnectionString(const QString& path, const QString& password);
-QString reopenConnectionString(const QString& path, const QString& password);
+// When the program opens a catalogue, which decides the form of its connection
+// string. The start-up form separates with "; ", ends without a separator and
+// gives the no-password token for a blank password; the others separate with ";"
+// and give the password exactly as held. The reopen form (after a backup or
+// compaction) ends with a separator; the compaction's destination names the
+// engine type.
+enum class ConnectionUse { Startup, Reopen, CompactSource, CompactDestination };
+inline constexpr ConnectionUse kConnectionUses[] = {ConnectionUse::Startup, ConnectionUse::Reopen,
+                                                    ConnectionUse::CompactSource,
+                                                    ConnectionUse::CompactDestination};
+QString connectionString(ConnectionUse use, const QString& path, const QString& password);
 
 // The scratch file a password change writes beside the catalogue.
 QString passwordScratchPath(const QString& catalogue);

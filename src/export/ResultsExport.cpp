@@ -164,13 +164,19 @@ void buildCsv(const GridSource& grid, const ExportHeader& header, const LineSink
     }
 }
 
-QStringList exportLines(int format, const GridSource& grid, const ExportHeader& header) {
-    QStringList lines;
-    const LineSink sink = [&lines](const QString& l) { lines << l; };
+namespace {
+void buildExport(int format, const GridSource& grid, const ExportHeader& header,
+                 const LineSink& sink) {
     if (format == 1)
         buildReport(grid, header, sink);
     else
         buildCsv(grid, header, sink);
+}
+} // namespace
+
+QStringList exportLines(int format, const GridSource& grid, const ExportHeader& header) {
+    QStringList lines;
+    buildExport(format, grid, header, [&lines](const QString& l) { lines << l; });
     return lines;
 }
 
@@ -252,17 +258,17 @@ QByteArray TextEncoder::encode(const QString& text) {
     return out;
 }
 
+void writeExport(int format, const GridSource& grid, const ExportHeader& header,
+                 TextEncoder& encoder, const ByteSink& sink) {
+    buildExport(format, grid, header, [&](const QString& line) {
+        sink(encoder.encode(line) + QByteArrayLiteral("\r\n"));
+    });
+}
+
 QByteArray exportBytes(int format, const GridSource& grid, const ExportHeader& header,
                        TextEncoder& encoder) {
     QByteArray out;
-    const LineSink sink = [&](const QString& l) {
-        out += encoder.encode(l);
-        out += "\r\n";
-    };
-    if (format == 1)
-        buildReport(grid, header, sink);
-    else
-        buildCsv(grid, header, sink);
+    writeExport(format, grid, header, encoder, [&out](const QByteArray& bytes) { out += bytes; });
     return out;
 }
 

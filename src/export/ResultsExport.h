@@ -75,7 +75,16 @@ class TextEncoder {
     std::unique_ptr<QStringDecoder> decoder_;
 };
 
-// The whole export as the bytes of the file, each line ended with CR LF.
+// Receives the bytes of each finished line, its CR LF included. It may throw to stop.
+using ByteSink = std::function<void(const QByteArray& bytes)>;
+
+// Writes the export (format 1 the report, any other the CSV) as the bytes of the
+// file, one line at a time: each line in the encoder's character set, ended with
+// CR LF.
+void writeExport(int format, const GridSource& grid, const ExportHeader& header,
+                 TextEncoder& encoder, const ByteSink& sink);
+
+// The whole export as the bytes of the file (writeExport's bytes, in one piece).
 QByteArray exportBytes(int format, const GridSource& grid, const ExportHeader& header,
                        TextEncoder& encoder);
 

@@ -3,7 +3,6 @@
 #include "util/LabelFit.h"
 
 #include "maintenance/FileOps.h"
-#include "maintenance/mdlJRO.h"
 
 #include "db/Connection.h"
 #include "db/Dialect.h"
@@ -263,11 +262,13 @@ void frmPassword::cmdOK_Click() {
         bool carried = parsed.password && parsed.password->newPassword == result &&
                        parsed.password->oldPassword == carriedOld;
         const QString scratch = maint::scratchPath(maint::folderOf(g_.gDbPath));
-        for (const QString& settings :
-             {db::startupConnectionString(g_.gDbPath, result),
-              db::reopenConnectionString(g_.gDbPath, result),
-              compactSourceConnStr(g_.gDbPath, result), compactDestConnStr(scratch, result)})
-            carried = carried && db::parseConnectionString(settings).password == result;
+        for (const db::ConnectionUse use : db::kConnectionUses) {
+            const QString& file =
+                use == db::ConnectionUse::CompactDestination ? scratch : g_.gDbPath;
+            carried = carried &&
+                      db::parseConnectionString(db::connectionString(use, file, result)).password ==
+                          result;
+        }
         if (!carried)
             throw db::engine::error(
                 err::Engine,

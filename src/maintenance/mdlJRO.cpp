@@ -17,17 +17,6 @@ void doEvents() {
 }
 } // namespace
 
-QString compactSourceConnStr(const QString& dbPath, const QString& pwd) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + dbPath +
-           QStringLiteral(";Jet OLEDB:Database Password=") + pwd;
-}
-
-QString compactDestConnStr(const QString& scratch, const QString& pwd) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + scratch +
-           QStringLiteral(";Jet OLEDB:Database Password=") + pwd +
-           QStringLiteral(";Jet OLEDB:Engine Type=4");
-}
-
 bool CompactDB(const std::function<void(int)>& setMousePointer, QString& dbPath, QString& pwd) {
     QString source;
     QString before;
@@ -40,7 +29,9 @@ bool CompactDB(const std::function<void(int)>& setMousePointer, QString& dbPath,
         before = FileSizeText(source);
         // The engine writes a fresh scratch file, replacing one left behind by an
         // interrupted compaction; the catalogue itself is only read.
-        db::CompactDatabase(compactSourceConnStr(source, pwd), compactDestConnStr(scratch, pwd));
+        db::CompactDatabase(
+            db::connectionString(db::ConnectionUse::CompactSource, source, pwd),
+            db::connectionString(db::ConnectionUse::CompactDestination, scratch, pwd));
         doEvents();
         // Rename over the catalogue: at every moment its path holds a whole file.
         db::ReplaceDatabaseFile(scratch, source);

@@ -13,8 +13,4 @@ namespace krvs {
 // window's pointer before the message (it may be empty).
 bool CompactDB(const std::function<void(int)>& setMousePointer, QString& dbPath, QString& pwd);
 
-// The connection strings the compaction runs with.
-QString compactSourceConnStr(const QString& dbPath, const QString& pwd);
-QString compactDestConnStr(const QString& scratch, const QString& pwd);
-
 } // namespace krvs

@@ -4,16 +4,6 @@
 
 namespace krvs {
 
-const std::array<QString, 9> kCategoryValues = {QStringLiteral("Beyond The Scenes"),
-                                                QStringLiteral("Character"),
-                                                QStringLiteral("Crew"),
-                                                QStringLiteral("Culture"),
-                                                QStringLiteral("Episode"),
-                                                QStringLiteral("Film Synopsis"),
-                                                QStringLiteral("Race"),
-                                                QStringLiteral("Ship"),
-                                                QStringLiteral("Technology")};
-
 QString Strip(const QString& text) {
     QString result;
     if (!text.isEmpty()) {
@@ -60,11 +50,15 @@ QString buildWhere(QString& keyWords, const SearchPanel& p) {
     keyWords.replace(QLatin1Char('*'), QLatin1Char('%'));
     keyWords.replace(QLatin1Char('?'), QLatin1Char('_'));
 
-    const bool seriesNeeded = p.vex + p.nor + p.dr7 + p.zyn < 4;
-    int catSum = 0;
-    for (int v : p.categories)
-        catSum += v;
-    const bool categoryNeeded = catSum < 9;
+    // A frame whose boxes add up to fewer than one each narrows the search.
+    const auto narrows = [](const auto& values) {
+        int sum = 0;
+        for (int v : values)
+            sum += v;
+        return sum < static_cast<int>(values.size());
+    };
+    const bool seriesNeeded = narrows(p.series);
+    const bool categoryNeeded = narrows(p.categories);
     const bool ownNeeded = !p.bothOwn;
 
     QString keyPart;
@@ -81,22 +75,16 @@ QString buildWhere(QString& keyWords, const SearchPanel& p) {
     }
     keyPart = closePart(keyPart);
 
-    QString seriesPart;
-    if (seriesNeeded) {
-        const std::pair<int, const char*> series[] = {
-            {p.vex, "VEX"}, {p.nor, "NOR"}, {p.dr7, "DR7"}, {p.zyn, "ZYN"}};
-        for (const auto& [value, code] : series)
-            if (value == 1) seriesPart += term("Series", sqlQuote(QLatin1String(code)));
-        seriesPart = closePart(seriesPart);
-    }
-
-    QString categoryPart;
-    if (categoryNeeded) {
-        for (std::size_t i = 0; i < kCategoryValues.size(); ++i)
-            if (p.categories[i] == 1)
-                categoryPart += term("Category", sqlQuote(kCategoryValues[i]));
-        categoryPart = closePart(categoryPart);
-    }
+    // The ticked boxes' values, a term each; a greyed box is not written.
+    const auto boxPart = [](const char* field, const auto& boxes, const auto& values) {
+        QString part;
+        for (std::size_t i = 0; i < values.size(); ++i)
+            if (values[i] == 1) part += term(field, sqlQuote(QString::fromUtf8(boxes[i].value)));
+        return closePart(part);
+    };
+    const QString seriesPart = seriesNeeded ? boxPart("Series", kSeriesBoxes, p.series) : QString();
+    const QString categoryPart =
+        categoryNeeded ? boxPart("Category", kCategoryBoxes, p.categories) : QString();
 
     QString ownPart;
     if (ownNeeded) {
@@ -108,8 +96,8 @@ QString buildWhere(QString& keyWords, const SearchPanel& p) {
     if (trimBlanks(seriesPart + categoryPart + ownPart).isEmpty())
         return QStringLiteral("WHERE (") + keyPart + QLatin1Char(')');
     QString joined;
-    for (const QString* part : {&keyPart, &seriesPart, &categoryPart, &ownPart})
-        if (!trimBlanks(*part).isEmpty()) joined += QStringLiteral(" AND ") + *part;
+    for (const QString& part : {keyPart, seriesPart, categoryPart, ownPart})
+        if (!trimBlanks(part).isEmpty()) joined += QStringLiteral(" AND ") + part;
     return QStringLiteral("WHERE (") + joined.mid(5) + QLatin1Char(')');
 }
 

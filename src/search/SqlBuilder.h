@@ -1,4 +1,5 @@
 #pragma once
+#include "search/PanelBoxes.h"
 #include "util/TextAndInput.h"
 
 #include <QString>
@@ -8,19 +9,16 @@
 namespace krvs {
 
 // The search panel's state at the moment a statement is built. Check boxes hold
-// 0, 1 or 2; the nine categories are in the order of kCategoryValues.
+// 0, 1 or 2; series and categories are in the order of kSeriesBoxes and
+// kCategoryBoxes.
 struct SearchPanel {
     bool autoAsterisks = true;
     int title = 1;
     int comments = 0;
-    int vex = 0, nor = 1, dr7 = 0, zyn = 1;
-    std::array<int, 9> categories{};
+    std::array<int, kSeriesCount> series = initialTicks(kSeriesBoxes);
+    std::array<int, kCategoryCount> categories = initialTicks(kCategoryBoxes);
     bool yesOwn = false, noOwn = false, bothOwn = true;
 };
-
-// Stored Category values selected by the nine category boxes, in writing order:
-// BTS, Char, Crew, Culture, Episode, FilmSyn, Race, Ship, Tech.
-extern const std::array<QString, 9> kCategoryValues;
 
 // Normalises a comma-separated key-word list: empty elements vanish, elements are
 // trimmed, the separator is a bare comma.

@@ -3,6 +3,7 @@
 #include "maintenance/frmPassword.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
+#include "util/SizeText.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -133,8 +134,14 @@ class TstMaintenanceApp : public QObject {
         const QByteArray secret = "Plainly readable card note";
         w->g.gConn->execute("UPDATE tblKRVS101 SET UserComments = '" + secret + "';");
         submit(*w, "", "abcd", "Password success");
+        const qint64 before = QFileInfo(catalogue()).size();
         ui->answer(mb::AnsOK, "Compact successful");
         w->mnuCompact_Click();
+        QCOMPARE(ui->boxes.last().text,
+                 catalogue().toUpper() +
+                     " compacted successfully.\r\n\r\nSize before compacting:\t" +
+                     fileSizeTextFor(before) + "\r\nSize after compacting:\t" +
+                     fileSizeTextFor(QFileInfo(catalogue()).size()));
         checkReloaded(*w);
         QVERIFY(QDir(tmp->path()).mkpath("backup.qmx/inner")); // where the scratch file goes
         ui->answer(mb::AnsOK, "Compact Error");

@@ -21,6 +21,11 @@ struct CardText {
     QString title, category, series, own, dbComments, userComments;
 };
 
+// A Series or Category box, by its name.
+QCheckBox* box(const frmKRVS& w, const char* name) {
+    return w.findChild<QCheckBox*>(name);
+}
+
 QList<CardText> allCards(const frmKRVS& w) {
     QList<CardText> cards;
     for (int r = 1; r < w.fgdCards->Rows(); ++r)
@@ -65,15 +70,15 @@ class TestSearchApp : public QObject {
         QVERIFY(w->mnuAutoAst->isChecked());
         QCOMPARE(frmKRVS::chkValue(w->chkTitle), 1);
         QCOMPARE(frmKRVS::chkValue(w->chkComm), 0);
-        QCOMPARE(frmKRVS::chkValue(w->chkNOR) + frmKRVS::chkValue(w->chkZYN), 2);
-        QCOMPARE(frmKRVS::chkValue(w->chkVEX) + frmKRVS::chkValue(w->chkDR7), 0);
+        QCOMPARE(frmKRVS::chkValue(box(*w, "chkNOR")) + frmKRVS::chkValue(box(*w, "chkZYN")), 2);
+        QCOMPARE(frmKRVS::chkValue(box(*w, "chkVEX")) + frmKRVS::chkValue(box(*w, "chkDR7")), 0);
         QVERIFY(w->optBothOwn->isChecked() && !w->optYesOwn->isChecked());
         QCOMPARE(w->cmdAdv->text(), QString("Go To &Advanced"));
         // The select-all buttons alternate, whatever the boxes show.
         w->cmdAllCat_Click();
-        QCOMPARE(frmKRVS::chkValue(w->chkBTS) + frmKRVS::chkValue(w->chkTech), 2);
+        QCOMPARE(frmKRVS::chkValue(box(*w, "chkBTS")) + frmKRVS::chkValue(box(*w, "chkTech")), 2);
         w->cmdAllCat_Click();
-        QCOMPARE(frmKRVS::chkValue(w->chkBTS) + frmKRVS::chkValue(w->chkChar), 0);
+        QCOMPARE(frmKRVS::chkValue(box(*w, "chkBTS")) + frmKRVS::chkValue(box(*w, "chkChar")), 0);
         w->mnuAutoAst->trigger();
         QVERIFY(!w->mnuAutoAst->isChecked());
     }
@@ -94,6 +99,11 @@ class TestSearchApp : public QObject {
         QCOMPARE(w->windowTitle(),
                  QString("Korvessa Database - (Matches returned=%1)").arg(expected));
         QCOMPARE(w->fgdCards->Rows() - 1, expected);
+        // The cards come by their Index (as text), not as they are stored.
+        for (int r = 2; r < w->fgdCards->Rows(); ++r)
+            QVERIFY2(QString::compare(w->fgdCards->TextMatrix(r - 1, 1),
+                                      w->fgdCards->TextMatrix(r, 1), Qt::CaseInsensitive) <= 0,
+                     qPrintable(QString("row %1").arg(r)));
         QCOMPARE(w->g.gCurSQL, w->mSQL);
         QVERIFY(w->g.gCurSQL.contains("LIKE '%Vellan%'"));
         QCOMPARE(w->cboSearch->itemText(0), QString("Vellan,Qorth"));
@@ -127,7 +137,7 @@ class TestSearchApp : public QObject {
         ui->answer(mb::AnsOK, "Empty Checks");
         w->cmdQuery_Click();
         QCOMPARE(ui->boxes.last().text, QString("Must select at least one series."));
-        frmKRVS::setChkValue(w->chkVEX, 1);
+        frmKRVS::setChkValue(box(*w, "chkVEX"), 1);
         w->cmdAllCat_Click();
         w->cmdAllCat_Click();
         ui->answer(mb::AnsOK, "Empty Checks");

@@ -12,6 +12,10 @@ using namespace krvs::test;
 
 namespace {
 
+QCheckBox* box(const frmKRVS& w, const char* name) {
+    return w.findChild<QCheckBox*>(name);
+}
+
 // Loads the settings into w; the AppError number raised, 0 for none.
 int load(frmKRVS& w) try {
     w.LoadINI();
@@ -80,7 +84,7 @@ class TestSettingsExport : public QObject {
             QCOMPARE(readFileBytes(f.iniFile()), QByteArray("[Main]\r\nBackup_Warn=1\r\n"));
             expectRestored(w, "run=1|max=0|auto=1|cols=1000,1000,1000,1000,1000,1000,1000,1000,"
                               "1000,1000|items=|current=Vellan,Qorth|"
-                              "ticks=Title,ZYN,NOR,Char,Episode,Crew|own=B|mode=Go To &Advanced");
+                              "ticks=Title,NOR,ZYN,Char,Crew,Episode|own=B|mode=Go To &Advanced");
             // Centred at the design size, though at least the smallest width.
             const frmKRVS design(f.path(), "KRVS");
             const QRect s = w.screen()->geometry(), r = w.frameGeometry();
@@ -122,8 +126,10 @@ class TestSettingsExport : public QObject {
             w.cboSearch->clear();
             w.cboSearch->addItems({"  Zoë crew  ", "b*", ""}); // the empty one is not kept
             w.cboSearch->setEditText("  new text ");
-            for (auto [box, v] :
-                 {std::pair{w.chkTitle, 0}, {w.chkComm, 1}, {w.chkVEX, 2}, {w.chkTech, 1}})
+            for (auto [box, v] : {std::pair{w.chkTitle, 0},
+                                  {w.chkComm, 1},
+                                  {box(w, "chkVEX"), 2},
+                                  {box(w, "chkTech"), 1}})
                 frmKRVS::setChkValue(box, v);
             w.optYesOwn->setChecked(true);
         });
@@ -131,7 +137,7 @@ class TestSettingsExport : public QObject {
             QCOMPARE(w.frameGeometry(), placed);
             expectRestored(w, "run=3|auto=0|cols=600,750,900,1050,1200,1350,1500,1650,1800,1950|"
                               "items=Zoë crew,b*|current=new text|"
-                              "ticks=Comm,VEX:2,ZYN,NOR,Char,Episode,Crew,Tech|own=Y|"
+                              "ticks=Comm,VEX:2,NOR,ZYN,Char,Crew,Episode,Tech|own=Y|"
                               "mode=Go To &Advanced");
             w.setWindowState(Qt::WindowMaximized);
             w.cboSearch->setEditText("   "); // a blank current text is not kept
@@ -157,7 +163,7 @@ class TestSettingsExport : public QObject {
             "items=a,b");
         row("all owns", "[Checks]\r\nYesOwn=True\r\nNoOwn=true\r\nBothOwn=TRUE\r\n", "own=B");
         row("odd ticks", "[Checks]\r\nTitle=ticked\r\nNOR=1.5\r\n",
-            "ticks=ZYN,NOR:2,Char,Episode,Crew");
+            "ticks=NOR:2,ZYN,Char,Crew,Episode");
         row("maximized", "[Main]\r\nMaximized=maybe\r\n", "error=13");
         row("tick 3", "[Checks]\r\nVEX=3\r\n", "error=380");
     }
@@ -232,7 +238,9 @@ class TestSettingsExport : public QObject {
         save(0, file, {{mb::AnsNo, "File already exists"}, {mb::AnsOK, "File write aborted"}});
         QCOMPARE(readFileBytes(file), QByteArray("old"));
         save(0, file, {{mb::AnsYes, "File already exists"}, {mb::AnsNo, "View file?"}});
-        QVERIFY(readFileBytes(file).contains("     |DbId    |  Index|  CardType|  Title|"));
+        const QByteArray report = readFileBytes(file);
+        QVERIFY(report.contains("     |DbId    |  Index|  CardType|  Title|"));
+        QVERIFY(report.endsWith("\r\n     " + QByteArray(94, '_') + "\r\n"));
 
         ui->reset();
         ui->cancelSave(); // ends silently

@@ -419,7 +419,7 @@ class TestStartup : public QObject {
         QCOMPARE(frmKRVS("/", "KRVS").programFolderWithSep(), QString("/"));
         QCOMPARE(frmKRVS("/opt/krvs", "KRVS").programFolderWithSep(), QString("/opt/krvs/"));
         QCOMPARE(
-            startupConnectionString("/KRVS.krv", "  "),
+            db::connectionString(db::ConnectionUse::Startup, "/KRVS.krv", "  "),
             QString("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/KRVS.krv; Persist Security "
                     "Info=False; Jet OLEDB:Database Password=``"));
     }

@@ -90,7 +90,7 @@ class TestTypedText : public QObject {
         w.reset();
         db::Connection conn;
         conn.setMode(db::adModeShareExclusive);
-        conn.Open(startupConnectionString(folder->catalogue(), QString()));
+        conn.Open(db::connectionString(db::ConnectionUse::Startup, folder->catalogue(), QString()));
         return rowsOf(conn, sql);
     }
     QStringList folderFiles() const {

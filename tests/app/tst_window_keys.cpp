@@ -120,6 +120,22 @@ class TestWindowKeys : public QObject {
         QCOMPARE(history(w->cboSearch), QStringList({"vellan", "Vellan,Qorth"}));
     }
 
+    // Tab walks the search panel frame by frame, and each frame's boxes down each
+    // column, left to right.
+    void tabWalksThePanelByColumns() {
+        w->chkTitle->setFocus();
+        QTRY_VERIFY(w->chkTitle->hasFocus());
+        QStringList walked;
+        while (walked.size() < 30 && !w->cmdExit->hasFocus()) {
+            press(Qt::Key_Tab);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(walked.join(' '),
+                 QString("chkComm chkVEX chkNOR chkZYN chkDR7 cmdAllSeries optYesOwn optNoOwn "
+                         "optBothOwn chkBTS chkChar chkCrew chkCulture chkEpisode chkFilmSyn "
+                         "chkRace chkShip chkTech cmdAllCat cmdQuery cmdAdv cmdExit"));
+    }
+
     // In the SQL box Tab and Shift+Tab move along the tab order and leave the statement
     // alone; Generate can be reached and pressed from the keyboard.
     void tabLeavesTheSqlBox() {

@@ -46,10 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     panel.autoAsterisks = a & 1;
     panel.title = (a >> 1) % 3;
     panel.comments = (a >> 3) % 3;
-    panel.vex = (a >> 5) & 1;
-    panel.nor = (a >> 6) & 1;
-    panel.dr7 = (a >> 7) & 1;
-    panel.zyn = b & 1;
+    panel.series = {(a >> 5) & 1, (a >> 6) & 1, (a >> 7) & 1, b & 1};
     for (int i = 0; i < 9; ++i)
         panel.categories[static_cast<std::size_t>(i)] = (((b >> 1) | (c << 7)) >> i) & 1;
     const int own = (c >> 2) % 3;

@@ -5,6 +5,11 @@
 
 using namespace krvs;
 
+namespace {
+// Places in SearchPanel::series.
+enum { VEX, NOR, DR7, ZYN };
+} // namespace
+
 class TestSqlBuilder : public QObject {
     Q_OBJECT
 
@@ -13,7 +18,7 @@ class TestSqlBuilder : public QObject {
         p.autoAsterisks = false;
         p.title = 1;
         p.comments = 0;
-        p.vex = p.nor = p.dr7 = p.zyn = 1;
+        p.series.fill(1);
         p.categories.fill(1);
         p.yesOwn = p.noOwn = false;
         p.bothOwn = true;
@@ -38,7 +43,7 @@ class TestSqlBuilder : public QObject {
         SearchPanel p = allChecked();
         p.autoAsterisks = true;
         p.comments = 1;
-        p.nor = p.zyn = 0;
+        p.series[NOR] = p.series[ZYN] = 0;
         p.bothOwn = false;
         p.yesOwn = true;
         QString kw = Strip(" Vellan , ,Qorth ,");
@@ -92,7 +97,7 @@ class TestSqlBuilder : public QObject {
 
         // Three series out of four: one part with three terms; a greyed box is not written.
         p = allChecked();
-        p.dr7 = 0;
+        p.series[DR7] = 0;
         kw = "x";
         QCOMPARE(
             buildWhere(kw, p),
@@ -133,8 +138,7 @@ class TestSqlBuilder : public QObject {
             p.title = 0;
             break;
         case 1:
-            p.vex = 2;
-            p.nor = p.dr7 = p.zyn = 0;
+            p.series = {2, 0, 0, 0};
             break;
         case 2:
             p.categories.fill(0);
