@@ -141,6 +141,7 @@ int runOne(const QString& catalogue) {
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         }
         put("startup", ms(t));
+        put("peakStartup", static_cast<double>(peakKb()));
         if (!w.cmdQuery->isEnabled()) {
             err() << "start-up did not finish: " << w.windowTitle() << Qt::endl;
             return 1;
@@ -159,6 +160,7 @@ int runOne(const QString& catalogue) {
         w.cmdQuery_Click();
         put("query", ms(t));
         put("matches", w.fgdCards->Rows() - 1);
+        put("peakQuery", static_cast<double>(peakKb()));
         statements << engineSql(w.g.gCurSQL);
 
         w.cboSearch->setEditText(QStringLiteral("*"));
@@ -166,6 +168,7 @@ int runOne(const QString& catalogue) {
         w.cmdQuery_Click();
         put("all", ms(t));
         put("allRows", w.fgdCards->Rows() - 1);
+        put("peakAll", static_cast<double>(peakKb()));
         statements << engineSql(w.g.gCurSQL);
 
         // Header clicks on Title (generic: ascending, then descending) and DbId (numeric).
@@ -179,6 +182,7 @@ int runOne(const QString& catalogue) {
         put("sortAsc", sortBy(3));
         put("sortDesc", sortBy(3));
         put("sortId", sortBy(0));
+        put("peakSort", static_cast<double>(peakKb()));
 
         // Painting the visible rows at the top and at the bottom of the grid.
         t.start();
@@ -490,6 +494,11 @@ int runAll(const QList<int>& sizes, const QString& keep) {
         sorted(QStringLiteral("header sort Title v"), "sortDesc");
         sorted(QStringLiteral("header sort DbId"), "sortId");
         printTable(sorts);
+        out() << "program's peak memory after start-up " << fmtMb(p("peakStartup"))
+              << ", key words " << fmtMb(p("peakQuery")) << ", \"*\" " << fmtMb(p("peakAll"))
+              << ", the sorts " << fmtMb(p("peakSort")) << ", the bulk update " << fmtMb(p("peak"))
+              << Qt::endl
+              << Qt::endl;
     }
 
     // The sizes side by side, each with its growth over the size before it.

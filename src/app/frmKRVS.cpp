@@ -378,6 +378,9 @@ int frmKRVS::clientHeightTw() const {
 
 void frmKRVS::bindGrid(const QString& sql) {
     requireConnection();
+    // The rows shown go before the new ones are read: never two results at once.
+    fgdCards->Clear();
+    g.gRS.reset();
     g.gRS = std::make_unique<db::Recordset>();
     g.gRS->Open(sql, *g.gConn, -1, -1, -1);
     g.gRS->Requery(-1);

@@ -27,6 +27,16 @@ class RowSet {
         const std::size_t i = row * static_cast<std::size_t>(colCount()) + col;
         return std::string_view(text_.data() + offsets_[i], offsets_[i + 1] - offsets_[i]);
     }
+    // The row that shows the row stored at this place.
+    std::uint32_t rowOfStored(std::uint32_t stored) const {
+        if (order_.empty()) return stored;
+        if (inverse_.empty()) {
+            inverse_.resize(order_.size());
+            for (std::uint32_t i = 0; i < order_.size(); ++i)
+                inverse_[order_[i]] = i;
+        }
+        return inverse_[stored];
+    }
     // Row i shows the stored row order[i]; order holds each stored row once.
     void setOrder(std::vector<std::uint32_t> order) { order_ = std::move(order); }
     QString cell(int row, int col) const {
@@ -52,6 +62,7 @@ class RowSet {
   private:
     int rows_ = 0;
     std::vector<std::uint32_t> order_;
+    mutable std::vector<std::uint32_t> inverse_; // made when first asked for
     std::vector<char> text_;
     std::vector<std::uint64_t> offsets_{0};
 };
