@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 
@@ -17,9 +18,9 @@ namespace krvs {
 
 // A sort builds one entry per data row holding its main key, sorts the entries and
 // returns the new order of positions; no cell text is copied. At a million rows
-// what costs is fetching keys from all over memory, so text keys carry their first
-// sixteen bytes packed into two numbers and are sorted sixteen bytes at a time (each
-// key is read once per step, never once per comparison). The generic sort's text
+// what costs is fetching keys from all over memory, so text keys are ranked once
+// among the distinct texts and the entries sorted on their ranks (each key is read
+// once, never once per comparison). The generic sort's text
 // keys are the locale's collation keys (case ignored), made once per cell: byte
 // order of the keys is the collation order of the texts. The cells are read in the
 // caller's visiting order (front to back through the snapshot's text), and equal
@@ -33,7 +34,6 @@ bool isBlank(char c) {
 
 constexpr std::uint32_t kNumber = 0xffffffffu; // the length mark of a numeric key
 constexpr std::uint32_t kBlank = 0xfffffffeu;  // the length mark of a blank cell (generic)
-constexpr std::size_t kChunk = 16;             // text bytes compared per step
 
 // Folded text and written cells live here for the length of a sort; blocks never
 // move, so pointers into them stay valid.
@@ -180,29 +180,14 @@ struct Key {
 struct Entry {
     union {
         double num;
-        std::uint64_t hi; // text bytes [at, at+8), big-endian, zero-padded
+        std::uint64_t hi; // a text's rank among the texts sorted
     };
-    std::uint64_t lo; // text bytes [at+8, at+16)
     const char* text;
     std::uint32_t len;
     std::uint32_t pos; // display position before the sort
 };
 
 using Kind = SortKind;
-
-std::uint64_t pack8(const char* text, std::size_t len) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        v = (v << 8) | (i < len ? static_cast<unsigned char>(text[i]) : 0u);
-    return v;
-}
-
-// Packs the chunk of text that starts at `at` (the text is already folded).
-inline void packChunk(Entry& e, std::size_t at) {
-    const std::size_t rest = e.len - at;
-    e.hi = pack8(e.text + at, rest);
-    e.lo = rest > 8 ? pack8(e.text + at + 8, rest - 8) : 0;
-}
 
 inline int compareNumbers(double a, double b) {
     return a < b ? -1 : (b < a ? 1 : 0);
@@ -264,35 +249,60 @@ void sortNumbers(EntryIt first, EntryIt last, const std::vector<std::vector<Key>
     }
 }
 
-// Sorts text entries by the chunk at byte `at` and by whether the text ends within
-// it; each run that is equal so far and goes on is repacked from its next chunk and
-// sorted again. Runs of one text throughout go to the further key columns.
+// Sorts text entries. Cells of a column repeat a lot (titles, series, categories), so
+// each distinct text is ordered once and the entries are sorted on its rank, as
+// numbers; entries of one text go to the further key columns.
 template <Kind K>
-void sortText(EntryIt first, EntryIt last, std::size_t at,
-              const std::vector<std::vector<Key>>& more, bool descending) {
-    auto rest = [at](const Entry& e) {
-        return static_cast<std::uint32_t>(std::min<std::size_t>(e.len - at, kChunk + 1));
-    };
-    if (at > 0)
-        for (EntryIt it = first; it != last; ++it)
-            packChunk(*it, at);
-    std::sort(first, last, [&](const Entry& a, const Entry& b) {
+void sortText(EntryIt first, EntryIt last, const std::vector<std::vector<Key>>& more,
+              bool descending) {
+    const auto n = static_cast<std::size_t>(last - first);
+    if (n == 0) return;
+    // The distinct texts, found through an open-addressed table at most half full.
+    std::vector<std::string_view> distinct;
+    std::vector<std::uint32_t> table(1024, 0), which(n); // table: distinct index + 1
+    const std::hash<std::string_view> hash;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (distinct.size() * 2 >= table.size()) {
+            std::vector<std::uint32_t> grown(table.size() * 2, 0);
+            for (std::uint32_t k = 0; k < distinct.size(); ++k) {
+                std::size_t j = hash(distinct[k]) & (grown.size() - 1);
+                while (grown[j])
+                    j = (j + 1) & (grown.size() - 1);
+                grown[j] = k + 1;
+            }
+            table.swap(grown);
+        }
+        const std::string_view t(first[i].text, first[i].len);
+        const std::size_t mask = table.size() - 1;
+        std::size_t j = hash(t) & mask;
+        while (table[j] && distinct[table[j] - 1] != t)
+            j = (j + 1) & mask;
+        if (!table[j]) {
+            distinct.push_back(t);
+            table[j] = static_cast<std::uint32_t>(distinct.size());
+        }
+        which[i] = table[j] - 1;
+    }
+    table = {};
+    // Unsigned bytes, a text that starts another first.
+    std::vector<std::uint32_t> byText(distinct.size());
+    std::iota(byText.begin(), byText.end(), 0u);
+    std::sort(byText.begin(), byText.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return distinct[a] < distinct[b]; });
+    std::vector<std::uint32_t> rank(distinct.size());
+    for (std::uint32_t k = 0; k < byText.size(); ++k)
+        rank[byText[k]] = k;
+    for (std::size_t i = 0; i < n; ++i)
+        first[i].hi = rank[which[i]];
+    std::sort(first, last, [descending](const Entry& a, const Entry& b) {
         if (a.hi != b.hi) return descending ? a.hi > b.hi : a.hi < b.hi;
-        if (a.lo != b.lo) return descending ? a.lo > b.lo : a.lo < b.lo;
-        const std::uint32_t ra = rest(a), rb = rest(b);
-        if (ra != rb) return descending ? ra > rb : ra < rb;
         return a.pos < b.pos;
     });
     for (EntryIt run = first; run != last;) {
         EntryIt end = run + 1;
-        while (end != last && end->hi == run->hi && end->lo == run->lo && rest(*end) == rest(*run))
+        while (end != last && end->hi == run->hi)
             ++end;
-        if (end - run > 1) {
-            if (rest(*run) > kChunk)
-                sortText<K>(run, end, at + kChunk, more, descending);
-            else
-                breakTies<K>(run, end, more, descending);
-        }
+        breakTies<K>(run, end, more, descending);
         run = end;
     }
 }
@@ -303,7 +313,7 @@ void sortEntries(std::vector<Entry>& entries, const std::vector<std::vector<Key>
     if constexpr (K == Kind::Numeric) {
         sortNumbers<K>(entries.begin(), entries.end(), more, descending);
     } else if constexpr (K == Kind::Text) {
-        sortText<K>(entries.begin(), entries.end(), 0, more, descending);
+        sortText<K>(entries.begin(), entries.end(), more, descending);
     } else {
         // Blank cells, numbers, texts; the other way round when descending.
         const EntryIt first = entries.begin(), last = entries.end();
@@ -322,11 +332,11 @@ void sortEntries(std::vector<Entry>& entries, const std::vector<std::vector<Key>
                   [](const Entry& a, const Entry& b) { return a.pos < b.pos; });
         breakTies<K>(blanksFirst, blanksLast, more, descending);
         if (descending) {
-            sortText<K>(first, mid1, 0, more, descending);
+            sortText<K>(first, mid1, more, descending);
             sortNumbers<K>(mid1, mid2, more, descending);
         } else {
             sortNumbers<K>(mid1, mid2, more, descending);
-            sortText<K>(mid2, last, 0, more, descending);
+            sortText<K>(mid2, last, more, descending);
         }
     }
 }
@@ -408,11 +418,10 @@ std::vector<std::uint32_t> sortRows(SortKind kind, bool descending, int firstCol
         e.pos = pos;
         if (k.len == kNumber || k.len == kBlank) {
             e.num = k.num;
-            e.lo = 0;
             e.text = nullptr;
         } else {
             e.text = k.text;
-            packChunk(e, 0);
+            e.hi = 0;
         }
         entries.push_back(e);
         for (int c = firstCol + 1; c <= lastCol; ++c)
