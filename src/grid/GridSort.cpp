@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <numeric>
@@ -250,22 +251,38 @@ void sortNumbers(EntryIt first, EntryIt last, const std::vector<std::vector<Key>
 }
 
 // Sorts text entries. Cells of a column repeat a lot (titles, series, categories), so
-// each distinct text is ordered once and the entries are sorted on its rank, as
-// numbers; entries of one text go to the further key columns.
+// each distinct text is ordered once, and the entries are put in order of rank, then
+// position, by counting; entries of one text go to the further key columns. The
+// generic sort's keys come from the collation's cache, one per distinct text, so
+// there a key is known by its address.
 template <Kind K>
 void sortText(EntryIt first, EntryIt last, const std::vector<std::vector<Key>>& more,
               bool descending) {
     const auto n = static_cast<std::size_t>(last - first);
     if (n == 0) return;
-    // The distinct texts, found through an open-addressed table at most half full.
+    constexpr bool byAddress = K == Kind::Generic;
+    auto hashOf = [](std::string_view t) -> std::size_t {
+        if constexpr (byAddress)
+            return static_cast<std::size_t>(
+                (reinterpret_cast<std::uintptr_t>(t.data()) * 0x9E3779B97F4A7C15ull) >> 20);
+        else
+            return std::hash<std::string_view>{}(t);
+    };
+    auto same = [](std::string_view a, std::string_view b) {
+        if constexpr (byAddress)
+            return a.data() == b.data();
+        else
+            return a == b;
+    };
+    // The distinct keys, found through an open-addressed table at most half full.
     std::vector<std::string_view> distinct;
     std::vector<std::uint32_t> table(1024, 0), which(n); // table: distinct index + 1
-    const std::hash<std::string_view> hash;
+    std::uint32_t lastPos = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (distinct.size() * 2 >= table.size()) {
             std::vector<std::uint32_t> grown(table.size() * 2, 0);
             for (std::uint32_t k = 0; k < distinct.size(); ++k) {
-                std::size_t j = hash(distinct[k]) & (grown.size() - 1);
+                std::size_t j = hashOf(distinct[k]) & (grown.size() - 1);
                 while (grown[j])
                     j = (j + 1) & (grown.size() - 1);
                 grown[j] = k + 1;
@@ -274,30 +291,51 @@ void sortText(EntryIt first, EntryIt last, const std::vector<std::vector<Key>>& 
         }
         const std::string_view t(first[i].text, first[i].len);
         const std::size_t mask = table.size() - 1;
-        std::size_t j = hash(t) & mask;
-        while (table[j] && distinct[table[j] - 1] != t)
+        std::size_t j = hashOf(t) & mask;
+        while (table[j] && !same(distinct[table[j] - 1], t))
             j = (j + 1) & mask;
         if (!table[j]) {
             distinct.push_back(t);
             table[j] = static_cast<std::uint32_t>(distinct.size());
         }
         which[i] = table[j] - 1;
+        lastPos = std::max(lastPos, first[i].pos);
     }
     table = {};
-    // Unsigned bytes, a text that starts another first.
-    std::vector<std::uint32_t> byText(distinct.size());
-    std::iota(byText.begin(), byText.end(), 0u);
-    std::sort(byText.begin(), byText.end(),
+    // Ranks by unsigned bytes, a key that starts another first; equal keys share one.
+    std::vector<std::uint32_t> byKey(distinct.size());
+    std::iota(byKey.begin(), byKey.end(), 0u);
+    std::sort(byKey.begin(), byKey.end(),
               [&](std::uint32_t a, std::uint32_t b) { return distinct[a] < distinct[b]; });
     std::vector<std::uint32_t> rank(distinct.size());
-    for (std::uint32_t k = 0; k < byText.size(); ++k)
-        rank[byText[k]] = k;
+    std::uint32_t ranks = 0;
+    for (std::size_t k = 0; k < byKey.size(); ++k) {
+        if (k > 0 && distinct[byKey[k - 1]] != distinct[byKey[k]]) ++ranks;
+        rank[byKey[k]] = ranks;
+    }
+    ++ranks;
+    // Counting: the entries are taken in order of position, each goes to the next
+    // place of its rank.
+    std::vector<std::uint32_t> next(ranks + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t r = rank[which[i]];
+        if (descending) r = ranks - 1 - r;
+        first[i].hi = r;
+        ++next[r + 1];
+    }
+    which = {};
+    for (std::uint32_t r = 0; r < ranks; ++r)
+        next[r + 1] += next[r];
+    constexpr std::uint32_t kNone = 0xffffffffu;
+    std::vector<std::uint32_t> atPos(static_cast<std::size_t>(lastPos) + 1, kNone);
     for (std::size_t i = 0; i < n; ++i)
-        first[i].hi = rank[which[i]];
-    std::sort(first, last, [descending](const Entry& a, const Entry& b) {
-        if (a.hi != b.hi) return descending ? a.hi > b.hi : a.hi < b.hi;
-        return a.pos < b.pos;
-    });
+        atPos[first[i].pos] = static_cast<std::uint32_t>(i);
+    std::vector<Entry> sorted(n);
+    for (const std::uint32_t i : atPos)
+        if (i != kNone) sorted[next[first[i].hi]++] = first[i];
+    atPos = {};
+    std::copy(sorted.begin(), sorted.end(), first);
+    sorted = {};
     for (EntryIt run = first; run != last;) {
         EntryIt end = run + 1;
         while (end != last && end->hi == run->hi)
