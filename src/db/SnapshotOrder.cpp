@@ -159,6 +159,8 @@ bool canOrderSnapshot(sqlite3* db, const QStringList& columns) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db,
                            "SELECT 1 FROM sqlite_master WHERE type = 'index' AND "
+                           "tbl_name = 'tblKRVS101' COLLATE NOCASE UNION ALL "
+                           "SELECT 1 FROM sqlite_temp_master WHERE "
                            "tbl_name = 'tblKRVS101' COLLATE NOCASE LIMIT 1;",
                            -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
@@ -166,7 +168,7 @@ bool canOrderSnapshot(sqlite3* db, const QStringList& columns) {
     }
     const int rc = sqlite3_step(st);
     sqlite3_finalize(st);
-    return rc == SQLITE_DONE; // no index on the table
+    return rc == SQLITE_DONE; // no index on the table, no temporary table in its place
 }
 
 // ---- ordering ----------------------------------------------------------------------

@@ -31,8 +31,9 @@ struct SnapshotOrder {
 std::optional<SnapshotOrder> snapshotOrder(const QString& sql);
 
 // True when the catalogue lets the program order these columns itself: each is a
-// text column of the card table declared with NOCASE, and the table has no index
-// of the user's (an index could give the engine another scan order).
+// text column of the card table declared with NOCASE, the table has no index of the
+// user's (an index could give the engine another scan order) and no temporary table
+// of the user's hides it.
 bool canOrderSnapshot(sqlite3* db, const QStringList& columns);
 
 // An ordering column of a snapshot being read: its place among the fields, its

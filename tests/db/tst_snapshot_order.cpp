@@ -64,7 +64,7 @@ class TestSnapshotOrder : public QObject {
     void recognised();
     void sameRowsAsTheEngine_data();
     void sameRowsAsTheEngine();
-    void userIndexLeavesTheOrderToTheEngine();
+    void userTablesLeaveTheOrderToTheEngine();
 
   private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -158,7 +158,7 @@ void TestSnapshotOrder::sameRowsAsTheEngine() {
     QVERIFY(!ours.isEmpty() || sql.contains("DbId < 0"));
 }
 
-void TestSnapshotOrder::userIndexLeavesTheOrderToTheEngine() {
+void TestSnapshotOrder::userTablesLeaveTheOrderToTheEngine() {
     const QString path = dir_->filePath("KRVS.krv");
     QVERIFY(makeCatalogue(path, 200));
     Connection c;
@@ -174,6 +174,13 @@ void TestSnapshotOrder::userIndexLeavesTheOrderToTheEngine() {
     // The index gives the engine another scan, and its ties another order.
     QCOMPARE(dump(c, sql), dump(c, engineSorted(sql)));
     QVERIFY(dump(c, sql) != before);
+
+    // A temporary table in the card table's place, its text without NOCASE.
+    c.execute(QStringLiteral("DROP INDEX bySeries;"), Origin::Typed);
+    c.execute(QStringLiteral("CREATE TEMP TABLE tblKRVS101 AS SELECT DbId, Series, Title FROM "
+                             "main.tblKRVS101;"),
+              Origin::Typed);
+    QCOMPARE(dump(c, sql), dump(c, engineSorted(sql)));
 }
 
 QTEST_GUILESS_MAIN(TestSnapshotOrder)
