@@ -10,6 +10,7 @@
 // figures are printed as a table.
 
 #include "app/frmKRVS.h"
+#include "db/Dialect.h"
 #include "grid/FlexGrid.h"
 #include "grid/SortFlexP.h"
 #include "util/AppError.h"
@@ -28,9 +29,17 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <optional>
+#include <sqlite3.h>
+#include <string>
+#include <string_view>
 #include <sys/resource.h>
+#include <unicode/ucol.h>
+#include <unicode/ustring.h>
+#include <vector>
 
 using namespace krvs;
 
@@ -74,14 +83,30 @@ double ms(const QElapsedTimer& t) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
-struct Figures {
-    double startup = 0, query = 0, queryAll = 0, sortAsc = 0, sortDesc = 0, sortId = 0, bulk = 0,
-           paint = 0;
-    int matches = 0, all = 0;
-    long peak = 0;
-};
+// The statements the program ran, in the engine's dialect, handed to the plain loop.
+QString engineSql(const QString& statement) {
+    return db::dialect::translate(statement).sql;
+}
 
-// ---- child: one size ----------------------------------------------------------------
+// ---- child: the empty program -------------------------------------------------------
+
+// The main window shown on no catalogue: what the program holds before any card.
+int runEmpty() {
+    BenchUi bench;
+    setUi(&bench);
+    QTemporaryDir folder;
+    {
+        frmKRVS w(folder.path(), QStringLiteral("KRVS"));
+        w.show();
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        out() << "EMPTY " << peakKb() << Qt::endl;
+    }
+    setUi(nullptr);
+    return 0;
+}
+
+// ---- child: the program on one size -------------------------------------------------
 
 int runOne(const QString& catalogue) {
     BenchUi bench;
@@ -97,7 +122,11 @@ int runOne(const QString& catalogue) {
     if (ini.open(QIODevice::WriteOnly)) ini.write("[Main]\r\nBackup_Warn=5\r\n");
     ini.close();
 
-    Figures f;
+    QStringList fig; // name=value, printed on one line
+    auto put = [&](const char* name, double v) {
+        fig << QLatin1String(name) + QLatin1Char('=') + QString::number(v, 'f', 3);
+    };
+    QStringList statements;
     QElapsedTimer t;
     {
         t.start();
@@ -109,11 +138,13 @@ int runOne(const QString& catalogue) {
                 break; // start-up failed; its box was printed
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         }
-        f.startup = ms(t);
+        put("startup", ms(t));
+        put("peakStartup", static_cast<double>(peakKb()));
         if (!w.cmdQuery->isEnabled()) {
             err() << "start-up did not finish: " << w.windowTitle() << Qt::endl;
             return 1;
         }
+        statements << engineSql(w.g.gCurSQL);
 
         // The search panel with every series and category, titles and comments.
         for (QCheckBox* c : w.findChildren<QCheckBox*>())
@@ -123,14 +154,18 @@ int runOne(const QString& catalogue) {
         w.cboSearch->setEditText(QStringLiteral("Vellan,Qorth"));
         t.start();
         w.cmdQuery_Click();
-        f.query = ms(t);
-        f.matches = w.fgdCards->Rows() - 1;
+        put("query", ms(t));
+        put("matches", w.fgdCards->Rows() - 1);
+        put("peakQuery", static_cast<double>(peakKb()));
+        statements << engineSql(w.g.gCurSQL);
 
         w.cboSearch->setEditText(QStringLiteral("*"));
         t.start();
         w.cmdQuery_Click();
-        f.queryAll = ms(t);
-        f.all = w.fgdCards->Rows() - 1;
+        put("all", ms(t));
+        put("allRows", w.fgdCards->Rows() - 1);
+        put("peakAll", static_cast<double>(peakKb()));
+        statements << engineSql(w.g.gCurSQL);
 
         // Header clicks on Title (generic: ascending, then descending) and DbId (numeric).
         auto sortBy = [&](int col) {
@@ -140,16 +175,17 @@ int runOne(const QString& catalogue) {
             SortFlexP(&w, w.fgdCards, c, click, type, [&](int p) { w.setMousePointer(p); });
             return ms(s);
         };
-        f.sortAsc = sortBy(3);
-        f.sortDesc = sortBy(3);
-        f.sortId = sortBy(0);
+        put("sortAsc", sortBy(3));
+        put("sortDesc", sortBy(3));
+        put("sortId", sortBy(0));
+        put("peakSort", static_cast<double>(peakKb()));
 
         // Painting the visible rows at the top and at the bottom of the grid.
         t.start();
         (void)w.fgdCards->grab();
         w.fgdCards->verticalScrollBar()->setValue(w.fgdCards->verticalScrollBar()->maximum());
         (void)w.fgdCards->grab();
-        f.paint = ms(t) / 2;
+        put("paint", ms(t) / 2);
 
         // Ownership of the first 1,000 rows (or all rows of a smaller grid), answered Yes;
         // the grid is refreshed from the statement afterwards.
@@ -159,16 +195,158 @@ int runOne(const QString& catalogue) {
         bool own = true;
         t.start();
         w.UpdateOwnBulk(ids, own);
-        f.bulk = ms(t);
+        put("bulk", ms(t));
 
         w.Form_Unload();
     }
-    f.peak = peakKb();
+    put("peak", static_cast<double>(peakKb()));
     setUi(nullptr);
 
-    out() << "RESULT " << f.startup << ' ' << f.query << ' ' << f.matches << ' ' << f.queryAll
-          << ' ' << f.all << ' ' << f.sortAsc << ' ' << f.sortDesc << ' ' << f.sortId << ' '
-          << f.paint << ' ' << f.bulk << ' ' << f.peak << Qt::endl;
+    for (const QString& s : statements)
+        out() << "STATEMENT " << s << Qt::endl;
+    out() << "RESULT " << fig.join(' ') << Qt::endl;
+    return 0;
+}
+
+// ---- child: the plain engine loop ---------------------------------------------------
+
+// The least work any client-side snapshot must do: prepare, step, and copy every
+// cell's text into one buffer with offsets.
+struct PlainSnapshot {
+    std::vector<char> text;
+    std::vector<std::uint64_t> offsets{0};
+    int cols = 0;
+    std::size_t rows() const { return cols ? (offsets.size() - 1) / cols : 0; }
+    std::string_view cell(std::size_t r, int c) const {
+        const std::size_t i = r * cols + c;
+        return std::string_view(text.data() + offsets[i], offsets[i + 1] - offsets[i]);
+    }
+};
+
+bool plainRun(sqlite3* db, const QString& sql, PlainSnapshot& snap) {
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &st, nullptr) !=
+        SQLITE_OK) {
+        err() << "plain loop: " << sqlite3_errmsg(db) << Qt::endl;
+        return false;
+    }
+    snap.cols = sqlite3_column_count(st);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (int c = 0; c < snap.cols; ++c) {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            const auto n = static_cast<std::size_t>(sqlite3_column_bytes(st, c));
+            if (t) snap.text.insert(snap.text.end(), t, t + n);
+            snap.offsets.push_back(snap.text.size());
+        }
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) err() << "plain loop: " << sqlite3_errmsg(db) << Qt::endl;
+    return rc == SQLITE_DONE;
+}
+
+// The locale's collation keys of a column, made beforehand, in one buffer.
+struct TextKeys {
+    std::string bytes;
+    std::vector<std::uint64_t> at{0};
+    std::string_view key(std::size_t i) const {
+        return std::string_view(bytes.data() + at[i], at[i + 1] - at[i]);
+    }
+};
+
+TextKeys collationKeys(const PlainSnapshot& snap, int col) {
+    TextKeys keys;
+    const QByteArray name =
+        QLocale().bcp47Name().replace(QLatin1Char('-'), QLatin1Char('_')).toLatin1();
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* coll = ucol_open(name.constData(), &status);
+    status = U_ZERO_ERROR;
+    ucol_setAttribute(coll, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+    ucol_setAttribute(coll, UCOL_STRENGTH, UCOL_SECONDARY, &status);
+    std::vector<UChar> u16;
+    std::vector<uint8_t> key;
+    for (std::size_t r = 0; r < snap.rows(); ++r) {
+        const std::string_view v = snap.cell(r, col);
+        u16.resize(v.size() + 1);
+        int32_t len = 0;
+        status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(u16.data(), static_cast<int32_t>(u16.size()), &len, v.data(),
+                             static_cast<int32_t>(v.size()), 0xFFFD, nullptr, &status);
+        key.resize(static_cast<std::size_t>(len) * 4 + 16);
+        int32_t size =
+            ucol_getSortKey(coll, u16.data(), len, key.data(), static_cast<int32_t>(key.size()));
+        if (size > static_cast<int32_t>(key.size())) {
+            key.resize(static_cast<std::size_t>(size));
+            size = ucol_getSortKey(coll, u16.data(), len, key.data(), size);
+        }
+        keys.bytes.append(reinterpret_cast<const char*>(key.data()),
+                          size > 0 ? static_cast<std::size_t>(size) - 1 : 0);
+        keys.at.push_back(keys.bytes.size());
+    }
+    ucol_close(coll);
+    return keys;
+}
+
+// Times the three statements the program ran, then std::stable_sort of the keys
+// of the header sorts the program did on the last result.
+int runPlain(const QString& catalogue, const QStringList& statements) {
+    QStringList fig;
+    auto put = [&](const char* name, double v) {
+        fig << QLatin1String(name) + QLatin1Char('=') + QString::number(v, 'f', 3);
+    };
+    QElapsedTimer t;
+    t.start();
+    sqlite3* db = nullptr;
+    const QByteArray file = QFile::encodeName(catalogue);
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        err() << "plain loop: cannot open " << catalogue << Qt::endl;
+        return 1;
+    }
+    const char* names[] = {"startup", "query", "all"};
+    PlainSnapshot snap;
+    for (int i = 0; i < statements.size() && i < 3; ++i) {
+        if (i > 0) t.start();
+        snap = PlainSnapshot();
+        if (!plainRun(db, statements[i], snap)) return 1;
+        put(names[i], ms(t));
+    }
+    sqlite3_close(db);
+    put("peak", static_cast<double>(peakKb()));
+
+    // The header sorts of the program, on precomputed keys of the same rows in the
+    // same order: Title ascending, then descending, then DbId as numbers.
+    struct TextEntry {
+        std::string_view key;
+        std::uint32_t row;
+    };
+    struct NumEntry {
+        double key;
+        std::uint32_t row;
+    };
+    const TextKeys keys = collationKeys(snap, 3);
+    std::vector<TextEntry> text(snap.rows());
+    for (std::size_t r = 0; r < snap.rows(); ++r)
+        text[r] = {keys.key(r), static_cast<std::uint32_t>(r)};
+    t.start();
+    std::stable_sort(text.begin(), text.end(),
+                     [](const TextEntry& a, const TextEntry& b) { return a.key < b.key; });
+    put("sortAsc", ms(t));
+    t.start();
+    std::stable_sort(text.begin(), text.end(),
+                     [](const TextEntry& a, const TextEntry& b) { return b.key < a.key; });
+    put("sortDesc", ms(t));
+    std::vector<NumEntry> num(snap.rows());
+    for (std::size_t r = 0; r < snap.rows(); ++r) {
+        const std::uint32_t row = text[r].row;
+        const std::string id(snap.cell(row, 0));
+        num[r] = {std::strtod(id.c_str(), nullptr), row};
+    }
+    t.start();
+    std::stable_sort(num.begin(), num.end(),
+                     [](const NumEntry& a, const NumEntry& b) { return a.key < b.key; });
+    put("sortId", ms(t));
+    out() << "RESULT " << fig.join(' ') << Qt::endl;
     return 0;
 }
 
@@ -177,6 +355,57 @@ int runOne(const QString& catalogue) {
 QString fmtMs(double v) {
     if (v >= 10000) return QString::number(v / 1000, 'f', 1) + QStringLiteral(" s");
     return QString::number(v, 'f', v >= 100 ? 0 : 1) + QStringLiteral(" ms");
+}
+
+QString fmtMb(double kb) {
+    return QString::number(kb / 1024.0, 'f', 0) + QStringLiteral(" MB");
+}
+
+QString fmtRatio(double a, double b) {
+    return b > 0 ? QString::number(a / b, 'f', 2) : QStringLiteral("-");
+}
+
+using Fields = QHash<QString, double>;
+
+// Runs this program with args and reads its RESULT line (and STATEMENT lines).
+bool runChild(const QStringList& args, Fields& fields, QStringList* statements = nullptr) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    if (!child.waitForFinished(-1) || child.exitCode() != 0) return false;
+    fields.clear();
+    for (const QString& line : QString::fromUtf8(child.readAllStandardOutput()).split('\n')) {
+        if (statements && line.startsWith(QStringLiteral("STATEMENT ")))
+            statements->append(line.mid(10));
+        if (line.startsWith(QStringLiteral("EMPTY ")))
+            fields.insert(QStringLiteral("peak"), line.mid(6).toDouble());
+        if (!line.startsWith(QStringLiteral("RESULT "))) continue;
+        for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts)) {
+            const qsizetype eq = kv.indexOf('=');
+            if (eq > 0) fields.insert(kv.left(eq), kv.mid(eq + 1).toDouble());
+        }
+    }
+    return !fields.isEmpty();
+}
+
+void printTable(const QList<QStringList>& table) {
+    QList<int> width(table.front().size(), 0);
+    for (const QStringList& line : table)
+        for (int i = 0; i < line.size(); ++i)
+            width[i] = std::max<int>(width[i], line[i].size());
+    for (int k = 0; k < table.size(); ++k) {
+        QString line;
+        for (int i = 0; i < table[k].size(); ++i)
+            line += (i == 0 ? table[k][i].leftJustified(width[i])
+                            : table[k][i].rightJustified(width[i])) +
+                    QStringLiteral("  ");
+        out() << line.trimmed() << Qt::endl;
+        if (k == 0) out() << QString(line.trimmed().size(), '-') << Qt::endl;
+    }
+    out() << Qt::endl;
 }
 
 int runAll(const QList<int>& sizes, const QString& keep) {
@@ -188,10 +417,17 @@ int runAll(const QList<int>& sizes, const QString& keep) {
     }
     QDir().mkpath(work);
 
+    Fields empty;
+    if (!runChild({QStringLiteral("--empty")}, empty)) {
+        err() << "the run of the empty program failed" << Qt::endl;
+        return 1;
+    }
+    const double emptyKb = empty.value(QStringLiteral("peak"));
+
     struct Row {
         int cards;
         double make;
-        QStringList fields;
+        Fields prog, plain;
     };
     QList<Row> rows;
     for (int n : sizes) {
@@ -212,54 +448,80 @@ int runAll(const QList<int>& sizes, const QString& keep) {
             make = ms(t);
         }
         err() << "running " << n << " cards ..." << Qt::endl;
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--one"), db});
-        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+        Row row{n, make, {}, {}};
+        QStringList statements;
+        if (!runChild({QStringLiteral("--one"), db}, row.prog, &statements) ||
+            statements.size() != 3) {
             err() << "the run for " << n << " cards failed" << Qt::endl;
             return 1;
         }
-        QStringList fields;
-        for (const QString& line : QString::fromUtf8(child.readAllStandardOutput()).split('\n'))
-            if (line.startsWith(QStringLiteral("RESULT ")))
-                fields = line.mid(7).split(' ', Qt::SkipEmptyParts);
-        if (fields.size() != 11) {
-            err() << "no figures from the run for " << n << " cards" << Qt::endl;
+        if (!runChild(QStringList{QStringLiteral("--plain"), db} + statements, row.plain)) {
+            err() << "the plain loop for " << n << " cards failed" << Qt::endl;
             return 1;
         }
-        rows.append({n, make, fields});
+        rows.append(row);
     }
 
-    const QStringList head = {"cards",          "make db",      "start-up",     "query (rows)",
-                              "query * (rows)", "sort Title ^", "sort Title v", "sort DbId",
-                              "paint",          "bulk 1,000",   "peak memory"};
-    QList<QStringList> table{head};
+    // One table per size: the program beside the plain loop.
     for (const Row& r : rows) {
-        const QStringList& f = r.fields;
-        auto d = [&](int i) { return f[i].toDouble(); };
-        table.append({QString::number(r.cards),
-                      r.make < 0 ? QStringLiteral("(kept)") : fmtMs(r.make), fmtMs(d(0)),
-                      fmtMs(d(1)) + QStringLiteral(" (") + f[2] + ')',
-                      fmtMs(d(3)) + QStringLiteral(" (") + f[4] + ')', fmtMs(d(5)), fmtMs(d(6)),
-                      fmtMs(d(7)), fmtMs(d(8)), fmtMs(d(9)),
-                      QString::number(d(10) / 1024.0, 'f', 0) + QStringLiteral(" MB")});
+        auto p = [&](const char* k) { return r.prog.value(QLatin1String(k)); };
+        auto q = [&](const char* k) { return r.plain.value(QLatin1String(k)); };
+        const QString cards = QLocale(QLocale::English).toString(r.cards);
+        QList<QStringList> table{
+            {cards + QStringLiteral(" cards"), "program", "plain loop", "ratio"}};
+        auto timed = [&](const QString& what, const char* k) {
+            table.append({what, fmtMs(p(k)), fmtMs(q(k)), fmtRatio(p(k), q(k))});
+        };
+        timed(QStringLiteral("start-up (all cards by DbId)"), "startup");
+        timed(QStringLiteral("key words (%1 rows)").arg(p("matches")), "query");
+        timed(QStringLiteral("\"*\" (%1 rows)").arg(p("allRows")), "all");
+        table.append({QStringLiteral("peak memory"), fmtMb(p("peak")), fmtMb(q("peak")),
+                      fmtRatio(p("peak"), q("peak"))});
+        out() << "plain loop: the same statements, prepare + step + copy into one buffer"
+              << Qt::endl;
+        printTable(table);
+
+        QList<QStringList> sorts{
+            {cards + QStringLiteral(" rows"), "program", "std::stable_sort of keys", "ratio"}};
+        auto sorted = [&](const QString& what, const char* k) {
+            sorts.append({what, fmtMs(p(k)), fmtMs(q(k)), fmtRatio(p(k), q(k))});
+        };
+        sorted(QStringLiteral("header sort Title ^"), "sortAsc");
+        sorted(QStringLiteral("header sort Title v"), "sortDesc");
+        sorted(QStringLiteral("header sort DbId"), "sortId");
+        printTable(sorts);
+        out() << "program's peak memory after start-up " << fmtMb(p("peakStartup"))
+              << ", key words " << fmtMb(p("peakQuery")) << ", \"*\" " << fmtMb(p("peakAll"))
+              << ", the sorts " << fmtMb(p("peakSort")) << ", the bulk update " << fmtMb(p("peak"))
+              << Qt::endl
+              << Qt::endl;
     }
-    QList<int> width(head.size(), 0);
-    for (const QStringList& line : table)
-        for (int i = 0; i < line.size(); ++i)
-            width[i] = std::max<int>(width[i], line[i].size());
-    for (int k = 0; k < table.size(); ++k) {
-        QString line;
-        for (int i = 0; i < table[k].size(); ++i)
-            line += (i == 0 ? table[k][i].leftJustified(width[i])
-                            : table[k][i].rightJustified(width[i])) +
-                    QStringLiteral("  ");
-        out() << line.trimmed() << Qt::endl;
-        if (k == 0) out() << QString(line.trimmed().size(), '-') << Qt::endl;
+
+    // The sizes side by side, each with its growth over the size before it.
+    QList<QStringList> lin{{"cards", "make db", "start-up", "key words", "\"*\"", "sort Title ^",
+                            "sort DbId", "paint", "bulk 1,000", "peak", "above empty"}};
+    for (int i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        const Row* prev = i > 0 ? &rows[i - 1] : nullptr;
+        auto cell = [&](const char* k, bool memory = false) {
+            const double v =
+                memory ? r.prog.value(QLatin1String(k)) - emptyKb : r.prog.value(QLatin1String(k));
+            QString s = memory ? fmtMb(v) : fmtMs(v);
+            if (prev) {
+                const double pv = memory ? prev->prog.value(QLatin1String(k)) - emptyKb
+                                         : prev->prog.value(QLatin1String(k));
+                s += QStringLiteral(" x") + fmtRatio(v, pv);
+            }
+            return s;
+        };
+        lin.append({QString::number(r.cards), r.make < 0 ? QStringLiteral("(kept)") : fmtMs(r.make),
+                    cell("startup"), cell("query"), cell("all"), cell("sortAsc"), cell("sortId"),
+                    cell("paint"), cell("bulk"), fmtMb(r.prog.value(QStringLiteral("peak"))),
+                    cell("peak", true)});
     }
+    out() << "growth (x: over the size before; memory above the empty program's " << fmtMb(emptyKb)
+          << ")" << Qt::endl;
+    printTable(lin);
     return 0;
 }
 
@@ -292,6 +554,15 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("KRVS"));
         return runOne(args[1]);
+    }
+    if (args.size() == 1 && args[0] == QLatin1String("--empty")) {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("KRVS"));
+        return runEmpty();
+    }
+    if (args.size() >= 2 && args[0] == QLatin1String("--plain")) {
+        QCoreApplication app(argc, argv);
+        return runPlain(args[1], args.mid(2));
     }
 
     QCoreApplication app(argc, argv);

@@ -362,6 +362,9 @@ int frmKRVS::clientHeightTw() const {
 
 bool frmKRVS::bindGrid(const QString& sql, db::Origin origin) {
     requireConnection();
+    // The rows shown go before the new ones are read: never two results at once.
+    fgdCards->Clear();
+    g.gRS.reset();
     g.gRS = std::make_unique<db::Recordset>();
     g.gRS->setTypedByUser(origin == db::Origin::Typed);
     g.gRS->Open(sql, *g.gConn, -1, -1, -1);

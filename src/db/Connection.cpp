@@ -4,6 +4,7 @@
 
 #include "db/Dialect.h"
 #include "db/Engine.h"
+#include "db/SnapshotOrder.h"
 #include "util/TextAndInput.h"
 
 #include <QDir>
@@ -272,8 +273,8 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     errors_.clear();
     const dialect::Translation tr = dialect::translate(sql);
     if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
-    auto rows = std::make_shared<RowSet>();
     if (tr.password) {
+        auto rows = std::make_shared<RowSet>();
         // The program keeps the password it opened the file with; a change it did
         // not make would leave backup and compaction with the wrong key.
         if (origin == Origin::Typed) throw fail(err::Engine, kRefused);
@@ -284,7 +285,19 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
 
     if (vacuumInto(tr.sql)) throw fail(err::Engine, kRefused);
 
-    const QByteArray text = tr.sql.toUtf8();
+    // A search statement's ORDER BY is carried out on the snapshot (see SnapshotOrder.h).
+    std::optional<SnapshotOrder> order = snapshotOrder(tr.sql);
+    if (order && !canOrderSnapshot(db_, order->columns)) order.reset();
+    for (;;) {
+        auto result = step(order ? order->unordered : tr.sql, order ? &*order : nullptr);
+        if (result) return result;
+        order.reset(); // the snapshot cannot be ordered like the engine: let it sort
+    }
+}
+
+std::shared_ptr<const RowSet> Connection::step(const QString& sql, const SnapshotOrder* order) {
+    auto rows = std::make_shared<RowSet>();
+    const QByteArray text = sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     bool refused = false;
@@ -315,6 +328,28 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
         rows->fields << QString::fromUtf8(sqlite3_column_name(st, c));
         isBool[c] = declaredBoolean(sqlite3_column_decltype(st, c));
     }
+    // The fields the snapshot is ordered by, with each cell's storage class.
+    std::vector<OrderColumn> by;
+    QVarLengthArray<OrderColumn*, 16> byField(cols);
+    std::fill(byField.begin(), byField.end(), nullptr);
+    if (order) {
+        for (int k = 0; k < order->columns.size(); ++k) {
+            int field = 0;
+            while (field < cols &&
+                   rows->fields[field].compare(order->columns[k], Qt::CaseInsensitive) != 0)
+                ++field;
+            if (field == cols || isBool[field]) {
+                sqlite3_finalize(st);
+                return nullptr;
+            }
+            OrderColumn c;
+            c.field = field;
+            c.descending = order->descending[static_cast<std::size_t>(k)];
+            by.push_back(std::move(c));
+        }
+        for (OrderColumn& c : by)
+            if (!byField[c.field]) byField[c.field] = &c;
+    }
     if (cols > 0) rows->reserve(4096, 4096 * 64 * static_cast<std::size_t>(cols));
     static constexpr std::string_view kTrue = "True", kFalse = "False";
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -324,6 +359,22 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
                 ((type = sqlite3_column_type(st, c)) == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
                 rows->appendCell(sqlite3_column_double(st, c) != 0 ? kTrue : kFalse);
             } else {
+                if (OrderColumn* o = byField[c]) {
+                    switch (sqlite3_column_type(st, c)) {
+                    case SQLITE_NULL:
+                        o->storage.push_back(OrderColumn::Null);
+                        break;
+                    case SQLITE_TEXT:
+                        o->storage.push_back(OrderColumn::Text);
+                        break;
+                    case SQLITE_BLOB:
+                        o->storage.push_back(OrderColumn::Blob);
+                        break;
+                    default: // a number: only the engine orders it with the texts
+                        sqlite3_finalize(st);
+                        return nullptr;
+                    }
+                }
                 const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
                 rows->appendCell(std::string_view(
                     t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c))));
@@ -338,6 +389,12 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     }
     sqlite3_finalize(st);
     if (cols == 0) rows->fields.clear();
+    if (order) {
+        // A column named twice shares the first one's storage classes.
+        for (OrderColumn& c : by)
+            if (byField[c.field] != &c) c.storage = byField[c.field]->storage;
+        rows->setOrder(engineOrder(*rows, by));
+    }
     return rows;
 }
 

@@ -32,6 +32,8 @@ struct ConnectionString {
 };
 ConnectionString parseConnectionString(const QString& text);
 
+struct SnapshotOrder;
+
 // Who wrote a statement: the program itself, or the user in the advanced mode.
 enum class Origin { Program, Typed };
 
@@ -91,6 +93,9 @@ class Connection {
 
   private:
     AppError fail(int number, const QString& description);
+    // Runs one statement in the engine's dialect; with an order, orders its rows on
+    // the snapshot, or gives null when the rows cannot be ordered like the engine.
+    std::shared_ptr<const RowSet> step(const QString& sql, const SnapshotOrder* order);
     void openFile(const QString& path, const QString& password);
     void alterPassword(const QString& newPassword, const QString& oldPassword);
     void replaceUnderConnection(const QString& newPassword);

@@ -17,9 +17,9 @@ inline unsigned char lowerAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
 }
 
-// Decodes one UTF-8 character at s[i] and advances i; a malformed byte reads as
-// U+FFFD and is skipped alone.
-char32_t decode(std::string_view s, std::size_t& i) {
+} // namespace
+
+char32_t decodeUtf8(std::string_view s, std::size_t& i) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     if (b0 < 0x80) {
         ++i;
@@ -56,9 +56,19 @@ char32_t decode(std::string_view s, std::size_t& i) {
     return cp;
 }
 
-inline char32_t fold(char32_t c) {
+char32_t foldCase(char32_t c) {
     if (c < 0x80) return lowerAscii(static_cast<unsigned char>(c));
     return QChar::toCaseFolded(c);
+}
+
+namespace {
+
+inline char32_t decode(std::string_view s, std::size_t& i) {
+    return decodeUtf8(s, i);
+}
+
+inline char32_t fold(char32_t c) {
+    return foldCase(c);
 }
 
 // Base letters of the Latin letters with accents (U+00C0 to U+024F), folded.
@@ -79,11 +89,15 @@ struct BaseTable {
     }
 };
 
-inline char32_t baseLetter(char32_t folded) {
+} // namespace
+
+char32_t baseLetter(char32_t folded) {
     static const BaseTable table;
     if (folded >= 0xC0 && folded < 0x250) return table.base[folded - 0xC0];
     return folded;
 }
+
+namespace {
 
 bool isAscii(std::string_view s) {
     for (const char c : s)

@@ -7,6 +7,17 @@ struct sqlite3;
 // fast path for ASCII text that allocates nothing.
 namespace krvs::db::text {
 
+// Decodes the UTF-8 character at s[i] and advances i past it; a malformed byte
+// reads as U+FFFD and is skipped alone. i must be less than s.size().
+char32_t decodeUtf8(std::string_view s, std::size_t& i);
+
+// Simple case folding of one character.
+char32_t foldCase(char32_t c);
+
+// The base letter of a folded character: the letters with accents of the Latin
+// blocks give their letter without the accent; other characters stay as they are.
+char32_t baseLetter(char32_t folded);
+
 // SQL LIKE: % any run of characters, _ one character; escape (0 = none) makes the
 // next pattern character literal. Both texts are UTF-8.
 bool likeMatch(std::string_view pattern, std::string_view text, char32_t escape = 0);

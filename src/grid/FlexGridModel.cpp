@@ -1,26 +1,16 @@
 #include "grid/FlexGridModel.h"
 
-#include <QLocale>
-
-#include <unicode/ucol.h>
-#include <unicode/ustring.h>
+#include "grid/GridSort.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstring>
 #include <numeric>
-#include <optional>
-#include <string>
 
 namespace krvs {
 
 namespace {
 
 constexpr int kGeneralAlign = 9;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+constexpr std::uint32_t kNoPosition = 0xffffffffu; // an id not shown
 
 Qt::Alignment alignmentFor(int code, bool number) {
     switch (code) {
@@ -48,32 +38,6 @@ Qt::Alignment alignmentFor(int code, bool number) {
 }
 
 } // namespace
-
-bool parseNumber(std::string_view text, double* value) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && isBlank(text[b]))
-        ++b;
-    while (e > b && isBlank(text[e - 1]))
-        --e;
-    if (b == e) return false;
-    bool negative = false;
-    if (text[b] == '+' || text[b] == '-') {
-        negative = text[b] == '-';
-        ++b;
-    }
-    if (b == e) return false;
-    // A digit, or a decimal point followed by one, must come first: this keeps
-    // "inf", "nan" and hexadecimal forms out.
-    const char c = text[b];
-    const bool digitFirst = c >= '0' && c <= '9';
-    const bool pointFirst = c == '.' && b + 1 < e && text[b + 1] >= '0' && text[b + 1] <= '9';
-    if (!digitFirst && !pointFirst) return false;
-    double v = 0;
-    const auto r = std::from_chars(text.data() + b, text.data() + e, v);
-    if (r.ec != std::errc() || r.ptr != text.data() + e) return false;
-    *value = negative ? -v : v;
-    return true;
-}
 
 FlexGridModel::FlexGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -216,336 +180,28 @@ void FlexGridModel::bind(std::shared_ptr<const db::RowSet> rows) {
 }
 
 // ---- sorting ----------------------------------------------------------------------
-//
-// A sort builds one entry per data row holding its main key, sorts the entries and
-// reorders the row ids; no cell text is copied into the model. At a million rows
-// what costs is fetching keys from all over memory, so text keys carry their first
-// sixteen bytes packed into two numbers and are sorted sixteen bytes at a time (each
-// key is read once per step, never once per comparison). The generic sort's text
-// keys are the locale's collation keys (case ignored), made once per cell: byte
-// order of the keys is the collation order of the texts. The entries
-// are built in row-id order, which reads the bound rows front to back, and equal
-// keys are ordered by their place before the sort: the sort is stable both ways.
-
-namespace {
-
-constexpr std::uint32_t kNumber = 0xffffffffu; // the length mark of a numeric key
-constexpr std::uint32_t kBlank = 0xfffffffeu;  // the length mark of a blank cell (generic)
-constexpr std::size_t kChunk = 16;             // text bytes compared per step
-
-// Folded text and written cells live here for the length of a sort; blocks never
-// move, so pointers into them stay valid.
-class Arena {
-  public:
-    char* take(std::size_t n) {
-        if (n > kBlock / 4) {
-            big_.push_back(std::make_unique<char[]>(n));
-            return big_.back().get();
-        }
-        if (blocks_.empty() || used_ + n > kBlock) {
-            blocks_.push_back(std::make_unique<char[]>(kBlock));
-            used_ = 0;
-        }
-        char* p = blocks_.back().get() + used_;
-        used_ += n;
-        return p;
-    }
-
-  private:
-    static constexpr std::size_t kBlock = 1 << 20;
-    std::vector<std::unique_ptr<char[]>> blocks_, big_;
-    std::size_t used_ = 0;
-};
-
-// The locale's collation with case ignored, as the program's QCollator would compare:
-// the same collation, canonical equivalence on, differences of case not counted.
-class Collation {
-  public:
-    Collation() {
-        const QByteArray name =
-            QLocale().bcp47Name().replace(QLatin1Char('-'), QLatin1Char('_')).toLatin1();
-        UErrorCode status = U_ZERO_ERROR;
-        coll_ = ucol_open(name.constData(), &status);
-        if (U_FAILURE(status) || !coll_) {
-            status = U_ZERO_ERROR;
-            coll_ = ucol_open("", &status); // the root collation
-        }
-        if (!coll_) return;
-        status = U_ZERO_ERROR;
-        ucol_setAttribute(coll_, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
-        ucol_setAttribute(coll_, UCOL_STRENGTH, UCOL_SECONDARY, &status);
-    }
-    ~Collation() {
-        if (coll_) ucol_close(coll_);
-    }
-    Collation(const Collation&) = delete;
-    Collation& operator=(const Collation&) = delete;
-
-    // The collation key of UTF-8 text, without its closing zero byte, in the arena.
-    // Keys compare by their unsigned bytes (a key that is the start of another is
-    // the smaller one) as the texts compare by the collation. The text must stay
-    // where it is while the collation lives: a text met again (cells of a column
-    // repeat a lot) gets the key made the first time.
-    std::string_view key(std::string_view utf8, Arena& arena) {
-        if (used_ * 2 >= slots_.size()) grow();
-        const std::size_t hash = std::hash<std::string_view>{}(utf8);
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-            Slot& slot = slots_[i];
-            if (!slot.text.data()) { // a text not met before
-                slot = {hash, utf8, makeKey(utf8, arena)};
-                ++used_;
-                return slot.key;
-            }
-            if (slot.hash == hash && slot.text == utf8) return slot.key;
-        }
-    }
-
-  private:
-    // The texts met so far and their keys: open addressing, at most half full.
-    struct Slot {
-        std::size_t hash = 0;
-        std::string_view text; // no data: an empty slot
-        std::string_view key;
-    };
-    void grow() {
-        std::vector<Slot> old(std::max<std::size_t>(slots_.size() * 2, 1024));
-        old.swap(slots_);
-        const std::size_t mask = slots_.size() - 1;
-        for (const Slot& s : old) {
-            if (!s.text.data()) continue;
-            std::size_t i = s.hash & mask;
-            while (slots_[i].text.data())
-                i = (i + 1) & mask;
-            slots_[i] = s;
-        }
-    }
-
-    std::string_view makeKey(std::string_view utf8, Arena& arena) {
-        if (!coll_) { // no collation at all: the UTF-8 bytes
-            char* p = arena.take(utf8.size());
-            std::memcpy(p, utf8.data(), utf8.size());
-            return std::string_view(p, utf8.size());
-        }
-        // UTF-16 needs no more units than UTF-8 has bytes.
-        const auto n = static_cast<int32_t>(utf8.size());
-        text_.resize(static_cast<std::size_t>(n) + 1);
-        int32_t len = 0;
-        UErrorCode status = U_ZERO_ERROR;
-        u_strFromUTF8WithSub(text_.data(), n + 1, &len, utf8.data(), n, 0xFFFD, nullptr, &status);
-        if (U_FAILURE(status)) len = 0;
-        if (key_.size() < static_cast<std::size_t>(len) * 4 + 16)
-            key_.resize(static_cast<std::size_t>(len) * 4 + 16);
-        int32_t size = ucol_getSortKey(coll_, text_.data(), len, key_.data(),
-                                       static_cast<int32_t>(key_.size()));
-        if (size > static_cast<int32_t>(key_.size())) {
-            key_.resize(static_cast<std::size_t>(size));
-            size = ucol_getSortKey(coll_, text_.data(), len, key_.data(), size);
-        }
-        const std::size_t bytes = size > 0 ? static_cast<std::size_t>(size) - 1 : 0;
-        char* p = arena.take(bytes);
-        std::memcpy(p, key_.data(), bytes);
-        return std::string_view(p, bytes);
-    }
-
-    UCollator* coll_ = nullptr;
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
-    std::vector<UChar> text_;
-    std::vector<uint8_t> key_;
-};
-
-bool blankText(std::string_view v) {
-    return std::all_of(v.begin(), v.end(), [](char c) { return isBlank(c); });
-}
-
-// One cell's key: a number, a blank cell (generic sort), UTF-8 text (case-sensitive
-// sort) or a collation key (generic sort).
-struct Key {
-    union {
-        double num;
-        const char* text;
-    };
-    std::uint32_t len; // kNumber for a number, kBlank for a blank cell
-};
-
-struct Entry {
-    union {
-        double num;
-        std::uint64_t hi; // text bytes [at, at+8), big-endian, zero-padded
-    };
-    std::uint64_t lo; // text bytes [at+8, at+16)
-    const char* text;
-    std::uint32_t len;
-    std::uint32_t pos; // display position before the sort
-};
-
-enum class Kind { Generic, Numeric, Text };
-
-std::uint64_t pack8(const char* text, std::size_t len) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        v = (v << 8) | (i < len ? static_cast<unsigned char>(text[i]) : 0u);
-    return v;
-}
-
-// Packs the chunk of text that starts at `at` (the text is already folded).
-inline void packChunk(Entry& e, std::size_t at) {
-    const std::size_t rest = e.len - at;
-    e.hi = pack8(e.text + at, rest);
-    e.lo = rest > 8 ? pack8(e.text + at + 8, rest - 8) : 0;
-}
-
-inline int compareNumbers(double a, double b) {
-    return a < b ? -1 : (b < a ? 1 : 0);
-}
-
-// Generic order: blank cells, then numbers by value, then texts by their collation
-// keys. Text order: code points.
-inline int genericRank(std::uint32_t len) {
-    return len == kBlank ? 0 : len == kNumber ? 1 : 2;
-}
-
-template <Kind K> inline int compareKeys(const Key& a, const Key& b) {
-    if constexpr (K == Kind::Numeric) {
-        return compareNumbers(a.num, b.num);
-    } else {
-        if constexpr (K == Kind::Generic) {
-            const int ra = genericRank(a.len), rb = genericRank(b.len);
-            if (ra != rb) return ra < rb ? -1 : 1;
-            if (ra == 0) return 0;
-            if (ra == 1) return compareNumbers(a.num, b.num);
-        }
-        const std::size_t n = std::min(a.len, b.len);
-        const int r = n ? std::memcmp(a.text, b.text, n) : 0; // unsigned bytes
-        if (r != 0) return r < 0 ? -1 : 1;
-        return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
-    }
-}
-
-using EntryIt = std::vector<Entry>::iterator;
-
-// Orders a run of entries whose main keys are equal by the further key columns
-// (in the same direction), then by position.
-template <Kind K>
-void breakTies(EntryIt first, EntryIt last, const std::vector<std::vector<Key>>& more,
-               bool descending) {
-    if (more.empty() || last - first < 2) return;
-    std::sort(first, last, [&](const Entry& a, const Entry& b) {
-        for (const auto& keys : more) {
-            const int r = compareKeys<K>(keys[a.pos], keys[b.pos]);
-            if (r != 0) return descending ? r > 0 : r < 0;
-        }
-        return a.pos < b.pos;
-    });
-}
-
-template <Kind K>
-void sortNumbers(EntryIt first, EntryIt last, const std::vector<std::vector<Key>>& more,
-                 bool descending) {
-    std::sort(first, last, [descending](const Entry& a, const Entry& b) {
-        if (a.num != b.num) return descending ? a.num > b.num : a.num < b.num;
-        return a.pos < b.pos;
-    });
-    for (EntryIt run = first; run != last;) {
-        EntryIt end = run + 1;
-        while (end != last && !(end->num != run->num))
-            ++end;
-        breakTies<K>(run, end, more, descending);
-        run = end;
-    }
-}
-
-// Sorts text entries by the chunk at byte `at` and by whether the text ends within
-// it; each run that is equal so far and goes on is repacked from its next chunk and
-// sorted again. Runs of one text throughout go to the further key columns.
-template <Kind K>
-void sortText(EntryIt first, EntryIt last, std::size_t at,
-              const std::vector<std::vector<Key>>& more, bool descending) {
-    auto rest = [at](const Entry& e) {
-        return static_cast<std::uint32_t>(std::min<std::size_t>(e.len - at, kChunk + 1));
-    };
-    if (at > 0)
-        for (EntryIt it = first; it != last; ++it)
-            packChunk(*it, at);
-    std::sort(first, last, [&](const Entry& a, const Entry& b) {
-        if (a.hi != b.hi) return descending ? a.hi > b.hi : a.hi < b.hi;
-        if (a.lo != b.lo) return descending ? a.lo > b.lo : a.lo < b.lo;
-        const std::uint32_t ra = rest(a), rb = rest(b);
-        if (ra != rb) return descending ? ra > rb : ra < rb;
-        return a.pos < b.pos;
-    });
-    for (EntryIt run = first; run != last;) {
-        EntryIt end = run + 1;
-        while (end != last && end->hi == run->hi && end->lo == run->lo && rest(*end) == rest(*run))
-            ++end;
-        if (end - run > 1) {
-            if (rest(*run) > kChunk)
-                sortText<K>(run, end, at + kChunk, more, descending);
-            else
-                breakTies<K>(run, end, more, descending);
-        }
-        run = end;
-    }
-}
-
-template <Kind K>
-void sortEntries(std::vector<Entry>& entries, const std::vector<std::vector<Key>>& more,
-                 bool descending) {
-    if constexpr (K == Kind::Numeric) {
-        sortNumbers<K>(entries.begin(), entries.end(), more, descending);
-    } else if constexpr (K == Kind::Text) {
-        sortText<K>(entries.begin(), entries.end(), 0, more, descending);
-    } else {
-        // Blank cells, numbers, texts; the other way round when descending.
-        const EntryIt first = entries.begin(), last = entries.end();
-        auto goesBefore = [descending](int rank) {
-            return [=](const Entry& e) {
-                const int r = genericRank(e.len);
-                return descending ? r > rank : r < rank;
-            };
-        };
-        const EntryIt mid1 = std::partition(first, last, goesBefore(1));
-        const EntryIt mid2 = std::partition(mid1, last, goesBefore(descending ? 0 : 2));
-        // The blank cells keep their order (or go by the further columns).
-        const EntryIt blanksFirst = descending ? mid2 : first;
-        const EntryIt blanksLast = descending ? last : mid1;
-        std::sort(blanksFirst, blanksLast,
-                  [](const Entry& a, const Entry& b) { return a.pos < b.pos; });
-        breakTies<K>(blanksFirst, blanksLast, more, descending);
-        if (descending) {
-            sortText<K>(first, mid1, 0, more, descending);
-            sortNumbers<K>(mid1, mid2, more, descending);
-        } else {
-            sortNumbers<K>(mid1, mid2, more, descending);
-            sortText<K>(mid2, last, 0, more, descending);
-        }
-    }
-}
-
-} // namespace
 
 bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
-    Kind kind;
+    SortKind kind;
     bool descending;
     switch (code) {
     case 1:
-        kind = Kind::Generic, descending = false;
+        kind = SortKind::Generic, descending = false;
         break;
     case 2:
-        kind = Kind::Generic, descending = true;
+        kind = SortKind::Generic, descending = true;
         break;
     case 3:
-        kind = Kind::Numeric, descending = false;
+        kind = SortKind::Numeric, descending = false;
         break;
     case 4:
-        kind = Kind::Numeric, descending = true;
+        kind = SortKind::Numeric, descending = true;
         break;
     case 7:
-        kind = Kind::Text, descending = false;
+        kind = SortKind::Text, descending = false;
         break;
     case 8:
-        kind = Kind::Text, descending = true;
+        kind = SortKind::Text, descending = true;
         break;
     default:
         return false;
@@ -556,87 +212,43 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
     lastCol = std::min(lastCol, cols() - 1);
     if (n < 2 || firstCol > lastCol) return true;
 
-    Arena arena;
-    std::optional<Collation> collation;
-    if (kind == Kind::Generic) collation.emplace();
-    auto makeKey = [&](std::uint32_t id, int col) {
-        Key k;
-        std::string_view v;
-        if (const QString* o = overrideFor(id, col)) {
-            const QByteArray utf8 = o->toUtf8();
-            char* p = arena.take(static_cast<std::size_t>(utf8.size()) + 1);
-            std::memcpy(p, utf8.constData(), static_cast<std::size_t>(utf8.size()));
-            v = std::string_view(p, static_cast<std::size_t>(utf8.size()));
-        } else {
-            v = boundUtf8(id, col);
+    // Visit the rows in the order the snapshot stores them, which reads its text
+    // front to back; added empty rows come last.
+    const std::uint32_t stored = rows_ ? static_cast<std::uint32_t>(rows_->rowCount()) : 0;
+    std::vector<std::uint32_t> visit(static_cast<std::size_t>(n)), visitId(visit.size()),
+        visitPlace(visit.size());
+    {
+        std::vector<std::uint32_t> posOf(nextId_, kNoPosition);
+        for (int i = 0; i < n; ++i)
+            posOf[order_[static_cast<std::size_t>(i)]] = static_cast<std::uint32_t>(i);
+        std::size_t k = 0;
+        for (std::uint32_t id = 0; id < nextId_; ++id) {
+            // the id of the row stored at place id, then the added rows
+            const std::uint32_t shown = id < stored ? rows_->rowOfStored(id) : id;
+            if (posOf[shown] == kNoPosition) continue;
+            visit[k] = posOf[shown];
+            visitPlace[k] = id;
+            visitId[k++] = shown;
         }
-        double d = 0;
-        const bool number = kind != Kind::Text && parseNumber(v, &d);
-        if (kind == Kind::Numeric || (kind == Kind::Generic && number)) {
-            k.num = number ? d : 0; // numeric sort: what is not a number counts as 0
-            k.len = kNumber;
-            return k;
-        }
-        if (kind == Kind::Generic) {
-            if (blankText(v)) {
-                k.num = 0;
-                k.len = kBlank;
-                return k;
+    }
+
+    QByteArray written; // a cell written by hand, as UTF-8
+    const auto sorted =
+        sortRows(kind, descending, firstCol, lastCol, visit, [&](std::size_t k, int col) {
+            const std::uint32_t id = visitId[k];
+            if (const QString* o = overrideFor(id, col)) {
+                written = o->toUtf8();
+                return SortCell{
+                    std::string_view(written.constData(), static_cast<std::size_t>(written.size())),
+                    true};
             }
-            v = collation->key(v, arena);
-        }
-        k.text = v.data() ? v.data() : "";
-        k.len = static_cast<std::uint32_t>(std::min<std::size_t>(v.size(), kBlank - 1));
-        return k;
-    };
-
-    // Visit the rows in id order: the bound text is then read front to back.
-    std::vector<std::uint32_t> posOf(nextId_, kNumber);
-    for (int i = 0; i < n; ++i)
-        posOf[order_[static_cast<std::size_t>(i)]] = static_cast<std::uint32_t>(i);
-
-    std::vector<Entry> entries;
-    entries.reserve(static_cast<std::size_t>(n));
-    std::vector<std::vector<Key>> more(static_cast<std::size_t>(lastCol - firstCol));
-    for (auto& keys : more)
-        keys.resize(static_cast<std::size_t>(n));
-    for (std::uint32_t id = 0; id < nextId_; ++id) {
-        const std::uint32_t pos = posOf[id];
-        if (pos == kNumber) continue;
-        const Key k = makeKey(id, firstCol);
-        Entry e;
-        e.len = k.len;
-        e.pos = pos;
-        if (k.len == kNumber || k.len == kBlank) {
-            e.num = k.num;
-            e.lo = 0;
-            e.text = nullptr;
-        } else {
-            e.text = k.text;
-            packChunk(e, 0);
-        }
-        entries.push_back(e);
-        for (int c = firstCol + 1; c <= lastCol; ++c)
-            more[static_cast<std::size_t>(c - firstCol - 1)][pos] = makeKey(id, c);
-    }
-    posOf = {};
-
-    switch (kind) {
-    case Kind::Generic:
-        sortEntries<Kind::Generic>(entries, more, descending);
-        break;
-    case Kind::Numeric:
-        sortEntries<Kind::Numeric>(entries, more, descending);
-        break;
-    case Kind::Text:
-        sortEntries<Kind::Text>(entries, more, descending);
-        break;
-    }
-
-    std::vector<std::uint32_t> sorted(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        sorted[static_cast<std::size_t>(i)] = order_[entries[static_cast<std::size_t>(i)].pos];
-    order_.swap(sorted);
+            if (id >= stored || col >= rows_->colCount()) return SortCell{};
+            return SortCell{rows_->storedCellUtf8(visitPlace[k], col), false};
+        });
+    std::vector<std::uint32_t> ids(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        ids[i] = order_[sorted[i]];
+    order_.swap(ids);
     emit dataChanged(index(0, 0), index(n - 1, cols() - 1), {Qt::DisplayRole});
     return true;
 }

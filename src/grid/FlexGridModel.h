@@ -1,5 +1,6 @@
 #pragma once
 #include "db/RowSet.h"
+#include "grid/GridSort.h" // parseNumber, which the cells share with the sort
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -74,9 +75,5 @@ class FlexGridModel : public QAbstractTableModel {
     QVector<QString> header_;
     QVector<int> align_;
 };
-
-// Reads a cell as a number the way the generic and numeric sorts do: optional
-// blanks, an optional sign, digits with an optional decimal point and exponent.
-bool parseNumber(std::string_view text, double* value);
 
 } // namespace krvs

@@ -1,0 +1,340 @@
+#include "db/SnapshotOrder.h"
+
+#include "db/TextFold.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <sqlite3.h>
+
+namespace krvs::db {
+
+namespace {
+
+const QString kTable = QStringLiteral("tblKRVS101");
+
+struct Token {
+    enum Kind { Word, Name, Literal, Punct } kind;
+    QString text; // a word as written, a quoted name unquoted, a punctuation character
+    qsizetype at; // where it starts in the statement
+};
+
+// Splits a statement into words, quoted names, literals and punctuation. Returns
+// false for a comment or an unclosed quote: such a statement is left to the engine.
+bool tokenize(const QString& sql, QList<Token>& tokens) {
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if ((c == u'-' && i + 1 < n && sql[i + 1] == u'-') ||
+                   (c == u'/' && i + 1 < n && sql[i + 1] == u'*')) {
+            return false;
+        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            QString text;
+            qsizetype j = i + 1;
+            for (;; ++j) {
+                if (j >= n) return false;
+                if (sql[j] != close) {
+                    text += sql[j];
+                } else if (close != u']' && j + 1 < n && sql[j + 1] == close) {
+                    text += close; // a doubled quote stands for itself
+                    ++j;
+                } else {
+                    break;
+                }
+            }
+            tokens.append({c == u'\'' ? Token::Literal : Token::Name, text, i});
+            i = j + 1;
+        } else if (c.isLetterOrNumber() || c == u'_' || c == u'$') {
+            qsizetype j = i;
+            while (j < n && (sql[j].isLetterOrNumber() || sql[j] == u'_' || sql[j] == u'$'))
+                ++j;
+            tokens.append({Token::Word, sql.mid(i, j - i), i});
+            i = j;
+        } else {
+            tokens.append({Token::Punct, QString(c), i});
+            ++i;
+        }
+    }
+    return true;
+}
+
+bool isWord(const Token& t, const char* word) {
+    return t.kind == Token::Word &&
+           t.text.compare(QLatin1StringView(word), Qt::CaseInsensitive) == 0;
+}
+
+bool isPunct(const Token& t, char c) {
+    return t.kind == Token::Punct && t.text == QLatin1Char(c);
+}
+
+// A word that in a condition would bring another scan, a sub-query or another
+// shape of result.
+bool changesScan(const Token& t) {
+    static const char* const words[] = {"SELECT", "FROM",  "JOIN",   "UNION",   "INTERSECT",
+                                        "EXCEPT", "ORDER", "GROUP",  "HAVING",  "LIMIT",
+                                        "WINDOW", "OVER",  "VALUES", "INDEXED", "OFFSET"};
+    if (t.kind != Token::Word) return isPunct(t, ';');
+    for (const char* w : words)
+        if (isWord(t, w)) return true;
+    return false;
+}
+
+// Reads one ordering term at tokens[i]: [tblKRVS101 .] column [ASC | DESC].
+bool readTerm(const QList<Token>& tokens, qsizetype& i, QString& column, bool& descending) {
+    auto name = [&](qsizetype k) {
+        return k < tokens.size() &&
+               (tokens[k].kind == Token::Word || tokens[k].kind == Token::Name);
+    };
+    if (!name(i) || (tokens[i].kind == Token::Word && tokens[i].text[0].isDigit()))
+        return false; // a column's place in the result is left to the engine
+    if (i + 2 < tokens.size() && isPunct(tokens[i + 1], '.')) {
+        if (tokens[i].text.compare(kTable, Qt::CaseInsensitive) != 0 || !name(i + 2)) return false;
+        i += 2;
+    }
+    column = tokens[i++].text;
+    descending = false;
+    if (i < tokens.size() && isWord(tokens[i], "ASC")) {
+        ++i;
+    } else if (i < tokens.size() && isWord(tokens[i], "DESC")) {
+        descending = true;
+        ++i;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<SnapshotOrder> snapshotOrder(const QString& sql) {
+    QList<Token> tokens;
+    if (!tokenize(sql, tokens) || tokens.size() < 7) return std::nullopt;
+    if (!isWord(tokens[0], "SELECT") || !isPunct(tokens[1], '*') || !isWord(tokens[2], "FROM") ||
+        tokens[3].kind != Token::Word || tokens[3].text.compare(kTable, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    // The condition, if any, up to the ORDER BY.
+    qsizetype i = 4;
+    if (isWord(tokens[i], "WHERE")) {
+        for (++i; i < tokens.size() && !isWord(tokens[i], "ORDER"); ++i)
+            if (changesScan(tokens[i])) return std::nullopt;
+    }
+    if (i + 2 >= tokens.size() || !isWord(tokens[i], "ORDER") || !isWord(tokens[i + 1], "BY"))
+        return std::nullopt;
+    SnapshotOrder order;
+    order.unordered = sql.left(tokens[i].at).trimmed() + QLatin1Char(';');
+    for (i += 2;;) {
+        QString column;
+        bool descending = false;
+        if (!readTerm(tokens, i, column, descending)) return std::nullopt;
+        order.columns << column;
+        order.descending.push_back(descending);
+        if (i < tokens.size() && isPunct(tokens[i], ',')) {
+            ++i;
+            continue;
+        }
+        break;
+    }
+    while (i < tokens.size() && isPunct(tokens[i], ';'))
+        ++i;
+    if (i != tokens.size()) return std::nullopt;
+    return order;
+}
+
+bool canOrderSnapshot(sqlite3* db, const QStringList& columns) {
+    for (const QString& column : columns) {
+        const QByteArray name = column.toUtf8();
+        const char* type = nullptr;
+        const char* collation = nullptr;
+        if (sqlite3_table_column_metadata(db, "main", "tblKRVS101", name.constData(), &type,
+                                          &collation, nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+        // Text affinity (the engine stores no number in such a column) and NOCASE.
+        const QByteArray t = QByteArray(type ? type : "").toUpper();
+        const bool textAffinity =
+            !t.contains("INT") && (t.contains("CHAR") || t.contains("CLOB") || t.contains("TEXT"));
+        if (!textAffinity || QByteArray(collation ? collation : "").toUpper() != "NOCASE")
+            return false;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT 1 FROM sqlite_master WHERE type = 'index' AND "
+                           "tbl_name = 'tblKRVS101' COLLATE NOCASE UNION ALL "
+                           "SELECT 1 FROM sqlite_temp_master WHERE "
+                           "tbl_name = 'tblKRVS101' COLLATE NOCASE LIMIT 1;",
+                           -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    const int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE; // no index on the table, no temporary table in its place
+}
+
+// ---- ordering ----------------------------------------------------------------------
+//
+// The ordering columns of a search repeat a lot (a few hundred numbers in Index, some
+// thousands of titles among a million cards), so each column's distinct cells are
+// ordered once and every row gets its cell's rank: rows are then sorted on whole
+// numbers. The distinct cells are sorted on the first sixteen bytes of their key (for
+// text the UTF-8 of its base letters, the first level of the NOCASE order; for a blob
+// its bytes; zeros after the end), and on the full comparison where those are equal.
+
+namespace {
+
+struct Distinct {
+    std::uint64_t hi, lo;
+    std::string_view cell;
+    std::uint8_t storage;
+    std::uint32_t id;
+};
+
+void putUtf8(char32_t c, unsigned char* out, std::size_t& n, std::size_t cap) {
+    unsigned char b[4];
+    std::size_t k = 0;
+    if (c < 0x80) {
+        b[k++] = static_cast<unsigned char>(c);
+    } else if (c < 0x800) {
+        b[k++] = static_cast<unsigned char>(0xC0 | (c >> 6));
+        b[k++] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        b[k++] = static_cast<unsigned char>(0xE0 | (c >> 12));
+        b[k++] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        b[k++] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else {
+        b[k++] = static_cast<unsigned char>(0xF0 | (c >> 18));
+        b[k++] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+        b[k++] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        b[k++] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    }
+    for (std::size_t j = 0; j < k && n < cap; ++j)
+        out[n++] = b[j];
+}
+
+std::uint64_t bigEndian(const unsigned char* p) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+void prefix(Distinct& d) {
+    unsigned char buf[16] = {};
+    std::size_t n = 0;
+    const std::string_view v = d.cell;
+    if (d.storage == OrderColumn::Blob) {
+        n = std::min<std::size_t>(v.size(), 16);
+        std::memcpy(buf, v.data(), n);
+    } else if (d.storage == OrderColumn::Text) {
+        for (std::size_t i = 0; i < v.size() && n < 16;) {
+            const auto b = static_cast<unsigned char>(v[i]);
+            if (b < 0x80) {
+                buf[n++] = (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b;
+                ++i;
+            } else {
+                putUtf8(text::baseLetter(text::foldCase(text::decodeUtf8(v, i))), buf, n, 16);
+            }
+        }
+    }
+    d.hi = bigEndian(buf);
+    d.lo = bigEndian(buf + 8);
+}
+
+int compareCells(const Distinct& a, const Distinct& b) {
+    if (a.storage != b.storage) return a.storage < b.storage ? -1 : 1;
+    if (a.hi != b.hi) return a.hi < b.hi ? -1 : 1;
+    if (a.lo != b.lo) return a.lo < b.lo ? -1 : 1;
+    if (a.storage == OrderColumn::Text) return text::compareNoCase(a.cell, b.cell);
+    if (a.storage == OrderColumn::Blob) {
+        const std::size_t n = std::min(a.cell.size(), b.cell.size());
+        const int r = n ? std::memcmp(a.cell.data(), b.cell.data(), n) : 0;
+        if (r != 0) return r;
+        return a.cell.size() < b.cell.size() ? -1 : (a.cell.size() > b.cell.size() ? 1 : 0);
+    }
+    return 0; // NULL
+}
+
+// The rank of each row's cell in one ordering column: equal cells (under the
+// engine's comparison) share a rank; a descending column counts down.
+std::vector<std::uint32_t> ranks(const RowSet& rows, const OrderColumn& by) {
+    const auto n = static_cast<std::size_t>(rows.rowCount());
+    std::vector<std::uint32_t> rowRank(n);
+    // The distinct cells, found through an open-addressed table at most half full.
+    std::vector<Distinct> distinct;
+    std::vector<std::uint32_t> table(1024, 0); // distinct index + 1; 0 is free
+    std::hash<std::string_view> hash;
+    for (std::size_t r = 0; r < n; ++r) {
+        const std::string_view cell = rows.storedCellUtf8(r, by.field);
+        const std::uint8_t storage = by.storage[r];
+        if (distinct.size() * 2 >= table.size()) {
+            std::vector<std::uint32_t> grown(table.size() * 2, 0);
+            for (std::uint32_t k = 0; k < distinct.size(); ++k) {
+                std::size_t i = (hash(distinct[k].cell) + distinct[k].storage) & (grown.size() - 1);
+                while (grown[i])
+                    i = (i + 1) & (grown.size() - 1);
+                grown[i] = k + 1;
+            }
+            table.swap(grown);
+        }
+        const std::size_t mask = table.size() - 1;
+        std::size_t i = (hash(cell) + storage) & mask;
+        for (;; i = (i + 1) & mask) {
+            if (!table[i]) {
+                Distinct d{0, 0, cell, storage, static_cast<std::uint32_t>(distinct.size())};
+                prefix(d);
+                distinct.push_back(d);
+                table[i] = static_cast<std::uint32_t>(distinct.size());
+                break;
+            }
+            const Distinct& d = distinct[table[i] - 1];
+            if (d.storage == storage && d.cell == cell) break;
+        }
+        rowRank[r] = table[i] - 1; // the distinct cell's index for now
+    }
+    table = {};
+    std::sort(distinct.begin(), distinct.end(),
+              [](const Distinct& a, const Distinct& b) { return compareCells(a, b) < 0; });
+    std::vector<std::uint32_t> rankOf(distinct.size());
+    std::uint32_t rank = 0;
+    for (std::size_t k = 0; k < distinct.size(); ++k) {
+        if (k > 0 && compareCells(distinct[k - 1], distinct[k]) != 0) ++rank;
+        rankOf[distinct[k].id] = rank;
+    }
+    for (std::uint32_t& r : rowRank)
+        r = by.descending ? rank - rankOf[r] : rankOf[r];
+    return rowRank;
+}
+
+} // namespace
+
+std::vector<std::uint32_t> engineOrder(const RowSet& rows, const std::vector<OrderColumn>& by) {
+    const auto n = static_cast<std::size_t>(rows.rowCount());
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    if (by.empty() || n < 2) return order;
+    // Ranks of the first two columns packed in one number; further columns, rarely
+    // met, break the remaining ties; then the place the row was read.
+    std::vector<std::vector<std::uint32_t>> rank;
+    for (const OrderColumn& c : by)
+        rank.push_back(ranks(rows, c));
+    struct Entry {
+        std::uint64_t key;
+        std::uint32_t row;
+    };
+    std::vector<Entry> entries(n);
+    for (std::size_t r = 0; r < n; ++r)
+        entries[r] = {(static_cast<std::uint64_t>(rank[0][r]) << 32) |
+                          (rank.size() > 1 ? rank[1][r] : 0u),
+                      static_cast<std::uint32_t>(r)};
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+        if (a.key != b.key) return a.key < b.key;
+        for (std::size_t k = 2; k < rank.size(); ++k)
+            if (rank[k][a.row] != rank[k][b.row]) return rank[k][a.row] < rank[k][b.row];
+        return a.row < b.row;
+    });
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = entries[i].row;
+    return order;
+}
+
+} // namespace krvs::db
