@@ -1,6 +1,7 @@
 #include "db/Connection.h"
 
 #include <atomic>
+#include <utility>
 
 #include "db/Dialect.h"
 #include "db/Engine.h"
@@ -170,6 +171,36 @@ void Connection::touch() {
     version_ = ++counter;
 }
 
+namespace {
+// How many steps of the engine pass between two calls of the progress hook: often
+// enough for a hook to keep a window painting, rare enough to cost nothing.
+constexpr int kProgressSteps = 4000;
+
+Connection::ProgressHook& progressHook() {
+    static Connection::ProgressHook hook;
+    return hook;
+}
+} // namespace
+
+Connection::ProgressHook Connection::setProgressHook(ProgressHook hook) {
+    std::swap(progressHook(), hook);
+    return hook;
+}
+
+int Connection::onProgress(void* connection) {
+    auto* self = static_cast<Connection*>(connection);
+    // Only the statements of execute are the caller's to stop; the steps of an open,
+    // an export or a password change run to their end.
+    if (!self->running_) return 0;
+    const ProgressHook& hook = progressHook();
+    return hook && hook() ? 1 : 0;
+}
+
+void Connection::interrupt() {
+    const std::lock_guard lock(runningLock_);
+    if (running_) sqlite3_interrupt(running_);
+}
+
 void Connection::openFile(const QString& path, const QString& password) {
     touch();
     try {
@@ -180,6 +211,7 @@ void Connection::openFile(const QString& path, const QString& password) {
         errors_ = e.engineErrors();
         throw;
     }
+    sqlite3_progress_handler(db_, kProgressSteps, &Connection::onProgress, this);
     path_ = path;
     password_ = password;
 }
@@ -314,6 +346,23 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
             throw fail(err::Engine, QStringLiteral("Characters found after end of SQL statement."));
         }
     }
+
+    // Marks the statement as running (for the progress hook and interrupt) until it
+    // ends; a statement run from inside a hook gives the mark back when it ends.
+    struct Running {
+        Connection* c;
+        sqlite3* before;
+        Running(Connection* connection) : c(connection) {
+            const std::lock_guard lock(c->runningLock_);
+            before = std::exchange(c->running_, c->db_);
+        }
+        ~Running() {
+            const std::lock_guard lock(c->runningLock_);
+            c->running_ = before;
+        }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+    } running{this};
 
     const int cols = sqlite3_column_count(st);
     QVarLengthArray<bool, 16> isBool(cols);

@@ -4,7 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 struct sqlite3;
@@ -80,6 +82,17 @@ class Connection {
 
     QString dataSource() const { return path_; }
 
+    // Called every few thousand steps of the engine while a statement of execute runs,
+    // on the thread that runs it. Returning true stops the statement, which then fails
+    // like any other with the engine's message "interrupted". One hook serves every
+    // connection of the program; setting it returns the one it replaces.
+    using ProgressHook = std::function<bool()>;
+    static ProgressHook setProgressHook(ProgressHook hook);
+
+    // Stops the statement that execute runs now, from any thread; does nothing when
+    // none runs.
+    void interrupt();
+
     // Changes whenever the connection may show different data: a statement that
     // writes, a password change, an open. No two connections share a value.
     quint64 dataVersion() const { return version_; }
@@ -99,6 +112,10 @@ class Connection {
     QList<EngineError> errors_;
     quint64 version_ = 0;
     void touch();
+
+    static int onProgress(void* connection);
+    std::mutex runningLock_;     // guards running_ against interrupt() from another thread
+    sqlite3* running_ = nullptr; // the handle while execute steps a statement
 };
 
 // Compacts source into a new file destination with the same password; the
