@@ -136,6 +136,7 @@ ConnectionString parseConnectionString(const QString& text) {
 Connection::Connection() = default;
 
 Connection::~Connection() {
+    waitForPageCheck();
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -203,23 +204,70 @@ void Connection::interrupt() {
 
 void Connection::openFile(const QString& path, const QString& password) {
     touch();
+    waitForPageCheck();
     try {
         engine::OpenOptions o;
         o.exclusive = mode_ == adModeShareExclusive;
+        // Reading every page before the first search would read the file twice.
+        o.checkPages = false;
         db_ = engine::open(path, password, o);
     } catch (const AppError& e) {
         errors_ = e.engineErrors();
         throw;
     }
     sqlite3_progress_handler(db_, kProgressSteps, &Connection::onProgress, this);
+    pagesChecked_ = false;
+    pageRefusal_.reset();
+    pageCheck_ = std::async(std::launch::async, [path, password]() -> std::optional<AppError> {
+        try {
+            engine::checkPages(path, password);
+        } catch (const AppError& e) {
+            return e;
+        } catch (const std::exception& e) {
+            return engine::error(err::Engine, QStringLiteral("Could not check '%1': %2")
+                                                  .arg(QDir::toNativeSeparators(path),
+                                                       QString::fromLocal8Bit(e.what())));
+        }
+        return std::nullopt;
+    });
     path_ = path;
     password_ = password;
+}
+
+void Connection::waitForPageCheck() {
+    if (pageCheck_.valid()) pageRefusal_ = pageCheck_.get();
+}
+
+// The first write waits for the page check: a damaged file is refused, unwritten; a
+// sound one goes over to the log, which makes every change durable.
+void Connection::checkBeforeWriting() {
+    if (pagesChecked_) return;
+    waitForPageCheck();
+    if (pageRefusal_) throw fail(pageRefusal_->number(), pageRefusal_->description());
+    try {
+        engine::useLog(db_);
+    } catch (const AppError& e) {
+        throw fail(err::Engine, e.description());
+    }
+    pagesChecked_ = true;
+}
+
+// A statement that met a damaged page before the page check was done is refused as
+// the check refuses the file.
+AppError Connection::stepFailure(int rc, const QString& engineMessage) {
+    const int primary = rc & 0xFF;
+    if (!pagesChecked_ && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)) {
+        waitForPageCheck();
+        if (pageRefusal_) return fail(pageRefusal_->number(), pageRefusal_->description());
+    }
+    return fail(err::Engine, engineMessage);
 }
 
 void Connection::Close() {
     if (!db_)
         throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."),
                        kAdoSource);
+    waitForPageCheck();
     sqlite3* db = db_;
     db_ = nullptr;
     if (sqlite3_close(db) != SQLITE_OK) sqlite3_close_v2(db);
@@ -339,7 +387,15 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
         throw fail(err::Engine, m);
     }
     if (!st) throw fail(err::Engine, kRefused);
-    if (!sqlite3_stmt_readonly(st)) touch();
+    if (!sqlite3_stmt_readonly(st)) {
+        try {
+            checkBeforeWriting();
+        } catch (const AppError&) {
+            sqlite3_finalize(st);
+            throw;
+        }
+        touch();
+    }
     for (const char* p = tail; p && *p; ++p) {
         if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p))) {
             sqlite3_finalize(st);
@@ -389,7 +445,7 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     if (rc != SQLITE_DONE) {
         const QString m = engine::message(db_);
         sqlite3_finalize(st);
-        throw fail(err::Engine, m);
+        throw stepFailure(rc, m);
     }
     sqlite3_finalize(st);
     if (cols == 0) rows->fields.clear();
@@ -403,6 +459,7 @@ void Connection::alterPassword(const QString& newPassword, const QString& oldPas
     if (oldPassword != password_)
         throw fail(err::BadPassword, QStringLiteral("Not a valid password."));
     if (newPassword == password_) return;
+    checkBeforeWriting();
 
     // Every change, between two keys too, writes a copy under the new key beside
     // the catalogue and puts it in the catalogue's place in one rename. The

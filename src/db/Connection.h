@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -101,6 +102,9 @@ class Connection {
     friend class PasswordChange;
     AppError fail(int number, const QString& description);
     void openFile(const QString& path, const QString& password);
+    void checkBeforeWriting();
+    AppError stepFailure(int rc, const QString& engineMessage);
+    void waitForPageCheck();
     void alterPassword(const QString& newPassword, const QString& oldPassword);
     void replaceUnderConnection(const QString& newPassword);
 
@@ -112,6 +116,12 @@ class Connection {
     QList<EngineError> errors_;
     quint64 version_ = 0;
     void touch();
+
+    // Every page of the file is read for damage on another thread while the catalogue
+    // is first read; nothing is written to it before that check has passed.
+    std::future<std::optional<AppError>> pageCheck_;
+    std::optional<AppError> pageRefusal_;
+    bool pagesChecked_ = false;
 
     static int onProgress(void* connection);
     std::mutex runningLock_;     // guards running_ against interrupt() from another thread
