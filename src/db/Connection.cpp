@@ -223,10 +223,10 @@ void Connection::openFile(const QString& path, const QString& password) {
             engine::checkPages(path, password);
         } catch (const AppError& e) {
             return e;
-        } catch (const std::exception& e) {
-            return engine::error(err::Engine, QStringLiteral("Could not check '%1': %2")
-                                                  .arg(QDir::toNativeSeparators(path),
-                                                       QString::fromLocal8Bit(e.what())));
+        } catch (...) {
+            return engine::error(
+                err::Engine,
+                QStringLiteral("Could not check '%1'.").arg(QDir::toNativeSeparators(path)));
         }
         return std::nullopt;
     });
