@@ -1,5 +1,6 @@
 #include "app/frmKRVS.h"
 
+#include "app/QueryWatch.h"
 #include "grid/FlexGrid.h"
 #include "util/FocusHook.h"
 #include "util/FormGeometry.h"
@@ -65,6 +66,7 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
     setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 3px; }"));
     createControls();
     createMenus();
+    new QueryWatch(this); // Esc or a close stops a long statement
     // The design client area; the menu bar lies above it.
     resize(twipsToPx(kDesignClientWidth),
            twipsToPx(kDesignClientHeight) + menuBar()->sizeHint().height());

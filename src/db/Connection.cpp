@@ -1,6 +1,7 @@
 #include "db/Connection.h"
 
 #include <atomic>
+#include <utility>
 
 #include "db/Dialect.h"
 #include "db/Engine.h"
@@ -138,6 +139,7 @@ ConnectionString parseConnectionString(const QString& text) {
 Connection::Connection() = default;
 
 Connection::~Connection() {
+    waitForPageCheck();
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -171,22 +173,100 @@ void Connection::touch() {
     version_ = ++counter;
 }
 
+namespace {
+// How many steps of the engine pass between two calls of the progress hook: often
+// enough for a hook to keep a window painting, rare enough to cost nothing.
+constexpr int kProgressSteps = 4000;
+
+Connection::ProgressHook& progressHook() {
+    static Connection::ProgressHook hook;
+    return hook;
+}
+} // namespace
+
+Connection::ProgressHook Connection::setProgressHook(ProgressHook hook) {
+    std::swap(progressHook(), hook);
+    return hook;
+}
+
+int Connection::onProgress(void* connection) {
+    auto* self = static_cast<Connection*>(connection);
+    // Only the statements of execute are the caller's to stop; the steps of an open,
+    // an export or a password change run to their end.
+    if (!self->running_) return 0;
+    const ProgressHook& hook = progressHook();
+    return hook && hook() ? 1 : 0;
+}
+
+void Connection::interrupt() {
+    const std::lock_guard lock(runningLock_);
+    if (running_) sqlite3_interrupt(running_);
+}
+
 void Connection::openFile(const QString& path, const QString& password) {
     touch();
+    waitForPageCheck();
     try {
         engine::OpenOptions o;
         o.exclusive = mode_ == adModeShareExclusive;
+        // Reading every page before the first search would read the file twice.
+        o.checkPages = false;
         db_ = engine::open(path, password, o);
     } catch (const AppError& e) {
         errors_ = e.engineErrors();
         throw;
     }
+    sqlite3_progress_handler(db_, kProgressSteps, &Connection::onProgress, this);
+    pagesChecked_ = false;
+    pageRefusal_.reset();
+    pageCheck_ = std::async(std::launch::async, [path, password]() -> std::optional<AppError> {
+        try {
+            engine::checkPages(path, password);
+        } catch (const AppError& e) {
+            return e;
+        } catch (...) {
+            return engine::error(
+                err::Engine,
+                QStringLiteral("Could not check '%1'.").arg(QDir::toNativeSeparators(path)));
+        }
+        return std::nullopt;
+    });
     path_ = path;
     password_ = password;
 }
 
+void Connection::waitForPageCheck() {
+    if (pageCheck_.valid()) pageRefusal_ = pageCheck_.get();
+}
+
+// The first write waits for the page check: a damaged file is refused, unwritten; a
+// sound one goes over to the log, which makes every change durable.
+void Connection::checkBeforeWriting() {
+    if (pagesChecked_) return;
+    waitForPageCheck();
+    if (pageRefusal_) throw fail(pageRefusal_->number(), pageRefusal_->description());
+    try {
+        engine::useLog(db_);
+    } catch (const AppError& e) {
+        throw fail(err::Engine, e.description());
+    }
+    pagesChecked_ = true;
+}
+
+// A statement that met a damaged page before the page check was done is refused as
+// the check refuses the file.
+AppError Connection::stepFailure(int rc, const QString& engineMessage) {
+    const int primary = rc & 0xFF;
+    if (!pagesChecked_ && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)) {
+        waitForPageCheck();
+        if (pageRefusal_) return fail(pageRefusal_->number(), pageRefusal_->description());
+    }
+    return fail(err::Engine, engineMessage);
+}
+
 void Connection::Close() {
     if (!db_) throw AppError::objectClosed(kAdoSource);
+    waitForPageCheck();
     sqlite3* db = db_;
     db_ = nullptr;
     if (sqlite3_close(db) != SQLITE_OK) sqlite3_close_v2(db);
@@ -314,13 +394,38 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
         throw fail(err::Engine, m);
     }
     if (!st) throw fail(err::Engine, kRefused);
-    if (!sqlite3_stmt_readonly(st)) touch();
+    if (!sqlite3_stmt_readonly(st)) {
+        try {
+            checkBeforeWriting();
+        } catch (const AppError&) {
+            sqlite3_finalize(st);
+            throw;
+        }
+        touch();
+    }
     for (const char* p = tail; p && *p; ++p) {
         if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p))) {
             sqlite3_finalize(st);
             throw fail(err::Engine, QStringLiteral("Characters found after end of SQL statement."));
         }
     }
+
+    // Marks the statement as running (for the progress hook and interrupt) until it
+    // ends; a statement run from inside a hook gives the mark back when it ends.
+    struct Running {
+        Connection* c;
+        sqlite3* before;
+        Running(Connection* connection) : c(connection) {
+            const std::lock_guard lock(c->runningLock_);
+            before = std::exchange(c->running_, c->db_);
+        }
+        ~Running() {
+            const std::lock_guard lock(c->runningLock_);
+            c->running_ = before;
+        }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+    } running{this};
 
     const int cols = sqlite3_column_count(st);
     QVarLengthArray<bool, 16> isBool(cols);
@@ -385,7 +490,7 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
     if (rc != SQLITE_DONE) {
         const QString m = engine::message(db_);
         sqlite3_finalize(st);
-        throw fail(err::Engine, m);
+        throw stepFailure(rc, m);
     }
     sqlite3_finalize(st);
     if (cols == 0) rows->fields.clear();
@@ -405,6 +510,7 @@ void Connection::alterPassword(const QString& newPassword, const QString& oldPas
     if (oldPassword != password_)
         throw fail(err::BadPassword, QStringLiteral("Not a valid password."));
     if (newPassword == password_) return;
+    checkBeforeWriting();
 
     // Every change, between two keys too, writes a copy under the new key beside
     // the catalogue and puts it in the catalogue's place in one rename. The

@@ -4,7 +4,10 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 struct sqlite3;
@@ -87,6 +90,17 @@ class Connection {
 
     QString dataSource() const { return path_; }
 
+    // Called every few thousand steps of the engine while a statement of execute runs,
+    // on the thread that runs it. Returning true stops the statement, which then fails
+    // like any other with the engine's message "interrupted". One hook serves every
+    // connection of the program; setting it returns the one it replaces.
+    using ProgressHook = std::function<bool()>;
+    static ProgressHook setProgressHook(ProgressHook hook);
+
+    // Stops the statement that execute runs now, from any thread; does nothing when
+    // none runs.
+    void interrupt();
+
     // Changes whenever the connection may show different data: a statement that
     // writes, a password change, an open. No two connections share a value.
     quint64 dataVersion() const { return version_; }
@@ -97,6 +111,9 @@ class Connection {
     // the snapshot, or gives null when the rows cannot be ordered like the engine.
     std::shared_ptr<const RowSet> step(const QString& sql, const SnapshotOrder* order);
     void openFile(const QString& path, const QString& password);
+    void checkBeforeWriting();
+    AppError stepFailure(int rc, const QString& engineMessage);
+    void waitForPageCheck();
     void alterPassword(const QString& newPassword, const QString& oldPassword);
     void replaceUnderConnection(const QString& newPassword);
 
@@ -108,6 +125,16 @@ class Connection {
     QList<EngineError> errors_;
     quint64 version_ = 0;
     void touch();
+
+    // Every page of the file is read for damage on another thread while the catalogue
+    // is first read; nothing is written to it before that check has passed.
+    std::future<std::optional<AppError>> pageCheck_;
+    std::optional<AppError> pageRefusal_;
+    bool pagesChecked_ = false;
+
+    static int onProgress(void* connection);
+    std::mutex runningLock_;     // guards running_ against interrupt() from another thread
+    sqlite3* running_ = nullptr; // the handle while execute steps a statement
 };
 
 // Compacts source into a new file destination with the same password; the

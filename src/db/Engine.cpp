@@ -108,15 +108,9 @@ bool inspectFile(const QString& path) {
     return false;
 }
 
-// Reads whether the card table exists through a handle that neither locks the
-// file nor writes anything to it or beside it (no log is created, no journal
-// replayed), so that a wrong key or a foreign file is told before the file is
-// touched.
-void checkCatalogue(const QString& path, const QString& password, bool plain) {
-    if (plain && !password.isEmpty())
-        throw error(err::Engine, QStringLiteral("Could not open '%1' with a password: the file "
-                                                "has no password.")
-                                     .arg(native(path)));
+// A read-only handle that neither locks the file nor writes anything to it or beside
+// it (no log is created, no journal replayed), keyed with password.
+sqlite3* openUntouched(const QString& path, const QString& password) {
     const QByteArray uri =
         "file:" + QUrl::toPercentEncoding(QFileInfo(path).absoluteFilePath(), "/") + "?immutable=1";
     sqlite3* db = nullptr;
@@ -132,8 +126,21 @@ void checkCatalogue(const QString& path, const QString& password, bool plain) {
         if (sqlite3_key(db, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
             throw error(err::Engine, message(db));
     }
+    closeHandle.dismiss();
+    return db;
+}
+
+// Reads whether the card table and its fields exist through an untouched handle,
+// so that a wrong key or a foreign file is told before the file is touched.
+void checkCatalogue(const QString& path, const QString& password, bool plain) {
+    if (plain && !password.isEmpty())
+        throw error(err::Engine, QStringLiteral("Could not open '%1' with a password: the file "
+                                                "has no password.")
+                                     .arg(native(path)));
+    sqlite3* db = openUntouched(path, password);
+    ScopeGuard closeHandle([&] { sqlite3_close(db); });
     int tables = -1;
-    rc = sqlite3_exec(
+    int rc = sqlite3_exec(
         db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'tblKRVS101';",
         [](void* out, int, char** values, char**) {
             *static_cast<int*>(out) = values[0] ? std::atoi(values[0]) : 0;
@@ -175,20 +182,6 @@ void checkCatalogue(const QString& path, const QString& password, bool plain) {
         throw notACatalogue(path, QStringLiteral("its table tblKRVS101 lacks the column%1 %2")
                                       .arg(missing.size() > 1 ? QStringLiteral("s") : QString(),
                                            missing.join(QStringLiteral(", "))));
-
-    // A damaged page further in (a bad sector, a copy cut short) is found now, before
-    // anything is written, rather than by the first search that reads it.
-    QString problem;
-    rc = sqlite3_exec(
-        db, "PRAGMA quick_check(1);",
-        [](void* out, int, char** values, char**) {
-            *static_cast<QString*>(out) = QString::fromUtf8(values[0] ? values[0] : "");
-            return 0;
-        },
-        &problem, nullptr);
-    if (rc != SQLITE_OK) problem = message(db);
-    if (problem != QLatin1String("ok"))
-        throw notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(problem));
 }
 
 // No write permission counts even where the system would let the user (root)
@@ -244,6 +237,7 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
     // Nothing is written to the file, nor beside it, before it is known to be a
     // catalogue that this key opens and that the program can write.
     checkCatalogue(path, password, inspectFile(path));
+    if (options.checkPages) checkPages(path, password);
     checkWritable(path);
 
     sqlite3* db = nullptr;
@@ -283,7 +277,7 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
                     QStringLiteral("Could not open '%1': %2.").arg(native(path), message(db)));
 
     try {
-        if (options.wal) exec(db, "PRAGMA journal_mode=WAL;");
+        if (options.wal && options.checkPages) useLog(db);
         // every statement's change reaches the disk before the statement returns
         exec(db, "PRAGMA synchronous=FULL;");
         // Decrypting dominates a search of an encrypted catalogue, so its decrypted
@@ -298,6 +292,28 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options)
     }
     closeOnError.dismiss();
     return db;
+}
+
+void checkPages(const QString& path, const QString& password) {
+    sqlite3* db = openUntouched(path, password);
+    ScopeGuard closeHandle([&] { sqlite3_close(db); });
+    // A damaged page further in (a bad sector, a copy cut short) is found now, before
+    // anything is written, rather than by the first search that reads it.
+    QString problem;
+    const int rc = sqlite3_exec(
+        db, "PRAGMA quick_check(1);",
+        [](void* out, int, char** values, char**) {
+            *static_cast<QString*>(out) = QString::fromUtf8(values[0] ? values[0] : "");
+            return 0;
+        },
+        &problem, nullptr);
+    if (rc != SQLITE_OK) problem = message(db);
+    if (problem != QLatin1String("ok"))
+        throw notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(problem));
+}
+
+void useLog(sqlite3* db) {
+    exec(db, "PRAGMA journal_mode=WAL;");
 }
 
 void close(sqlite3* db) {

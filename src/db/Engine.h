@@ -18,6 +18,10 @@ AppError error(int number, const QString& description);
 struct OpenOptions {
     bool exclusive = true; // hold an exclusive lock until the handle is closed
     bool wal = true;       // switch the file to the write-ahead log journal
+    // Read every page for damage before returning (checkPages). Without it the caller
+    // runs checkPages itself and switches to the log (useLog) before its first write;
+    // until then nothing is written to the file.
+    bool checkPages = true;
 };
 
 // Opens an existing card catalogue (never creates one) with a key ("" = plain
@@ -28,6 +32,14 @@ struct OpenOptions {
 // that could be encrypted gives err::BadPassword; every other refusal, and a file
 // in use by another connection, gives err::Engine with a message saying why.
 sqlite3* open(const QString& path, const QString& password, OpenOptions options = {});
+
+// Reads every page of a catalogue's file through a handle that neither locks nor
+// writes; throws err::Engine ("... is not a card catalogue: the file is damaged")
+// when one is damaged. Safe on another thread while the file is open but unwritten.
+void checkPages(const QString& path, const QString& password);
+
+// Switches an open handle to the write-ahead log journal (writes the file's header).
+void useLog(sqlite3* db);
 
 // Closes a handle; throws when the engine refuses (the handle is then closed later).
 void close(sqlite3* db);

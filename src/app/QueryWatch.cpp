@@ -1,0 +1,120 @@
+#include "app/QueryWatch.h"
+
+#include "db/Connection.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+namespace krvs {
+
+namespace {
+// A running statement lets the window's events run this often (milliseconds).
+constexpr qint64 kEventInterval = 30;
+// A close that waits for the command to end looks again after this long.
+constexpr int kCloseRetry = 50;
+
+bool isUserInput(QEvent::Type t) {
+    switch (t) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The watches of the windows alive, newest last; the newest one serves the hook.
+QList<QueryWatch*>& watches() {
+    static QList<QueryWatch*> list;
+    return list;
+}
+} // namespace
+
+QueryWatch::QueryWatch(QWidget* window) : QObject(window), window_(window) {
+    sinceEvents_.start();
+    if (watches().isEmpty())
+        db::Connection::setProgressHook([] { return watches().last()->progress(); });
+    watches().append(this);
+}
+
+QueryWatch::~QueryWatch() {
+    watches().removeOne(this);
+    if (watches().isEmpty()) db::Connection::setProgressHook(nullptr);
+}
+
+bool QueryWatch::progress() {
+    // A close waits for the command to end: every statement until then is stopped.
+    if (stop_ || closePending_) {
+        stop_ = false;
+        return true;
+    }
+    if (handling_ || sinceEvents_.elapsed() < kEventInterval) return false;
+    handling_ = true;
+    qApp->installEventFilter(this);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    qApp->removeEventFilter(this);
+    handling_ = false;
+    sinceEvents_.restart();
+    const bool stop = stop_ || closePending_;
+    stop_ = false;
+    return stop;
+}
+
+bool QueryWatch::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if (t == QEvent::Close) {
+        event->ignore();
+        // A close reaches the window through its native window first.
+        const bool main = window_ && (watched == window_ || watched == window_->windowHandle());
+        if (main && !closePending_) {
+            closePending_ = true;
+            closeWhenIdle();
+        }
+        return true;
+    }
+    if (t == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        stop_ = true;
+        return true;
+    }
+    return isUserInput(t);
+}
+
+// The window closes as it always does once the command that ran the statement is
+// over: its report answered, no statement running.
+void QueryWatch::closeWhenIdle() {
+    QTimer::singleShot(kCloseRetry, this, [this] {
+        if (handling_ || QApplication::activeModalWidget()) {
+            closeWhenIdle();
+            return;
+        }
+        closePending_ = false;
+        if (window_) window_->close();
+    });
+}
+
+} // namespace krvs
