@@ -6,9 +6,9 @@
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
 #include "maintenance/frmPassword.h"
+#include "support/AppFixture.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
-#include "support/AppFixture.h"
 #include "util/LabelFit.h"
 #include "util/Twips.h"
 

@@ -58,8 +58,7 @@ class TstFullDisk : public QObject, AppFixture {
     }
     QString lastBox() const { return ui->boxes.isEmpty() ? QString() : ui->boxes.last().text; }
     QStringList folderFiles(const QString& sub = QString()) const {
-        return QDir(at(sub))
-            .entryList(QDir::Files | QDir::Hidden | QDir::System);
+        return QDir(at(sub)).entryList(QDir::Files | QDir::Hidden | QDir::System);
     }
 
   private slots:
@@ -280,8 +279,7 @@ class TstFullDisk : public QObject, AppFixture {
                          " (Permission denied)");
             QCOMPARE(folderFiles(), files);
             QCOMPARE(readFileBytes(at("old.txt")), QByteArray("kept"));
-            QCOMPARE(w->windowTitle(),
-                     loadedTitle(kCards));
+            QCOMPARE(w->windowTitle(), loadedTitle(kCards));
             queryWorks();
         } else {
             QVERIFY(readFileBytes(iniFile()).contains("[Columns]\r\nCol0Width="));

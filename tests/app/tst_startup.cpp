@@ -59,7 +59,8 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(w->fgdCards->TextMatrix(0, 0) + w->fgdCards->TextMatrix(0, 9),
                  QString("DbIdUserComments"));
         for (int r = 2; r < w->fgdCards->Rows(); ++r) // ordered by DbId
-            QVERIFY(w->fgdCards->TextMatrix(r, 0).toInt() > w->fgdCards->TextMatrix(r - 1, 0).toInt());
+            QVERIFY(w->fgdCards->TextMatrix(r, 0).toInt() >
+                    w->fgdCards->TextMatrix(r - 1, 0).toInt());
         QCOMPARE(w->g.gCurSQL, QString("SELECT * FROM tblKRVS101 ORDER BY DbId;"));
         QCOMPARE(w->mnuPass->text(), QString("Add &Password To Database..."));
         QVERIFY(w->cmdQuery->isEnabled() && w->mnuPass->isEnabled() && w->mnuCompact->isEnabled() &&
@@ -202,9 +203,12 @@ class TestStartup : public QObject, AppFixture {
     void catalogueIsNoFile_data() {
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("why");
-        QTest::newRow("missing") << "missing" << "Could not find file '";
-        QTest::newRow("folder") << "folder" << "' is a folder, not a database file.";
-        QTest::newRow("broken link") << "link" << "Could not find file '";
+        QTest::newRow("missing") << "missing"
+                                 << "Could not find file '";
+        QTest::newRow("folder") << "folder"
+                                << "' is a folder, not a database file.";
+        QTest::newRow("broken link") << "link"
+                                     << "Could not find file '";
     }
     void catalogueIsNoFile() {
         QFETCH(QString, what);
@@ -226,7 +230,8 @@ class TestStartup : public QObject, AppFixture {
                     !QFileInfo::exists(at("gone")));
         else
             QVERIFY(!QFileInfo::exists(catalogue()));
-        QCOMPARE(QDir(folder->path()).entryList(QDir::Files | QDir::Hidden), QStringList({"KRVS.ini"}));
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"KRVS.ini"}));
     }
 
     // A settings file damaged by hand or by a disk: values that cannot be read as numbers

@@ -1,10 +1,10 @@
 #include "support/AppFixture.h"
 
+#include "app/frmKRVS.h"
 #include "details/CardUpdate.h"
 #include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
-#include "app/frmKRVS.h"
 #include "state/Globals.h"
 
 #include <QTest>

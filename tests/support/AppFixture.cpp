@@ -100,7 +100,8 @@ frmKRVS& AppFixture::start(const QString& password) {
 }
 
 QString AppFixture::ownColumn() const {
-    const auto rows = w->g.gConn->execute(QStringLiteral("SELECT Own FROM tblKRVS101 ORDER BY DbId;"));
+    const auto rows =
+        w->g.gConn->execute(QStringLiteral("SELECT Own FROM tblKRVS101 ORDER BY DbId;"));
     QString own;
     for (int r = 0; r < rows->rowCount(); ++r)
         own += rows->cell(r, 0) == QLatin1String("True") ? QLatin1Char('T') : QLatin1Char('F');
