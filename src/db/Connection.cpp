@@ -321,7 +321,7 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
         rows->fields << QString::fromUtf8(sqlite3_column_name(st, c));
         isBool[c] = declaredBoolean(sqlite3_column_decltype(st, c));
     }
-    if (cols > 0) rows->reserve(4096, 4096 * 64 * static_cast<std::size_t>(cols));
+    if (cols > 0) rows->reserve(4096, std::size_t{4096} * 64 * static_cast<std::size_t>(cols));
     static constexpr std::string_view kTrue = "True", kFalse = "False";
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
