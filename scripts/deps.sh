@@ -8,6 +8,8 @@ pkgs=(build-essential cmake pkg-config qt6-base-dev libsqlcipher-dev libsimplein
 pkgs+=(dpkg-dev file openbox x11-utils xdotool)
 # The fuzz targets: clang with its libFuzzer and sanitizer run-times.
 pkgs+=(clang libclang-rt-14-dev)
+# The formatting check and the static analysis (Debian 12: version 14 of both).
+pkgs+=(clang-format clang-tidy)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,7 +15,7 @@ targets=(fuzz_dialect:1000000 fuzz_keywords:80000 fuzz_updatefile:3000000 fuzz_c
          fuzz_settings:36000)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKRVS_FUZZ=ON -DKRVS_BUILD_TESTS=OFF >/dev/null
+  -DKRVS_FUZZ=ON -DKRVS_BUILD_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target krvs_fuzzers
 
 work="$(mktemp -d)"

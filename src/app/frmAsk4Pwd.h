@@ -13,7 +13,7 @@ struct Globals;
 // and gPwdEntered.
 class frmAsk4Pwd : public QDialog {
     Q_OBJECT
-public:
+  public:
     frmAsk4Pwd(Globals& g, QWidget* mainWindow);
 
     QLabel* Label1 = nullptr;
@@ -21,13 +21,13 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
-public slots:
+  public slots:
     void Form_Load();
     void txtPwd_Change();
     void cmdOK_Click();
     void cmdCancel_Click();
 
-private:
+  private:
     Globals& g_;
     QWidget* mainWindow_;
 };

@@ -455,7 +455,7 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
         for (OrderColumn& c : by)
             if (!byField[c.field]) byField[c.field] = &c;
     }
-    if (cols > 0) rows->reserve(4096, 4096 * 64 * static_cast<std::size_t>(cols));
+    if (cols > 0) rows->reserve(4096, std::size_t{4096} * 64 * static_cast<std::size_t>(cols));
     static constexpr std::string_view kTrue = "True", kFalse = "False";
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {

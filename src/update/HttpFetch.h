@@ -13,7 +13,7 @@ namespace krvs {
 class HttpFetch {
   public:
     static constexpr int DefaultTimeoutMs = 15000;
-    static constexpr qint64 DefaultMaxBytes = 1024 * 1024;
+    static constexpr qint64 DefaultMaxBytes = qint64{1024} * 1024;
     static constexpr int MaxRedirects = 5;
 
     int timeoutMs() const { return timeoutMs_; }

@@ -31,7 +31,7 @@ QStringList qtFilters(const QString& filter, QStringList* patterns) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        const QString desc = parts[i];
+        const QString& desc = parts[i];
         const QString pat = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
         out << (desc.contains(pat) ? desc : desc + QStringLiteral(" (") + pat + QLatin1Char(')'));
         if (patterns) patterns->append(pat);

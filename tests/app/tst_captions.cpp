@@ -6,6 +6,7 @@
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
 #include "maintenance/frmPassword.h"
+#include "support/AppFixture.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
 #include "util/LabelFit.h"
@@ -138,10 +139,9 @@ void saveShot(QWidget* window, const QString& name) {
 
 } // namespace
 
-class TestCaptions : public QObject {
+// The windows as they are designed: the main window before a catalogue is loaded.
+class TestCaptions : public QObject, test::AppFixture {
     Q_OBJECT
-    QTemporaryDir folder; // the main window writes its settings there on closing
-    std::unique_ptr<frmKRVS> w;
 
     void check(QWidget* window, const QString& name) {
         window->show();
@@ -154,11 +154,12 @@ class TestCaptions : public QObject {
   private slots:
     void initTestCase() {
         useProgramFont();
-        w = std::make_unique<frmKRVS>(folder.path(), QStringLiteral("KRVS"));
+        begin();
+        w = std::make_unique<frmKRVS>(folder->path(), QStringLiteral("KRVS"));
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }
-    void cleanupTestCase() { w.reset(); }
+    void cleanupTestCase() { QVERIFY2(end(), qPrintable(problems())); }
 
     void windowsShowEveryCaptionWhole_data() {
         QTest::addColumn<QString>("window");

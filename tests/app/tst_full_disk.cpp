@@ -45,22 +45,9 @@ void addWhereRows(const QStringList& operations) {
 
 } // namespace
 
-class TstFullDisk : public QObject {
+class TstFullDisk : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
-    std::unique_ptr<AppFolder> tmp;
-    std::unique_ptr<frmKRVS> w;
-    QString at(const QString& name) const { return tmp->dir.filePath(name); }
 
-    void start() {
-        w = std::make_unique<frmKRVS>(tmp->path(), "KRVS");
-        w->Form_Load();
-        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=%1)").arg(kCards));
-    }
-    void close() {
-        w->close();
-        w.reset();
-    }
     // A query typed into the real window after the failure finds cards.
     void queryWorks() {
         QVERIFY(w->isEnabled() && w->cmdQuery->isEnabled());
@@ -71,33 +58,18 @@ class TstFullDisk : public QObject {
     }
     QString lastBox() const { return ui->boxes.isEmpty() ? QString() : ui->boxes.last().text; }
     QStringList folderFiles(const QString& sub = QString()) const {
-        return QDir(sub.isEmpty() ? tmp->path() : at(sub))
-            .entryList(QDir::Files | QDir::Hidden | QDir::System);
-    }
-    // Own of every card in DbId order, one letter a card.
-    QString ownColumn() {
-        auto rows = w->g.gConn->execute("SELECT Own FROM tblKRVS101 ORDER BY DbId;");
-        QString t;
-        for (int r = 0; r < rows->rowCount(); ++r)
-            t += rows->cell(r, 0) == "True" ? 'T' : 'F';
-        return t;
+        return QDir(at(sub)).entryList(QDir::Files | QDir::Hidden | QDir::System);
     }
 
   private slots:
     void init() {
-        ui = std::make_unique<ScriptedUi>();
+        begin();
         ui->setNow(QDateTime(QDate(2026, 12, 7), QTime(4, 5, 6)));
-        tmp = std::make_unique<AppFolder>();
-        tmp->skipFirstStartWarning();
-        QVERIFY(makeCatalogue(tmp->catalogue(), kCards));
+        QVERIFY(makeCatalogue(kCards));
     }
     void cleanup() {
         db::engine::setWriteBudget(-1);
-        w.reset();
-        tmp.reset();
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
+        QVERIFY2(end(), qPrintable(problems()));
     }
 
     // Backup and compaction: the box, the catalogue byte for byte as it was, no copy or
@@ -122,7 +94,7 @@ class TstFullDisk : public QObject {
         const qint64 used = bytesWrittenBy([&] { run(false); });
         QVERIFY(used > 8192);
         if (backup) QVERIFY(QFile::remove(target));
-        const QByteArray before = readFileBytes(tmp->catalogue());
+        const QByteArray before = readFileBytes(catalogue());
         const QStringList files = folderFiles();
 
         {
@@ -134,10 +106,10 @@ class TstFullDisk : public QObject {
                                     " (No space left on device)");
         else
             QCOMPARE(lastBox(), QString("Failure in compacting database!"));
-        QVERIFY(readFileBytes(tmp->catalogue()) == before);
+        QVERIFY(readFileBytes(catalogue()) == before);
         QCOMPARE(folderFiles(), files);
         QCOMPARE(folderFiles("backup"), QStringList());
-        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=%1)").arg(kCards));
+        QCOMPARE(w->windowTitle(), loadedTitle(kCards));
         queryWorks();
     }
 
@@ -158,7 +130,7 @@ class TstFullDisk : public QObject {
         };
         const qint64 used = bytesWrittenBy([&] { setOwn(false, "Own field update"); });
         const QString rest = ownColumn().mid(kSelected);
-        const QByteArray before = readFileBytes(tmp->catalogue());
+        const QByteArray before = readFileBytes(catalogue());
 
         {
             db::engine::ScopedWriteBudget full(budgetAt(where, used));
@@ -171,12 +143,12 @@ class TstFullDisk : public QObject {
                      own.left(kSelected) == QString(set, 'T') + QString(kSelected - set, 'F'),
                  qPrintable(own));
         QCOMPARE(own.mid(kSelected), rest);
-        if (where == "first write") QVERIFY(readFileBytes(tmp->catalogue()) == before);
+        if (where == "first write") QVERIFY(readFileBytes(catalogue()) == before);
         if (where == "near the end") QVERIFY(set > kSelected / 2);
         queryWorks();
         close();
         sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(tmp->catalogue().toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
         QString check;
         sqlite3_exec(
             db, "PRAGMA integrity_check;",
@@ -197,7 +169,7 @@ class TstFullDisk : public QObject {
         QFETCH(QString, where);
         const int index = operation == "text" ? 0 : 1;
         start();
-        const QByteArray before = readFileBytes(tmp->catalogue());
+        const QByteArray before = readFileBytes(catalogue());
         const auto save = [&](const QString& name, bool expectFailure) {
             ui->saveAs(name);
             if (expectFailure) ui->answer(mb::AnsOK, "Error in dump-to-text");
@@ -216,7 +188,7 @@ class TstFullDisk : public QObject {
         const QByteArray written = readFileBytes(part), all = readFileBytes(whole);
         QVERIFY(written.size() < all.size() && all.startsWith(written));
         QVERIFY(written.isEmpty() || written.endsWith("\r\n"));
-        QVERIFY(readFileBytes(tmp->catalogue()) == before);
+        QVERIFY(readFileBytes(catalogue()) == before);
         queryWorks();
     }
 
@@ -226,19 +198,19 @@ class TstFullDisk : public QObject {
     void settingsAtClose() {
         QFETCH(QString, where);
         start();
-        const QByteArray fresh = readFileBytes(tmp->iniFile()); // the start counter only
+        const QByteArray fresh = readFileBytes(iniFile()); // the start counter only
         const qint64 used = bytesWrittenBy([&] { close(); });
         QVERIFY(used > 2 * fresh.size());
-        const QByteArray saved = readFileBytes(tmp->iniFile());
+        const QByteArray saved = readFileBytes(iniFile());
 
-        QVERIFY(writeFileBytes(tmp->iniFile(), fresh));
+        QVERIFY(writeFileBytes(iniFile(), fresh));
         start();
-        const QByteArray before = readFileBytes(tmp->iniFile());
+        const QByteArray before = readFileBytes(iniFile());
         {
             db::engine::ScopedWriteBudget full(budgetAt(where, used));
             close();
         }
-        const QByteArray after = readFileBytes(tmp->iniFile());
+        const QByteArray after = readFileBytes(iniFile());
         QVERIFY(after.startsWith(before.left(before.indexOf("Backup_Warn"))));
         QVERIFY(after.endsWith("\r\n"));
         if (where == "first write") QVERIFY(after == before);
@@ -255,42 +227,34 @@ class TstFullDisk : public QObject {
     // goes on working. The settings file itself stays writable there and is saved.
     void readOnlyFolder_data() {
         QTest::addColumn<QString>("operation");
-        QTest::addColumn<QString>("folder"); // made read-only after the start
+        QTest::addColumn<QString>("sub"); // the folder made read-only after the start
         QTest::addColumn<QString>("box");
-        QTest::newRow("backup, program folder") << "backup"
-                                                << ""
-                                                << "Error in backing up database";
-        QTest::newRow("backup, backup folder") << "backup"
-                                               << "backup"
-                                               << "Error in backing up database";
-        QTest::newRow("compaction") << "compaction"
-                                    << ""
-                                    << "Error in compacting database";
-        QTest::newRow("export") << "export"
-                                << ""
-                                << "Error in dump-to-text";
-        QTest::newRow("export over a file") << "export over"
-                                            << ""
-                                            << "Error in saving file";
-        QTest::newRow("settings") << "settings"
-                                  << ""
-                                  << "";
+        const auto row = [](const char* name, const char* operation, const char* folder,
+                            const char* box) {
+            QTest::newRow(name) << QString(operation) << QString(folder) << QString(box);
+        };
+        row("backup, program folder", "backup", "", "Error in backing up database");
+        row("backup, backup folder", "backup", "backup", "Error in backing up database");
+        row("compaction", "compaction", "", "Error in compacting database");
+        row("export", "export", "", "Error in dump-to-text");
+        row("export over a file", "export over", "", "Error in saving file");
+        row("settings", "settings", "", "");
     }
     void readOnlyFolder() {
         QFETCH(QString, operation);
-        QFETCH(QString, folder);
+        QFETCH(QString, sub);
         QFETCH(QString, box);
-        if (!folder.isEmpty()) QVERIFY(QDir(tmp->path()).mkdir(folder));
+        if (!sub.isEmpty()) QVERIFY(QDir(folder->path()).mkdir(sub));
         QVERIFY(writeFileBytes(at("old.txt"), "kept"));
         start();
-        const QString readOnly = folder.isEmpty() ? tmp->path() : at(folder);
-        const QByteArray before = readFileBytes(tmp->catalogue());
+        const QString readOnly = sub.isEmpty() ? folder->path() : at(sub);
+        const QByteArray before = readFileBytes(catalogue());
         const QStringList files = folderFiles();
         const auto permissions = QFile::permissions(readOnly);
         QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner |
                                                     QFile::ReadGroup | QFile::ExeGroup));
         if (operation == "backup") {
-            if (!folder.isEmpty()) ui->saveAs(at("backup/copy.krv"));
+            if (!sub.isEmpty()) ui->saveAs(at("backup/copy.krv"));
             ui->answer(mb::AnsOK, box);
             w->mnuBakDB->trigger();
         } else if (operation == "compaction") {
@@ -315,15 +279,14 @@ class TstFullDisk : public QObject {
                          " (Permission denied)");
             QCOMPARE(folderFiles(), files);
             QCOMPARE(readFileBytes(at("old.txt")), QByteArray("kept"));
-            QCOMPARE(w->windowTitle(),
-                     QString("Korvessa Database - (Total records=%1)").arg(kCards));
+            QCOMPARE(w->windowTitle(), loadedTitle(kCards));
             queryWorks();
         } else {
-            QVERIFY(readFileBytes(tmp->iniFile()).contains("[Columns]\r\nCol0Width="));
+            QVERIFY(readFileBytes(iniFile()).contains("[Columns]\r\nCol0Width="));
             start();
             queryWorks();
         }
-        QVERIFY(readFileBytes(tmp->catalogue()) == before);
+        QVERIFY(readFileBytes(catalogue()) == before);
     }
 };
 

@@ -10,35 +10,26 @@
 using namespace krvs;
 using namespace krvs::test;
 
-class TestGridApp : public QObject {
+class TestGridApp : public QObject, AppFixture {
     Q_OBJECT
-    QTemporaryDir template_;
-    std::unique_ptr<ScriptedUi> ui;
-    std::unique_ptr<AppFolder> folder;
-    std::unique_ptr<frmKRVS> w;
     FlexGrid* grid = nullptr;
 
     // The main window on a fresh copy of a 20-card catalogue; sql runs on the file first.
     void start(const QString& sql = QString()) {
-        folder = std::make_unique<AppFolder>();
-        folder->skipFirstStartWarning();
-        QVERIFY(QFile::copy(template_.filePath("KRVS.krv"), folder->catalogue()));
-        QFile::setPermissions(folder->catalogue(), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(makeCatalogue(20));
         sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(folder->catalogue().toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
         QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
-        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
-        w->Form_Load();
-        grid = w->fgdCards;
+        grid = AppFixture::start().fgdCards;
         QCOMPARE(grid->Rows(), 21);
     }
     // Own as stored (one letter a card in DbId order), or as the grid shows it.
     QString own(bool stored = true) {
-        auto rows = w->g.gConn->execute("SELECT Own FROM tblKRVS101 ORDER BY DbId;");
+        if (stored) return ownColumn();
         QString t;
-        for (int r = 0; r < rows->rowCount(); ++r)
-            t += (stored ? rows->cell(r, 0) : grid->TextMatrix(r + 1, 7)) == "True" ? 'T' : 'F';
+        for (int r = 1; r < grid->Rows(); ++r)
+            t += grid->TextMatrix(r, 7) == "True" ? 'T' : 'F';
         return t;
     }
     QPoint cell(int row, int col) {
@@ -58,15 +49,10 @@ class TestGridApp : public QObject {
     }
 
   private slots:
-    void initTestCase() { QVERIFY(makeCatalogue(template_.filePath("KRVS.krv"), 20)); }
-    void init() { ui = std::make_unique<ScriptedUi>(); }
+    void init() { begin(); }
     void cleanup() {
         if (w) w->mnuPopUp1->hide();
-        w.reset();
-        folder.reset();
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
+        QVERIFY2(end(), qPrintable(problems()));
     }
 
     void headerClickSorts() {

@@ -31,17 +31,12 @@ QString childValue(const char* name) {
 } // namespace
 
 // The cases as they run inside the locale.
-class InLocale : public QObject {
+class InLocale : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
 
   private slots:
-    void init() { ui = std::make_unique<ScriptedUi>(); }
-    void cleanup() {
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void init() { begin(); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     // Both formats through File > Save Results As, into the files the test names.
     void exportThroughTheMenu() {
@@ -49,15 +44,14 @@ class InLocale : public QObject {
         QVERIFY2(TextEncoder::localeCharset() == charset,
                  qPrintable("the program runs with the character set \"" +
                             TextEncoder::localeCharset() + "\", not " + charset));
-        frmKRVS w(childValue("KRVS_FOLDER"), "KRVS");
-        w.Form_Load();
-        QCOMPARE(w.fgdCards->Rows(), 5);
+        w = startMainWindow(ui.get(), childValue("KRVS_FOLDER"));
+        QCOMPARE(w->fgdCards->Rows(), 5);
         for (int i : {0, 1}) {
             ui->saveAs(childValue(i == 0 ? "KRVS_TEXT" : "KRVS_CSV"));
             ui->answer(mb::AnsNo, "View file?");
-            w.mnuSaveIt[i]->trigger();
+            w->mnuSaveIt[i]->trigger();
         }
-        w.close();
+        w->close();
     }
 
     void sizeTexts_data() {
@@ -92,13 +86,11 @@ class InLocale : public QObject {
 
     // Compaction's result box gives both sizes in the locale's number format.
     void compactionBox() {
-        const QString folder = childValue("KRVS_FOLDER");
-        frmKRVS w(folder, "KRVS");
-        w.Form_Load();
-        const qint64 before = QFileInfo(w.g.gDbPath).size();
+        w = startMainWindow(ui.get(), childValue("KRVS_FOLDER"));
+        const qint64 before = QFileInfo(w->g.gDbPath).size();
         ui->answer(mb::AnsOK, "Compact successful");
-        w.mnuCompact->trigger();
-        const qint64 after = QFileInfo(w.g.gDbPath).size();
+        w->mnuCompact->trigger();
+        const qint64 after = QFileInfo(w->g.gDbPath).size();
         auto kb = [](qint64 n) {
             return QString::number(n / 1024.0, 'f', 2).replace('.', childValue("KRVS_POINT")) +
                    " KB";
@@ -107,15 +99,14 @@ class InLocale : public QObject {
         QVERIFY2(ui->boxes.value(0).text.endsWith("Size before compacting:\t" + kb(before) +
                                                   "\r\nSize after compacting:\t" + kb(after)),
                  qPrintable(ui->boxes.value(0).text));
-        w.close();
+        w->close();
     }
 
     // A click on the Title header sorts ascending, a second one descending (the blank
     // cells last, in their own order).
     void headerClickSorts() {
-        frmKRVS w(childValue("KRVS_FOLDER"), "KRVS");
-        w.Form_Load();
-        FlexGrid* grid = w.fgdCards;
+        w = startMainWindow(ui.get(), childValue("KRVS_FOLDER"));
+        FlexGrid* grid = w->fgdCards;
         QHeaderView* h = grid->horizontalHeader();
         const QPoint title(h->sectionViewportPosition(3) + h->sectionSize(3) / 2, h->height() / 2);
         auto titles = [grid] {
@@ -131,7 +122,7 @@ class InLocale : public QObject {
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, title);
         QCOMPARE(grid->TextMatrix(0, 3), QString("Title v"));
         QCOMPARE(titles(), childValue("KRVS_ORDER_DOWN"));
-        w.close();
+        w->close();
     }
 };
 

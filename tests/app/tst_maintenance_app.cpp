@@ -16,16 +16,6 @@ namespace {
 const QString kLoadAll = "SELECT * FROM tblKRVS101 ORDER BY DbId;";
 constexpr int kCards = 60;
 
-// The number of cards sql finds in a catalogue file, or the error number opening it gave.
-int cardsOrError(const QString& path, const QString& pwd, const QString& sql = kLoadAll) try {
-    db::Connection c;
-    c.setMode(db::adModeShareExclusive);
-    c.Open("Data Source=" + path + ";Jet OLEDB:Database Password=" + pwd);
-    return c.execute(sql)->rowCount();
-} catch (const AppError& e) {
-    return e.number();
-}
-
 void fill(frmPassword& f, const QString& oldPwd, const QString& newPwd, const QString& retyped) {
     f.txtOldPswd->setText(oldPwd);
     f.txtNewPswd->setText(newPwd);
@@ -34,31 +24,15 @@ void fill(frmPassword& f, const QString& oldPwd, const QString& newPwd, const QS
 
 } // namespace
 
-class TstMaintenanceApp : public QObject {
+class TstMaintenanceApp : public QObject, test::AppFixture {
     Q_OBJECT
-    std::unique_ptr<test::ScriptedUi> ui;
-    std::unique_ptr<test::AppFolder> tmp;
-    QString at(const QString& name) const { return tmp->dir.filePath(name); }
-    QString catalogue() const { return tmp->catalogue(); }
-
-    // Starts the main window on the folder, typing the password when asked.
-    std::unique_ptr<frmKRVS> start(const QString& pwd = QString()) {
-        auto w = std::make_unique<frmKRVS>(tmp->path(), "KRVS");
-        if (!pwd.isEmpty())
-            ui->onModal([pwd](QDialog& d) {
-                d.findChild<QLineEdit*>("txtPwd")->setText(pwd);
-                d.findChild<QPushButton*>("cmdOK")->click();
-            });
-        w->Form_Load();
-        return w;
-    }
 
     // Every card in DbId order, the load-all statement and the total in the caption.
     void checkReloaded(frmKRVS& w) {
         QVERIFY(w.g.gConn && w.g.gConn->State() == db::adStateOpen);
         QCOMPARE(w.fgdCards->TextMatrix(1, 0) + ',' + w.fgdCards->TextMatrix(kCards, 0), "1,60");
         QCOMPARE(w.txtSQL->toPlainText(), kLoadAll);
-        QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=60)"));
+        QCOMPARE(w.windowTitle(), loadedTitle(60));
     }
 
     // Opens the password dialog and acts on it; submit fills it in, answering the box titled box.
@@ -83,16 +57,13 @@ class TstMaintenanceApp : public QObject {
 
   private slots:
     void init() {
-        ui.reset(); // the old script restores the real services when it goes
-        ui = std::make_unique<test::ScriptedUi>();
-        tmp = std::make_unique<test::AppFolder>();
-        tmp->skipFirstStartWarning();
-        QVERIFY(test::makeCatalogue(catalogue(), kCards));
+        begin();
+        QVERIFY(makeCatalogue(kCards));
     }
-    void cleanup() { QVERIFY2(ui->problems().isEmpty(), qPrintable(ui->problems())); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     void backup() {
-        auto w = start();
+        start();
         ui->setNow(QDateTime(QDate(2026, 12, 6), QTime(9, 30)));
         w->bindGrid("SELECT * FROM tblKRVS101 WHERE DbId < 5 ORDER BY Title;");
         w->txtSQL->setPlainText("SELECT 1;");
@@ -101,7 +72,7 @@ class TstMaintenanceApp : public QObject {
         const QString target = at("backup/DEC06-2026.krv");
         backupTo(*w, target, {{mb::AnsOK, "Success"}});
         QCOMPARE(ui->saveRequests[0].fileName, QString("DEC06-2026.krv"));
-        QCOMPARE(ui->saveRequests[0].initDir, tmp->path() + "/backup/");
+        QCOMPARE(ui->saveRequests[0].initDir, folder->path() + "/backup/");
         QCOMPARE(cardsOrError(target, "", "SELECT * FROM tblKRVS101 WHERE UserComments = 'fresh';"),
                  kCards);
         checkReloaded(*w);
@@ -123,14 +94,14 @@ class TstMaintenanceApp : public QObject {
         backupTo(*w, at("KRVS.ini/copy.krv"), {{mb::AnsOK, "Error in backing up database"}});
         checkReloaded(*w);
         w.reset();
-        checkReloaded(*start());
+        checkReloaded(start());
     }
 
     // Compaction and backup keep the password, and no card text shows in the files; a
     // compaction the engine cannot do leaves the catalogue loaded. A changed password is
     // the one the next start asks for; disabled, none is asked.
     void passwordKeptChangedAndDisabled() {
-        auto w = start();
+        start();
         const QByteArray secret = "Plainly readable card note";
         w->g.gConn->execute("UPDATE tblKRVS101 SET UserComments = '" + secret + "';");
         submit(*w, "", "abcd", "Password success");
@@ -143,7 +114,7 @@ class TstMaintenanceApp : public QObject {
                      fileSizeTextFor(before) + "\r\nSize after compacting:\t" +
                      fileSizeTextFor(QFileInfo(catalogue()).size()));
         checkReloaded(*w);
-        QVERIFY(QDir(tmp->path()).mkpath("backup.qmx/inner")); // where the scratch file goes
+        QVERIFY(QDir(folder->path()).mkpath("backup.qmx/inner")); // where the scratch file goes
         ui->answer(mb::AnsOK, "Compact Error");
         w->mnuCompact_Click();
         checkReloaded(*w);
@@ -156,11 +127,11 @@ class TstMaintenanceApp : public QObject {
         }
 
         const QString sixteen = "P@ssword-16charX";
-        w = start("abcd");
+        start("abcd");
         submit(*w, "abcd", sixteen, "Password success");
         w.reset();
         QCOMPARE(cardsOrError(catalogue(), "abcd"), int(err::BadPassword));
-        w = start(sixteen);
+        start(sixteen);
         passwordDialog(*w, [&](frmPassword& f) {
             fill(f, sixteen, "junk", "");
             f.chkDisPass->click();
@@ -194,8 +165,8 @@ class TstMaintenanceApp : public QObject {
         QFETCH(QStringList, typed);
         const QString current = typed[0].isEmpty() ? "" : "abcd";
         QFETCH(QString, message);
-        if (!current.isEmpty()) QVERIFY(test::makeCatalogue(catalogue(), kCards, current));
-        auto w = start(current);
+        if (!current.isEmpty()) QVERIFY(makeCatalogue(kCards, current));
+        start(current);
         passwordDialog(*w, [&](frmPassword& f) {
             fill(f, typed[0], typed[1], typed[2]);
             ui->answer(mb::AnsOK);

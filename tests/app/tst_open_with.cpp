@@ -52,11 +52,8 @@ void prepareDesktop() {
 
 } // namespace
 
-class TestOpenWith : public QObject {
+class TestOpenWith : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
-    std::unique_ptr<AppFolder> folder;
-    std::unique_ptr<frmKRVS> w;
 
     // Exports the CSV file, answers Yes to viewing it; the shell knows no program for it
     // and the chooser gets act. With a program, "Other program..." picks it; then comes
@@ -100,20 +97,11 @@ class TestOpenWith : public QObject {
 
   private slots:
     void init() {
-        ui = std::make_unique<ScriptedUi>();
-        folder = std::make_unique<AppFolder>();
-        folder->skipFirstStartWarning();
-        QVERIFY(makeCatalogue(folder->catalogue(), 5));
-        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
-        w->Form_Load();
+        begin();
+        QVERIFY(makeCatalogue(5));
+        start();
     }
-    void cleanup() {
-        w.reset();
-        folder.reset();
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     // Cancel ends it: no message, nothing started.
     void cancelShowsNothing() {

@@ -18,52 +18,15 @@ namespace {
 
 constexpr int kCards = 60;
 
-// Types text key by key (characters outside ASCII arrive as a key with that text).
-void type(QWidget* box, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClicks(box, QString(c));
-        else
-            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-// The cards of a catalogue file opened with exactly pwd, or the error number.
-int cardsOrError(const QString& path, const QString& pwd) try {
-    db::Connection c;
-    c.setMode(db::adModeShareExclusive);
-    c.Open("Data Source=" + path + ";Jet OLEDB:Database Password=" + pwd + ";");
-    return c.execute("SELECT * FROM tblKRVS101;")->rowCount();
-} catch (const AppError& e) {
-    return e.number();
-}
-
 enum Mode { Set, Change, Remove };
 
 } // namespace
 
-class TstPasswordApp : public QObject {
+class TstPasswordApp : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
-    std::unique_ptr<AppFolder> tmp;
-    QString at(const QString& name) const { return tmp->dir.filePath(name); }
     bool stayedOpen = false; // the password dialog, after its OK
 
-    // Starts the main window; a catalogue with a password is asked for it once, and
-    // pwd is typed into the prompt.
-    std::unique_ptr<frmKRVS> start(const QString& pwd = QString()) {
-        auto w = std::make_unique<frmKRVS>(tmp->path(), "KRVS");
-        if (!pwd.isEmpty())
-            ui->onModal([pwd](QDialog& d) {
-                type(d.findChild<QLineEdit*>("txtPwd"), pwd);
-                d.findChild<QPushButton*>("cmdOK")->click();
-            });
-        w->Form_Load();
-        return w;
-    }
-    void checkLoaded(frmKRVS& w) {
-        QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=%1)").arg(kCards));
-    }
+    void checkLoaded(frmKRVS& w) { QCOMPARE(w.windowTitle(), loadedTitle(kCards)); }
 
     // Opens the dialog from the Tools menu, types into its boxes and clicks OK; the box
     // that follows is answered and, when the dialog stays open, it is cancelled.
@@ -71,12 +34,12 @@ class TstPasswordApp : public QObject {
                         std::function<void()> beforeOk = {}) {
         ui->onModal([&](QDialog& d) {
             auto& f = static_cast<frmPassword&>(d);
-            if (f.changeMode()) type(f.txtOldPswd, oldPwd);
+            if (f.changeMode()) typeText(f.txtOldPswd, oldPwd);
             if (newPwd.isEmpty()) {
                 f.chkDisPass->click();
             } else {
-                type(f.txtNewPswd, newPwd);
-                type(f.txtNewPswdRe, newPwd);
+                typeText(f.txtNewPswd, newPwd);
+                typeText(f.txtNewPswdRe, newPwd);
             }
             ui->answer(mb::AnsOK, box);
             if (beforeOk) beforeOk();
@@ -90,11 +53,9 @@ class TstPasswordApp : public QObject {
     }
 
     // Makes the catalogue for a mode and starts on it: the password before the change.
-    std::unique_ptr<frmKRVS> startFor(Mode mode, const QString& current) {
-        if (mode != Set) [&] { QVERIFY(makeCatalogue(tmp->catalogue(), kCards, current)); }();
-        auto w = start(current);
-        checkLoaded(*w);
-        return w;
+    void startFor(Mode mode, const QString& current) {
+        if (mode != Set) QVERIFY(makeCatalogue(kCards, current));
+        checkLoaded(start(current));
     }
 
     // The program's scratch files, laid beside the catalogue as a crash leaves them;
@@ -104,8 +65,8 @@ class TstPasswordApp : public QObject {
                                 at("KRVS.krv.newkey-wal"),     at("KRVS.krv.newkey-shm"),
                                 at("backup.qmx.part"),         at("backup.qmx.part-journal"),
                                 at("backup/.krvs-copy-Xy12Zq")};
-        QDir(tmp->path()).mkpath("backup");
-        [&] { QVERIFY(makeCatalogue(files[0], kCards)); }();
+        QDir(folder->path()).mkpath("backup");
+        [&] { QVERIFY(copyOfCatalogue(files[0], kCards)); }();
         [&] { QVERIFY(readFileBytes(files[0]).startsWith("SQLite format 3")); }();
         for (const QString& f : files.mid(1))
             [&] { QVERIFY(writeFileBytes(f, "partly written")); }();
@@ -115,7 +76,7 @@ class TstPasswordApp : public QObject {
     QStringList layKeepers() {
         const QStringList files{at("backup/DEC05-2026.krv"), at("KRVS.krv.newkey.txt"),
                                 at("backup/krvs-copy-notes.txt")};
-        QDir(tmp->path()).mkpath("backup");
+        QDir(folder->path()).mkpath("backup");
         for (const QString& f : files)
             [&] { QVERIFY(writeFileBytes(f, "mine")); }();
         return files;
@@ -129,15 +90,12 @@ class TstPasswordApp : public QObject {
 
   private slots:
     void init() {
-        ui.reset(); // the old script restores the real services when it goes
-        ui = std::make_unique<ScriptedUi>();
-        tmp = std::make_unique<AppFolder>();
-        tmp->skipFirstStartWarning();
-        QVERIFY(makeCatalogue(tmp->catalogue(), kCards));
+        begin();
+        QVERIFY(makeCatalogue(kCards));
     }
     void cleanup() {
         db::engine::setWriteBudget(-1);
-        QVERIFY2(ui->problems().isEmpty(), qPrintable(ui->problems()));
+        QVERIFY2(end(), qPrintable(problems()));
     }
 
     // Whatever characters a password holds, the file gets exactly that key: backups
@@ -158,7 +116,7 @@ class TstPasswordApp : public QObject {
         QFETCH(QString, password);
         const QString before = mode == Set ? "" : mode == Change ? "Start-pw1" : password;
         const QString after = mode == Remove ? "" : password;
-        auto w = startFor(Mode(mode), before);
+        startFor(Mode(mode), before);
         changePassword(*w, before, after, "Password success");
         QVERIFY(!stayedOpen);
         QCOMPARE(w->g.gDbPwd, after);
@@ -170,9 +128,9 @@ class TstPasswordApp : public QObject {
         QCOMPARE(cardsOrError(at("copy.krv"), after), kCards);
         w.reset();
 
-        QCOMPARE(cardsOrError(tmp->catalogue(), after), kCards);
-        if (!after.isEmpty()) QCOMPARE(cardsOrError(tmp->catalogue(), ""), int(err::BadPassword));
-        checkLoaded(*start(after));
+        QCOMPARE(cardsOrError(catalogue(), after), kCards);
+        if (!after.isEmpty()) QCOMPARE(cardsOrError(catalogue(), ""), int(err::BadPassword));
+        checkLoaded(start(after));
     }
 
     // A password the program's statements or connection settings would read back
@@ -192,15 +150,15 @@ class TstPasswordApp : public QObject {
     void passwordTheSettingsCannotCarryIsRefused() {
         QFETCH(QString, current);
         QFETCH(QString, password);
-        auto w = startFor(current.isEmpty() ? Set : Change, current);
-        const QByteArray bytes = readFileBytes(tmp->catalogue());
+        startFor(current.isEmpty() ? Set : Change, current);
+        const QByteArray bytes = readFileBytes(catalogue());
         changePassword(*w, current, password, "Error in setting password");
         QCOMPARE(ui->boxes.last().flags, int(mb::Critical));
         QVERIFY(stayedOpen);
         QCOMPARE(w->g.gDbPwd, current);
         w.reset();
-        QVERIFY(readFileBytes(tmp->catalogue()) == bytes);
-        checkLoaded(*start(current));
+        QVERIFY(readFileBytes(catalogue()) == bytes);
+        checkLoaded(start(current));
     }
 
     // The disk fills up while the password changes: the user is told so, the catalogue is
@@ -221,8 +179,8 @@ class TstPasswordApp : public QObject {
         QFETCH(int, part);
         const QString before = mode == Set ? "" : "Start-pw1";
         const QString after = mode == Remove ? "" : "Next-pw2";
-        auto w = startFor(Mode(mode), before);
-        const QByteArray bytes = readFileBytes(tmp->catalogue());
+        startFor(Mode(mode), before);
+        const QByteArray bytes = readFileBytes(catalogue());
         QVERIFY(bytes.size() > 8192);
         changePassword(*w, before, after, "Error in setting password",
                        [&] { db::engine::setWriteBudget(bytes.size() * part / 16); });
@@ -230,14 +188,14 @@ class TstPasswordApp : public QObject {
                  qPrintable(ui->boxes.last().text));
         QVERIFY(stayedOpen);
         QCOMPARE(w->g.gDbPwd, before);
-        QVERIFY(readFileBytes(tmp->catalogue()) == bytes);
+        QVERIFY(readFileBytes(catalogue()) == bytes);
         QCOMPARE(existing({at("KRVS.krv.newkey"), at("KRVS.krv.newkey-journal")}), QStringList());
 
         w->cmdQuery->click();
         QVERIFY2(w->windowTitle().startsWith("Korvessa Database - (Matches returned="),
                  qPrintable(w->windowTitle()));
         w.reset();
-        checkLoaded(*start(before));
+        checkLoaded(start(before));
     }
 
     // Scratch files a crash left are gone after the next start and before each backup,
@@ -249,12 +207,11 @@ class TstPasswordApp : public QObject {
     }
     void scratchLeftoversRemoved() {
         QFETCH(QString, when);
-        QVERIFY(makeCatalogue(tmp->catalogue(), kCards, "abcd"));
+        QVERIFY(makeCatalogue(kCards, "abcd"));
         const QStringList keep = layKeepers();
         QStringList scratch;
         if (when == "start") scratch = layLeftovers();
-        auto w = start("abcd");
-        checkLoaded(*w);
+        checkLoaded(start("abcd"));
         if (when != "start") scratch = layLeftovers();
         if (when == "backup") {
             ui->saveAs(at("elsewhere.krv"));
@@ -274,11 +231,10 @@ class TstPasswordApp : public QObject {
     // A second start that finds the catalogue held by the first leaves the first one's
     // scratch files alone.
     void heldCatalogueKeepsItsScratchFiles() {
-        auto first = start();
-        checkLoaded(*first);
+        checkLoaded(start());
         const QStringList scratch = layLeftovers();
         ui->answer(mb::AnsOK, "Error in Load");
-        auto second = start();
+        const auto second = startMainWindow(ui.get(), folder->path());
         QVERIFY(ui->boxes.last().text.contains("in use"));
         QCOMPARE(existing(scratch).size(), scratch.size());
     }

@@ -61,19 +61,14 @@ QStringList tree(const QString& root) {
 
 } // namespace
 
-class TestProgramFolders : public QObject {
+class TestProgramFolders : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
 
   private slots:
     // The per-user folder is named after the program.
     void initTestCase() { QCoreApplication::setApplicationName("KRVS"); }
-    void init() { ui = std::make_unique<ScriptedUi>(); }
-    void cleanup() {
-        const QString p = ui ? ui->problems() : QString();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void init() { begin(); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     // What the user's folder holds before the first start, and what it holds after.
     void userFolder_data() {
@@ -141,23 +136,19 @@ class TestProgramFolders : public QObject {
     void startsInTheUserFolder() {
         QTemporaryDir home;
         EnvVar xdg("XDG_DATA_HOME", home.filePath("share").toUtf8());
-        QVERIFY(makeCatalogue(home.filePath("starter.krv"), 37));
-        const DataFolder folder = prepareUserDataFolder(home.filePath("starter.krv"));
-        QVERIFY(!folder.path.isEmpty());
-        {
-            ui->answer(mb::AnsOK, "First and Only Backup Warning");
-            frmKRVS w(folder.path, "KRVS");
-            w.Form_Load();
-            QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=37)"));
-            QCOMPARE(w.g.gDbPath, folder.path + "/KRVS.krv");
-            ui->cancelSave();
-            w.mnuBakDB_Click();
-            QCOMPARE(QDir(ui->saveRequests.value(0).initDir).absolutePath(),
-                     folder.path + "/backup");
-            w.close();
-        }
-        QCOMPARE(tree(folder.path), (QStringList{"KRVS.ini", "KRVS.krv", "backup"}));
-        QVERIFY(readFileBytes(folder.path + "/KRVS.ini").startsWith("[Main]\r\nBackup_Warn=1\r\n"));
+        QVERIFY(copyOfCatalogue(home.filePath("starter.krv"), 37));
+        const DataFolder data = prepareUserDataFolder(home.filePath("starter.krv"));
+        QVERIFY(!data.path.isEmpty());
+        ui->answer(mb::AnsOK, "First and Only Backup Warning");
+        w = startMainWindow(ui.get(), data.path);
+        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=37)"));
+        QCOMPARE(w->g.gDbPath, data.path + "/KRVS.krv");
+        ui->cancelSave();
+        w->mnuBakDB_Click();
+        QCOMPARE(QDir(ui->saveRequests.value(0).initDir).absolutePath(), data.path + "/backup");
+        close();
+        QCOMPARE(tree(data.path), (QStringList{"KRVS.ini", "KRVS.krv", "backup"}));
+        QVERIFY(readFileBytes(data.path + "/KRVS.ini").startsWith("[Main]\r\nBackup_Warn=1\r\n"));
     }
 
     // --help and --version answer without a display and leave the program's folder as
@@ -205,14 +196,10 @@ class TestProgramFolders : public QObject {
         TestHttpServer server;
         server.serve("/files/KRVS.ver", "QMX_VER 0.80.0");
         EnvVar env("KRVS_UPDATE_SERVER", (" " + server.base() + "/ ").toUtf8());
-        AppFolder f;
-        QVERIFY(makeCatalogue(f.catalogue(), 3));
-        f.skipFirstStartWarning();
+        QVERIFY(makeCatalogue(3));
         ui.reset(); // the program's own message boxes and dialogs from here on
-        frmKRVS w(f.path(), "KRVS");
-        w.Form_Load();
-        w.show();
-        QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=3)"));
+        start().show();
+        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=3)"));
 
         // Plays the user: presses Check, reads the answer, closes both.
         QStringList seen;
@@ -236,12 +223,12 @@ class TestProgramFolders : public QObject {
         QTimer::singleShot(20000, [&] { // never leave the test hanging in a dialog
             if (QWidget* top = QApplication::activeModalWidget()) top->close();
         });
-        w.mnuUpdate->trigger();
+        w->mnuUpdate->trigger();
         user.stop();
         QCOMPARE(server.requested, QStringList{"/files/KRVS.ver"});
         QCOMPARE(seen.size(), 1);
         QVERIFY2(seen[0].startsWith("KRVS update: Web release = 0.80.0"), qPrintable(seen[0]));
-        w.close();
+        w->close();
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app/frmKRVS.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
+#include "util/Twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,34 +37,18 @@ QList<CardText> allCards(const frmKRVS& w) {
 }
 } // namespace
 
-class TestSearchApp : public QObject {
+class TestSearchApp : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
-    std::unique_ptr<AppFolder> folder;
-    std::unique_ptr<frmKRVS> w;
     QList<CardText> cards;
 
   private slots:
-    void initTestCase() {
-        folder = std::make_unique<AppFolder>();
-        folder->skipFirstStartWarning();
-        QVERIFY(makeCatalogue(folder->catalogue(), 600));
-    }
     void init() {
-        ui = std::make_unique<ScriptedUi>();
-        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
-        w->Form_Load();
+        begin();
+        QVERIFY(makeCatalogue(600));
+        cards = allCards(start());
         QVERIFY(w->cmdQuery->isEnabled());
-        cards = allCards(*w);
     }
-    void cleanup() {
-        w.reset();
-        QFile::remove(folder->iniFile());
-        folder->skipFirstStartWarning();
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     void startStateOfThePanel() {
         QCOMPARE(w->cboSearch->currentText(), QString("Vellan,Qorth"));
@@ -251,8 +236,8 @@ class TestSearchApp : public QObject {
 
     void layoutFollowsTheWindow() {
         w->show();
-        w->resize(twipsToPxForTest(14000), twipsToPxForTest(9000));
-        QTest::qWait(20);
+        w->resize(twipsToPx(14000), twipsToPx(9000));
+        QTRY_COMPARE(w->twipsGeometry(w->fgdCards).height(), w->clientHeightTw() - 2000);
         const int client = w->clientHeightTw();
         const QRect grid = w->twipsGeometry(w->fgdCards);
         QCOMPARE(grid.height(), client - 2000);
@@ -271,14 +256,9 @@ class TestSearchApp : public QObject {
         QCOMPARE(w->clientHeightTw() - (w->twipsGeometry(w->cmdGen).top() + 375), 70);
 
         // Too small snaps back to the smallest size.
-        w->resize(twipsToPxForTest(5000), twipsToPxForTest(3000));
-        QTest::qWait(20);
-        QVERIFY(qAbs(w->outerWidthTw() - 10875) <= 15);
-        QVERIFY(qAbs(w->outerHeightTw() - 5625) <= 15);
+        w->resize(twipsToPx(5000), twipsToPx(3000));
+        QTRY_VERIFY(qAbs(w->outerWidthTw() - 10875) <= 15 && qAbs(w->outerHeightTw() - 5625) <= 15);
     }
-
-  private:
-    static int twipsToPxForTest(int tw) { return tw / 15; }
 };
 
 QTEST_MAIN(TestSearchApp)

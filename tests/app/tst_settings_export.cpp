@@ -60,33 +60,28 @@ void expectRestored(const frmKRVS& w, const QString& expected) {
 
 } // namespace
 
-class TestSettingsExport : public QObject {
+class TestSettingsExport : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
 
   private slots:
-    void init() {
-        ui.reset(); // the old script restores the real services when it goes
-        ui = std::make_unique<ScriptedUi>();
-    }
-    void cleanup() { QVERIFY2(ui->problems().isEmpty(), qPrintable(ui->problems())); }
+    void init() { begin(false); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     // No file: the defaults, centred; saved: the layout; then every key comes back as left.
     void defaultsRoundTripAndFileLayout() {
-        AppFolder f;
         auto run = [&](const std::function<void(frmKRVS&)>& use) {
-            frmKRVS w(f.path(), "KRVS");
+            frmKRVS w(folder->path(), "KRVS");
             QCOMPARE(load(w), 0);
             use(w);
             w.SaveINI();
         };
         run([&](frmKRVS& w) {
-            QCOMPARE(readFileBytes(f.iniFile()), QByteArray("[Main]\r\nBackup_Warn=1\r\n"));
+            QCOMPARE(readFileBytes(iniFile()), QByteArray("[Main]\r\nBackup_Warn=1\r\n"));
             expectRestored(w, "run=1|max=0|auto=1|cols=1000,1000,1000,1000,1000,1000,1000,1000,"
                               "1000,1000|items=|current=Vellan,Qorth|"
                               "ticks=Title,NOR,ZYN,Char,Crew,Episode|own=B|mode=Go To &Advanced");
             // Centred at the design size, though at least the smallest width.
-            const frmKRVS design(f.path(), "KRVS");
+            const frmKRVS design(folder->path(), "KRVS");
             const QRect s = w.screen()->geometry(), r = w.frameGeometry();
             QVERIFY(qAbs(pxToTwips(2 * r.x() - s.width()) + design.outerWidthTw()) <= 30);
             QVERIFY(qAbs(pxToTwips(2 * r.y() - s.height()) + w.outerHeightTw()) <= 30);
@@ -94,7 +89,7 @@ class TestSettingsExport : public QObject {
             w.cboSearch->setEditText("Vellan,Qorth");
             w.cmdAdv_Click();
         });
-        QString text = QString::fromUtf8(readFileBytes(f.iniFile()));
+        QString text = QString::fromUtf8(readFileBytes(iniFile()));
         // Only the placement depends on the screen.
         text.replace(QRegularExpression("^(Left|Top|Width|Height)=-?\\d+\\r$",
                                         QRegularExpression::MultilineOption),
@@ -170,9 +165,8 @@ class TestSettingsExport : public QObject {
     void damagedValues() {
         QFETCH(QByteArray, ini);
         QFETCH(QString, expected);
-        AppFolder f;
-        QVERIFY(writeFileBytes(f.iniFile(), ini));
-        frmKRVS w(f.path(), "KRVS");
+        QVERIFY(writeFileBytes(iniFile(), ini));
+        frmKRVS w(folder->path(), "KRVS");
         const int error = load(w);
         QCOMPARE(error, expected.startsWith("error=") ? expected.mid(6).toInt() : 0);
         if (!error) expectRestored(w, expected);
@@ -180,60 +174,54 @@ class TestSettingsExport : public QObject {
 
     void badValueStopsTheRestore() {
         // A width that is no number: reported before the catalogue opens, earlier ones kept.
-        AppFolder f;
-        QVERIFY(writeFileBytes(f.iniFile(),
+        QVERIFY(writeFileBytes(iniFile(),
                                "[Columns]\r\nCol0Width=700\r\nCol2Width=900\r\nCol3Width=abc\r\n"
                                "Col4Width=500\r\n[Search]\r\nAutoAsterisks=False\r\n"));
-        {
-            ui->answer(mb::AnsOK, "Error in Load");
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QVERIFY(ui->boxes[0].text.contains("Type mismatch") && !w.g.gConn);
-            // Not reached: the widths after the bad one and the asterisks setting.
-            QVERIFY(w.fgdCards->ColWidth(2) == 900 && w.fgdCards->ColWidth(4) != 500 &&
-                    w.mnuAutoAst->isChecked());
-            w.close();
-        }
+        ui->answer(mb::AnsOK, "Error in Load");
+        start();
+        QVERIFY(ui->boxes[0].text.contains("Type mismatch") && !w->g.gConn);
+        // Not reached: the widths after the bad one and the asterisks setting.
+        QVERIFY(w->fgdCards->ColWidth(2) == 900 && w->fgdCards->ColWidth(4) != 500 &&
+                w->mnuAutoAst->isChecked());
+        close();
         // Shutdown wrote the grid's real widths: the next start restores normally.
-        frmKRVS again(f.path(), "KRVS");
+        frmKRVS again(folder->path(), "KRVS");
         QCOMPARE(load(again), 0);
         QVERIFY(again.fgdCards->ColWidth(0) == 700 && again.fgdCards->ColWidth(2) == 900);
         expectRestored(again, "run=2|auto=1");
     }
 
     void exportThroughTheMenu() {
-        AppFolder f;
-        f.skipFirstStartWarning();
-        QVERIFY(makeCatalogue(f.catalogue(), 12));
-        frmKRVS w(f.path(), "KRVS");
-        w.Form_Load();
+        folder->skipFirstStartWarning();
+        QVERIFY(makeCatalogue(12));
+        start();
         // Saves as name in the format given, the boxes answered in turn.
         auto save = [&](int format, const QString& name, QList<QPair<int, const char*>> answers) {
             ui->reset();
             ui->saveAs(name);
             for (const auto& [answer, title] : answers)
                 ui->answer(answer, title);
-            w.mnuSaveIt_Click(format);
+            w->mnuSaveIt_Click(format);
         };
         // Sorted by title, descending: the export follows the grid's order and captions.
-        w.fgdCards->setCol(3);
-        w.fgdCards->setColSel(3);
-        w.fgdCards->setSort(2);
-        const QString csv = f.dir.filePath("cards.csv");
+        w->fgdCards->setCol(3);
+        w->fgdCards->setColSel(3);
+        w->fgdCards->setSort(2);
+        const QString csv = at("cards.csv");
         save(1, csv, {{mb::AnsYes, "View file?"}});
         QCOMPARE(ui->shellFiles, QStringList({csv}));
-        QCOMPARE(ui->saveRequests[0].initDir, f.path());
+        QCOMPARE(ui->saveRequests[0].initDir, folder->path());
         const QList<QByteArray> lines = readFileBytes(csv).split('\n');
         QCOMPARE(lines.size(), 5 + 13 + 1); // preamble, caption row, 12 cards, after the last CR LF
         QCOMPARE(lines[2] + lines[3] + lines[4], "File generated on December 05 2026 03:32:47 AM\r"
                                                  "Korvessa Database - (Total records=12)\r"
                                                  "Database path: " +
-                                                     w.g.gDbPath.toUtf8() + "\r");
+                                                     w->g.gDbPath.toUtf8() + "\r");
         QVERIFY(lines[5].startsWith("DbId,Index,CardType,Title,") &&
-                lines[6].startsWith('"' + w.fgdCards->TextMatrix(1, 0).toUtf8() + "\","));
+                lines[6].startsWith('"' + w->fgdCards->TextMatrix(1, 0).toUtf8() + "\","));
 
         // An existing file: No keeps it, Yes replaces it.
-        const QString file = f.dir.filePath(".hidden.txt");
+        const QString file = at(".hidden.txt");
         QVERIFY(writeFileBytes(file, "old"));
         save(0, file, {{mb::AnsNo, "File already exists"}, {mb::AnsOK, "File write aborted"}});
         QCOMPARE(readFileBytes(file), QByteArray("old"));
@@ -244,13 +232,13 @@ class TestSettingsExport : public QObject {
 
         ui->reset();
         ui->cancelSave(); // ends silently
-        w.mnuSaveIt_Click(0);
+        w->mnuSaveIt_Click(0);
 
         // A folder that does not exist: the write fails and the question still follows.
-        save(0, f.dir.filePath("missing/out.txt"),
+        save(0, at("missing/out.txt"),
              {{mb::AnsOK, "Error in dump-to-text"}, {mb::AnsNo, "View file?"}});
         QCOMPARE(ui->boxes[0].text, QString("76\r\nPath not found"));
-        QVERIFY(w.isEnabled() && w.MousePointer() == 0);
+        QVERIFY(w->isEnabled() && w->MousePointer() == 0);
     }
 };
 

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <sqlite3.h>
@@ -21,127 +22,90 @@ using namespace krvs;
 using namespace krvs::test;
 
 namespace {
-// Types a password into the start-up prompt and presses a button.
-std::function<void(QDialog&)> typePassword(const QString& text, const char* button = "cmdOK") {
-    return [text, button](QDialog& form) {
-        QVERIFY(!form.findChild<QPushButton*>("cmdOK")->isEnabled());
-        form.findChild<QLineEdit*>("txtPwd")->setText(text);
-        form.findChild<QPushButton*>(button)->click();
-    };
+QString iniText(const QString& path) {
+    return QString::fromUtf8(readFileBytes(path));
 }
 
-QString iniText(const AppFolder& f) {
-    QFile file(f.iniFile());
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+// The long report of a failed start: the engine's error, naming the file and why.
+void checkLoadReport(const QString& text, const QString& file, const QString& why) {
+    QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n   Source ") &&
+                 text.contains("\r\n   Description  ") &&
+                 text.contains("\r\nADO Error 0:\r\n   Error   #-2147467259\r\n   Source  ") &&
+                 text.contains(QDir::toNativeSeparators(file)) && text.contains(why),
+             qPrintable(text));
 }
 } // namespace
 
-class TestStartup : public QObject {
+class TestStartup : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
 
   private slots:
-    void init() { ui = std::make_unique<ScriptedUi>(); }
-    void cleanup() {
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void init() { begin(); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     void firstStartWarnsOnceThenLoadsEveryCard() {
-        AppFolder f;
-        QVERIFY(makeCatalogue(f.catalogue(), 120));
-        {
-            ui->answer(mb::AnsOK, "First and Only Backup Warning");
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QCOMPARE(ui->boxes.size(), 1);
-            QCOMPARE(
-                ui->boxes[0].text,
-                QString("Make sure you backup your database on a regular basis. If the \r\n"
-                        "program is uninstalled then the main database will be deleted but \r\n"
-                        "the backups will remain untouched. \r\n"
-                        "Go to \"File>Backup Database\" to backup your database."));
-            QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=120)"));
-            QCOMPARE(w.fgdCards->Rows(), 121);
-            QCOMPARE(w.fgdCards->TextMatrix(0, 0), QString("DbId"));
-            QCOMPARE(w.fgdCards->TextMatrix(0, 9), QString("UserComments"));
-            for (int r = 1; r < w.fgdCards->Rows(); ++r) // ordered by DbId
-                QVERIFY(w.fgdCards->TextMatrix(r, 0).toInt() >
-                            w.fgdCards->TextMatrix(r - 1, 0).toInt() ||
-                        r == 1);
-            QCOMPARE(w.g.gCurSQL, QString("SELECT * FROM tblKRVS101 ORDER BY DbId;"));
-            QCOMPARE(w.mnuPass->text(), QString("Add &Password To Database..."));
-            QVERIFY(w.cmdQuery->isEnabled() && w.mnuPass->isEnabled() && w.mnuCompact->isEnabled());
-            QVERIFY(w.fgdCards->isEnabled());
-            w.close();
-        }
-        QVERIFY(iniText(f).contains("Backup_Warn=1"));
+        QVERIFY(QFile::remove(iniFile()));
+        QVERIFY(makeCatalogue(120));
+        ui->answer(mb::AnsOK, "First and Only Backup Warning");
+        start();
+        QCOMPARE(ui->boxes.size(), 1);
+        QCOMPARE(ui->boxes[0].text,
+                 QString("Make sure you backup your database on a regular basis. If the \r\n"
+                         "program is uninstalled then the main database will be deleted but \r\n"
+                         "the backups will remain untouched. \r\n"
+                         "Go to \"File>Backup Database\" to backup your database."));
+        QCOMPARE(w->windowTitle(), loadedTitle(120));
+        QCOMPARE(w->fgdCards->Rows(), 121);
+        QCOMPARE(w->fgdCards->TextMatrix(0, 0) + w->fgdCards->TextMatrix(0, 9),
+                 QString("DbIdUserComments"));
+        for (int r = 2; r < w->fgdCards->Rows(); ++r) // ordered by DbId
+            QVERIFY(w->fgdCards->TextMatrix(r, 0).toInt() >
+                    w->fgdCards->TextMatrix(r - 1, 0).toInt());
+        QCOMPARE(w->g.gCurSQL, QString("SELECT * FROM tblKRVS101 ORDER BY DbId;"));
+        QCOMPARE(w->mnuPass->text(), QString("Add &Password To Database..."));
+        QVERIFY(w->cmdQuery->isEnabled() && w->mnuPass->isEnabled() && w->mnuCompact->isEnabled() &&
+                w->fgdCards->isEnabled());
+        close();
+        QVERIFY(iniText(iniFile()).contains("Backup_Warn=1"));
         ui->boxes.clear();
-        frmKRVS again(f.path(), "KRVS");
-        again.Form_Load();
+        start();
         QVERIFY(ui->boxes.isEmpty()); // no warning on the second start
-        QCOMPARE(again.g.gRunCount, 2);
+        QCOMPARE(w->g.gRunCount, 2);
     }
 
     void passwordAcceptedAfterOneWrongTry() {
-        AppFolder f;
-        f.skipFirstStartWarning();
-        QVERIFY(makeCatalogue(f.catalogue(), 30, " Secret 1"));
+        QVERIFY(makeCatalogue(30, " Secret 1"));
         ui->onModal([](QDialog& form) { // blanks alone keep OK disabled; case matters
             auto* ok = form.findChild<QPushButton*>("cmdOK");
+            QVERIFY(!ok->isEnabled());
             form.findChild<QLineEdit*>("txtPwd")->setText("    ");
             QVERIFY(!ok->isEnabled());
             form.findChild<QLineEdit*>("txtPwd")->setText("secret 1");
             ok->click();
         });
-        ui->onModal(typePassword(" Secret 1")); // used exactly as typed
-        frmKRVS w(f.path(), "KRVS");
-        w.Form_Load();
+        start(" Secret 1"); // used exactly as typed
         QCOMPARE(ui->modalForms, QStringList({"frmAsk4Pwd", "frmAsk4Pwd"}));
-        QCOMPARE(w.g.gDbPwd, QString(" Secret 1"));
-        QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=30)"));
-        QCOMPARE(w.mnuPass->text(), QString("Change Database &Password..."));
-        QVERIFY(w.mConnStr.endsWith("Jet OLEDB:Database Password= Secret 1"));
+        QCOMPARE(w->g.gDbPwd, QString(" Secret 1"));
+        QCOMPARE(w->windowTitle(), loadedTitle(30));
+        QCOMPARE(w->mnuPass->text(), QString("Change Database &Password..."));
+        QVERIFY(w->mConnStr.endsWith("Jet OLEDB:Database Password= Secret 1"));
     }
 
     void cancelAtPromptLeavesCommandsDisabledAndStillSaves() {
-        AppFolder f;
-        QVERIFY(makeCatalogue(f.catalogue(), 5, "pw12"));
+        QVERIFY(QFile::remove(iniFile()));
+        QVERIFY(makeCatalogue(5, "pw12"));
         ui->answer(mb::AnsOK, "First and Only Backup Warning");
-        ui->onModal(typePassword("", "cmdCancel"));
+        ui->onModal([](QDialog& form) { form.findChild<QPushButton*>("cmdCancel")->click(); });
         ui->answer(mb::AnsOK, "Error in Load");
-        {
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QCOMPARE(ui->boxes.last().text, QString("Error in loading the database!"));
-            QCOMPARE(w.windowTitle(), QString("Korvessa Database"));
-            QVERIFY(!w.cmdQuery->isEnabled() && !w.mnuPass->isEnabled() &&
-                    !w.mnuCompact->isEnabled());
-            QVERIFY(!w.fgdCards->isEnabled());
-            QVERIFY(!w.g.gConn);
-            QVERIFY(w.mnuExit->isEnabled());
-            w.mnuExit_Click();
-        }
-        QVERIFY(iniText(f).contains("Backup_Warn=1"));
-    }
-
-    void missingCatalogueGivesLongReport() {
-        AppFolder f;
-        f.skipFirstStartWarning();
-        ui->answer(mb::AnsOK, "Error in Load");
-        frmKRVS w(f.path(), "KRVS");
-        w.Form_Load();
-        QCOMPARE(ui->titles(), QStringList{"Error in Load"});
-        const QString text = ui->boxes.last().text;
-        QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n   Source "), qPrintable(text));
-        QVERIFY(text.contains("\r\n   Description  "));
-        QVERIFY2(text.contains("\r\nADO Error 0:\r\n   Error   #-2147467259\r\n   Source       "),
-                 qPrintable(text));
-        QVERIFY2(text.contains("KRVS.krv"), qPrintable(text)); // the engine names the file
-        QVERIFY(!QFile::exists(f.catalogue()));                // and does not create one
-        QVERIFY(w.g.gConn->Errors().isEmpty());                // the list was emptied
-        QVERIFY(!w.cmdQuery->isEnabled());
+        start();
+        QCOMPARE(ui->boxes.last().text, QString("Error in loading the database!"));
+        QCOMPARE(w->windowTitle(), QString("Korvessa Database"));
+        QVERIFY(!w->cmdQuery->isEnabled() && !w->mnuPass->isEnabled() &&
+                !w->mnuCompact->isEnabled() && !w->fgdCards->isEnabled());
+        QVERIFY(!w->g.gConn && w->mnuExit->isEnabled());
+        w->mnuExit_Click();
+        w.reset();
+        QVERIFY(iniText(iniFile()).contains("Backup_Warn=1"));
     }
 
     // A file that cannot be a catalogue gets the long report naming it and why, never the
@@ -180,28 +144,27 @@ class TestStartup : public QObject {
     void notACatalogue() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, why);
-        AppFolder f;
-        f.skipFirstStartWarning();
+        const QString file = catalogue();
         if (bytes == "catalogue") {
-            QVERIFY(makeCatalogue(f.catalogue(), 20, "pw"));
-            QVERIFY(QFile::resize(f.catalogue(), QFileInfo(f.catalogue()).size() - 100));
+            QVERIFY(makeCatalogue(20, "pw"));
+            QVERIFY(QFile::resize(file, QFileInfo(file).size() - 100));
         } else if (bytes.startsWith("plain")) {
-            QVERIFY(makeCatalogue(f.catalogue(), 400));
-            const qint64 size = QFileInfo(f.catalogue()).size();
+            QVERIFY(makeCatalogue(400));
+            const qint64 size = QFileInfo(file).size();
             QVERIFY(size > 16 * 4096);
-            QFile file(f.catalogue());
-            QVERIFY(file.open(QIODevice::ReadWrite));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
             if (bytes.endsWith("cut")) {
-                QVERIFY(file.resize(size / 2));
+                QVERIFY(f.resize(size / 2));
             } else { // a page in the middle overwritten with noise
                 QByteArray noise(4096, 0);
                 for (char& c : noise)
                     c = static_cast<char>(QRandomGenerator::global()->bounded(256));
-                QVERIFY(file.seek(size / 2 / 4096 * 4096) && file.write(noise) == noise.size());
+                QVERIFY(f.seek(size / 2 / 4096 * 4096) && f.write(noise) == noise.size());
             }
         } else if (bytes == "few columns") {
             sqlite3* db = nullptr;
-            QCOMPARE(sqlite3_open(f.catalogue().toUtf8().constData(), &db), SQLITE_OK);
+            QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
             QCOMPARE(sqlite3_exec(db,
                                   "CREATE TABLE tblKRVS101 (DbId INTEGER PRIMARY KEY, Title TEXT, "
                                   "UserComments TEXT); INSERT INTO tblKRVS101 VALUES (1, 'a', '');",
@@ -210,71 +173,65 @@ class TestStartup : public QObject {
             sqlite3_close(db);
         } else if (bytes.startsWith("foreign")) {
             sqlite3* db = nullptr;
-            QCOMPARE(sqlite3_open(f.catalogue().toUtf8().constData(), &db), SQLITE_OK);
+            QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
             const QByteArray sql = "CREATE TABLE other (a); PRAGMA journal_mode=" +
                                    (bytes.endsWith("WAL") ? QByteArray("WAL;") : "DELETE;");
             QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(db);
         } else {
-            QVERIFY(writeFileBytes(f.catalogue(), bytes));
+            QVERIFY(writeFileBytes(file, bytes));
         }
-        const QByteArray before = readFileBytes(f.catalogue());
-        const QDateTime modified = QFileInfo(f.catalogue()).lastModified();
+        const QByteArray before = readFileBytes(file);
+        const QDateTime modified = QFileInfo(file).lastModified();
 
         ui->answer(mb::AnsOK, "Error in Load");
-        frmKRVS w(f.path(), "KRVS");
-        w.Form_Load();
+        start();
         QCOMPARE(ui->titles(), QStringList{"Error in Load"});
-        const QString text = ui->boxes.last().text;
-        QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n"), qPrintable(text));
-        QVERIFY2(text.contains("'" + QDir::toNativeSeparators(f.catalogue()) +
-                               "' is not a card catalogue: "),
-                 qPrintable(text));
-        QVERIFY2(text.contains(why), qPrintable(text));
+        checkLoadReport(ui->boxes.last().text,
+                        "'" + QDir::toNativeSeparators(file) + "' is not a card catalogue: ", why);
         QVERIFY(ui->modalForms.isEmpty()); // no password prompt
-        QVERIFY(!w.cmdQuery->isEnabled());
-        w.close();
-        QVERIFY(readFileBytes(f.catalogue()) == before);
-        QCOMPARE(QFileInfo(f.catalogue()).lastModified(), modified);
-        QCOMPARE(QDir(f.path()).entryList(QDir::Files | QDir::Hidden),
+        QVERIFY(!w->cmdQuery->isEnabled());
+        close();
+        QVERIFY(readFileBytes(file) == before);
+        QCOMPARE(QFileInfo(file).lastModified(), modified);
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"KRVS.ini", "KRVS.krv"}));
     }
 
-    // Where the catalogue should be there is a folder, or a link to nothing: the long
-    // report says so and nothing is created, neither there nor where the link points.
+    // Where the catalogue should be there is nothing, a folder, or a link to nothing: the
+    // long report says so and nothing is created, neither there nor where the link points.
     void catalogueIsNoFile_data() {
-        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("why");
-        QTest::newRow("folder") << true << "' is a folder, not a database file.";
-        QTest::newRow("broken link") << false << "Could not find file '";
+        QTest::newRow("missing") << "missing"
+                                 << "Could not find file '";
+        QTest::newRow("folder") << "folder"
+                                << "' is a folder, not a database file.";
+        QTest::newRow("broken link") << "link"
+                                     << "Could not find file '";
     }
     void catalogueIsNoFile() {
-        QFETCH(bool, folder);
+        QFETCH(QString, what);
         QFETCH(QString, why);
-        AppFolder f;
-        f.skipFirstStartWarning();
-        const QString target = f.dir.filePath("gone/KRVS.krv");
-        if (folder)
-            QVERIFY(QDir().mkpath(f.catalogue()));
-        else
-            QVERIFY(QFile::link(target, f.catalogue()));
+        const QString target = at("gone/KRVS.krv");
+        if (what == "folder") QVERIFY(QDir().mkpath(catalogue()));
+        if (what == "link") QVERIFY(QFile::link(target, catalogue()));
         ui->answer(mb::AnsOK, "Error in Load");
-        {
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QVERIFY(!w.cmdQuery->isEnabled());
-            QVERIFY(!w.g.gConn || w.g.gConn->State() != db::adStateOpen);
-        }
-        const QString text = ui->boxes.last().text;
-        QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n") && text.contains(why) &&
-                     text.contains(QDir::toNativeSeparators(f.catalogue())),
-                 qPrintable(text));
-        if (folder)
-            QVERIFY(QFileInfo(f.catalogue()).isDir() && QDir(f.catalogue()).isEmpty());
+        start();
+        QVERIFY(!w->cmdQuery->isEnabled());
+        QVERIFY(!w->g.gConn || w->g.gConn->State() != db::adStateOpen);
+        QVERIFY(!w->g.gConn || w->g.gConn->Errors().isEmpty()); // the list was emptied
+        close();
+        checkLoadReport(ui->boxes.last().text, catalogue(), why);
+        if (what == "folder")
+            QVERIFY(QFileInfo(catalogue()).isDir() && QDir(catalogue()).isEmpty());
+        else if (what == "link")
+            QVERIFY(QFileInfo(catalogue()).isSymLink() && !QFileInfo::exists(target) &&
+                    !QFileInfo::exists(at("gone")));
         else
-            QVERIFY(QFileInfo(f.catalogue()).isSymLink() && !QFileInfo::exists(target) &&
-                    !QFileInfo::exists(f.dir.filePath("gone")));
-        QCOMPARE(QDir(f.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"KRVS.ini"}));
+            QVERIFY(!QFileInfo::exists(catalogue()));
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"KRVS.ini"}));
     }
 
     // A settings file damaged by hand or by a disk: values that cannot be read as numbers
@@ -322,37 +279,31 @@ class TestStartup : public QObject {
         QFETCH(QByteArray, ini);
         QFETCH(QStringList, boxes);
         QFETCH(QString, report);
-        AppFolder f;
-        QVERIFY(makeCatalogue(f.catalogue(), 10));
-        QVERIFY(writeFileBytes(f.iniFile(), ini));
-        const QByteArray catalogue = readFileBytes(f.catalogue());
+        QVERIFY(makeCatalogue(10));
+        QVERIFY(writeFileBytes(iniFile(), ini));
+        const QByteArray before = readFileBytes(catalogue());
         for (const QString& title : boxes)
             ui->answer(mb::AnsOK, title);
-        {
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QCOMPARE(ui->titles(), boxes);
-            if (report.isEmpty()) {
-                QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=10)"));
-                QVERIFY(w.cboSearch->currentText().size() <= 2047);
-                const QRect screen = w.screen()->geometry();
-                QVERIFY(w.x() >= 0 && w.y() >= 0 && w.width() <= screen.width() &&
-                        w.height() <= screen.height());
-            } else {
-                QVERIFY2(ui->boxes.last().text.contains(report), qPrintable(ui->boxes.last().text));
-                QVERIFY(!w.g.gConn);
-            }
-            w.close();
+        start();
+        QCOMPARE(ui->titles(), boxes);
+        if (report.isEmpty()) {
+            QCOMPARE(w->windowTitle(), loadedTitle(10));
+            QVERIFY(w->cboSearch->currentText().size() <= 2047);
+            const QRect screen = w->screen()->geometry();
+            QVERIFY(w->x() >= 0 && w->y() >= 0 && w->width() <= screen.width() &&
+                    w->height() <= screen.height());
+        } else {
+            QVERIFY2(ui->boxes.last().text.contains(report), qPrintable(ui->boxes.last().text));
+            QVERIFY(!w->g.gConn);
         }
-        QVERIFY(readFileBytes(f.catalogue()) == catalogue);
+        close();
+        QVERIFY(readFileBytes(catalogue()) == before);
         // The settings stored at the close read back cleanly.
-        ui->boxes.clear();
-        frmKRVS again(f.path(), "KRVS");
         if (boxes.contains("First and Only Backup Warning") &&
-            again.ReadINI("Main", "Backup_Warn", "0").toInt() < 1)
+            !iniText(iniFile()).contains(QRegularExpression("Backup_Warn=[1-9]")))
             ui->answer(mb::AnsOK, "First and Only Backup Warning");
-        again.Form_Load();
-        QCOMPARE(again.windowTitle(), QString("Korvessa Database - (Total records=10)"));
+        start();
+        QCOMPARE(w->windowTitle(), loadedTitle(10));
     }
 
     // A catalogue the program cannot write says so (also where the system would let
@@ -366,53 +317,41 @@ class TestStartup : public QObject {
     void readOnlyCatalogueSaysSo() {
         QFETCH(bool, folderReadOnly);
         QFETCH(QString, why);
-        AppFolder f;
-        f.skipFirstStartWarning();
-        QVERIFY(makeCatalogue(f.catalogue(), 10));
-        const QByteArray before = readFileBytes(f.catalogue());
-        const QString target = folderReadOnly ? f.path() : f.catalogue();
+        QVERIFY(makeCatalogue(10));
+        const QByteArray before = readFileBytes(catalogue());
+        const QString target = folderReadOnly ? folder->path() : catalogue();
         const auto permissions = QFile::permissions(target);
-        QVERIFY(
-            QFile::setPermissions(target, permissions & ~(QFile::WriteOwner | QFile::WriteUser |
-                                                          QFile::WriteGroup | QFile::WriteOther)));
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ExeOwner |
+                                                  QFile::ReadGroup | QFile::ExeGroup));
         ui->answer(mb::AnsOK, "Error in Load");
-        {
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-        }
+        start();
+        close();
         QFile::setPermissions(target, permissions);
         QCOMPARE(ui->titles(), QStringList{"Error in Load"});
         const QString text = ui->boxes.last().text;
         QVERIFY2(text.contains(why) && !text.contains("disk I/O error"), qPrintable(text));
-        QVERIFY(readFileBytes(f.catalogue()) == before);
-        QVERIFY(!QFile::exists(f.catalogue() + "-wal"));
+        QVERIFY(readFileBytes(catalogue()) == before);
+        QVERIFY(!QFile::exists(catalogue() + "-wal"));
     }
 
     void secondProgramCannotOpenTheCatalogue() {
-        AppFolder f;
-        f.skipFirstStartWarning();
-        QVERIFY(makeCatalogue(f.catalogue(), 10));
-        frmKRVS first(f.path(), "KRVS");
-        first.Form_Load();
-        QCOMPARE(first.windowTitle(), QString("Korvessa Database - (Total records=10)"));
+        QVERIFY(makeCatalogue(10));
+        start();
+        QCOMPARE(w->windowTitle(), loadedTitle(10));
         ui->answer(mb::AnsOK, "Error in Load");
-        frmKRVS second(f.path(), "KRVS");
-        second.Form_Load();
+        const auto second = startMainWindow(ui.get(), folder->path());
         QVERIFY(ui->boxes.last().text.contains("ADO Error 0:"));
-        QVERIFY(!second.cmdQuery->isEnabled());
+        QVERIFY(!second->cmdQuery->isEnabled());
         // The first copy goes on working.
-        first.bindGrid(first.g.gCurSQL);
-        QCOMPARE(first.fgdCards->Rows(), 11);
+        w->bindGrid(w->g.gCurSQL);
+        QCOMPARE(w->fgdCards->Rows(), 11);
     }
 
     void emptyTableCountsZero() {
-        AppFolder f;
-        f.skipFirstStartWarning();
-        QVERIFY(makeCatalogueFromCsv(f.catalogue(), "DbId,Index,CardType,Title,Category,Series,"
-                                                    "Season,Own,DBComments,UserComments\r\n"));
-        frmKRVS w(f.path(), "KRVS");
-        w.Form_Load();
-        QCOMPARE(w.windowTitle(), QString("Korvessa Database - (Total records=0)"));
+        QVERIFY(makeCatalogueFromCsv(catalogue(), "DbId,Index,CardType,Title,Category,Series,"
+                                                  "Season,Own,DBComments,UserComments\r\n"));
+        start();
+        QCOMPARE(w->windowTitle(), loadedTitle(0));
     }
 
     void folderAtRootGetsNoDoubledSeparator() {

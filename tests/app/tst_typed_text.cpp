@@ -17,12 +17,8 @@ using namespace krvs::test;
 // What the user types reaches the catalogue once and as typed: a statement in the
 // advanced mode, a comment in the details dialog; and a typed statement cannot
 // reach behind the program (its key, other files).
-class TestTypedText : public QObject {
+class TestTypedText : public QObject, AppFixture {
     Q_OBJECT
-    QTemporaryDir template_;
-    std::unique_ptr<ScriptedUi> ui;
-    std::unique_ptr<AppFolder> folder;
-    std::unique_ptr<frmKRVS> w;
 
     static constexpr int kCards = 30;
     static inline const QString kLoadAll =
@@ -30,12 +26,8 @@ class TestTypedText : public QObject {
 
     // The main window, shown, on a fresh copy of the catalogue.
     void start() {
-        folder = std::make_unique<AppFolder>();
-        folder->skipFirstStartWarning();
-        QVERIFY(QFile::copy(template_.filePath("KRVS.krv"), folder->catalogue()));
-        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
-        w->Form_Load();
-        w->show();
+        QVERIFY(makeCatalogue(kCards));
+        AppFixture::start().show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QCOMPARE(w->fgdCards->Rows(), kCards + 1);
     }
@@ -102,15 +94,8 @@ class TestTypedText : public QObject {
     }
 
   private slots:
-    void initTestCase() { QVERIFY(makeCatalogue(template_.filePath("KRVS.krv"), kCards)); }
-    void init() { ui = std::make_unique<ScriptedUi>(); }
-    void cleanup() {
-        w.reset();
-        folder.reset();
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void init() { begin(); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     // A statement without rows runs once; the grid keeps showing (read again) the rows of
     // the statement it showed, which a later update runs again instead of the typed one.

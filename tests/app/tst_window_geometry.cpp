@@ -16,8 +16,8 @@ using namespace krvs::test;
 namespace {
 
 // Left, Top, Width and Height as the settings file holds them.
-QString storedPlacement(const AppFolder& f) {
-    const QString ini = QString::fromUtf8(readFileBytes(f.iniFile()));
+QString storedPlacement(const QString& iniFile) {
+    const QString ini = QString::fromUtf8(readFileBytes(iniFile));
     QStringList out;
     for (const char* key : {"Left", "Top", "Width", "Height"}) {
         const auto m = QRegularExpression(QString("^%1=(.*)\\r$").arg(key),
@@ -28,25 +28,20 @@ QString storedPlacement(const AppFolder& f) {
     return out.join(',');
 }
 
-QString maximizedValue(const AppFolder& f) {
+QString maximizedValue(const QString& iniFile) {
     const auto m = QRegularExpression("^Maximized=(.*)\\r$", QRegularExpression::MultilineOption)
-                       .match(QString::fromUtf8(readFileBytes(f.iniFile())));
+                       .match(QString::fromUtf8(readFileBytes(iniFile)));
     return m.captured(1);
 }
 
 } // namespace
 
-class TestWindowGeometry : public QObject {
+class TestWindowGeometry : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
 
   private slots:
-    void init() { ui = std::make_unique<ScriptedUi>(); }
-    void cleanup() {
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void init() { begin(); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     void placementOverStarts_data() {
         QTest::addColumn<int>("closedAs"); // the state the first start ends in
@@ -56,67 +51,59 @@ class TestWindowGeometry : public QObject {
     }
     void placementOverStarts() {
         QFETCH(int, closedAs);
-        AppFolder f;
-        QVERIFY(makeCatalogue(f.catalogue(), 3));
-        f.skipFirstStartWarning();
+        QVERIFY(makeCatalogue(3));
 
         // First start: the user places the window and closes it.
-        QRect placed;
-        {
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            // Well inside the smallest screen (the headless one is 800 by 600 pixels).
-            w.move(twipsToPx(600), twipsToPx(450));
-            w.resize(twipsToPx(11010), twipsToPx(7200));
-            // The outer frame is where the user put it, once the window system answered.
-            QTRY_COMPARE(w.frameGeometry().topLeft(), QPoint(twipsToPx(600), twipsToPx(450)));
-            QTRY_COMPARE(w.geometry().size(), QSize(twipsToPx(11010), twipsToPx(7200)));
-            placed = w.frameGeometry();
-            w.close();
-        }
+        start();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        // Well inside the smallest screen (the headless one is 800 by 600 pixels).
+        w->move(twipsToPx(600), twipsToPx(450));
+        w->resize(twipsToPx(11010), twipsToPx(7200));
+        // The outer frame is where the user put it, once the window system answered.
+        QTRY_COMPARE(w->frameGeometry().topLeft(), QPoint(twipsToPx(600), twipsToPx(450)));
+        QTRY_COMPARE(w->geometry().size(), QSize(twipsToPx(11010), twipsToPx(7200)));
+        const QRect placed = w->frameGeometry();
+        close();
         const QString stored = QString("%1,%2,%3,%4")
                                    .arg(pxToTwips(placed.x()))
                                    .arg(pxToTwips(placed.y()))
                                    .arg(pxToTwips(placed.width()))
                                    .arg(pxToTwips(placed.height()));
-        QCOMPARE(storedPlacement(f), stored);
+        QCOMPARE(storedPlacement(iniFile()), stored);
 
         // Later starts: the same outer frame every time. The second start ends in the
         // row's state; a maximised window comes back maximised, a minimised one normal.
         const bool maximised = closedAs == Qt::WindowMaximized;
-        for (int start = 2; start <= 4; ++start) {
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            QVERIFY(!w.isMinimized());
-            if (maximised && start > 2) {
-                QTRY_VERIFY(w.isMaximized());
+        for (int run = 2; run <= 4; ++run) {
+            start();
+            QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+            QVERIFY(!w->isMinimized());
+            if (maximised && run > 2) {
+                QTRY_VERIFY(w->isMaximized());
             } else {
-                QTRY_COMPARE(w.frameGeometry(), placed);
-                QVERIFY(!w.isMaximized());
+                QTRY_COMPARE(w->frameGeometry(), placed);
+                QVERIFY(!w->isMaximized());
             }
-            if (start == 2 && closedAs == Qt::WindowMaximized) {
-                w.showMaximized();
-                QTRY_VERIFY(w.isMaximized());
-            } else if (start == 2 && closedAs == Qt::WindowMinimized) {
-                w.showMinimized();
-                QTRY_VERIFY(w.isMinimized());
+            if (run == 2 && closedAs == Qt::WindowMaximized) {
+                w->showMaximized();
+                QTRY_VERIFY(w->isMaximized());
+            } else if (run == 2 && closedAs == Qt::WindowMinimized) {
+                w->showMinimized();
+                QTRY_VERIFY(w->isMinimized());
             }
-            w.close();
-            QCOMPARE(maximizedValue(f), QString(maximised ? "True" : "False"));
-            QCOMPARE(storedPlacement(f), stored);
+            close();
+            QCOMPARE(maximizedValue(iniFile()), QString(maximised ? "True" : "False"));
+            QCOMPARE(storedPlacement(iniFile()), stored);
         }
         // Brought back from maximised, the window takes its normal placement again.
         if (maximised) {
-            frmKRVS w(f.path(), "KRVS");
-            w.Form_Load();
-            QTRY_VERIFY(w.isMaximized());
-            w.showNormal();
-            QTRY_COMPARE(w.frameGeometry(), placed);
-            w.close();
-            QCOMPARE(maximizedValue(f), QString("False"));
-            QCOMPARE(storedPlacement(f), stored);
+            start();
+            QTRY_VERIFY(w->isMaximized());
+            w->showNormal();
+            QTRY_COMPARE(w->frameGeometry(), placed);
+            close();
+            QCOMPARE(maximizedValue(iniFile()), QString("False"));
+            QCOMPARE(storedPlacement(iniFile()), stored);
         }
     }
 };

@@ -60,34 +60,19 @@ void enterIn(QLineEdit* box) {
 
 } // namespace
 
-class TestWindowKeys : public QObject {
+class TestWindowKeys : public QObject, AppFixture {
     Q_OBJECT
-    std::unique_ptr<ScriptedUi> ui;
-    std::unique_ptr<AppFolder> folder;
-    std::unique_ptr<frmKRVS> w;
 
   private slots:
-    void initTestCase() {
-        useProgramFont();
-        folder = std::make_unique<AppFolder>();
-        folder->skipFirstStartWarning();
-        QVERIFY(makeCatalogue(folder->catalogue(), 40));
-    }
+    void initTestCase() { useProgramFont(); }
     void init() {
-        ui = std::make_unique<ScriptedUi>();
-        w = std::make_unique<frmKRVS>(folder->path(), "KRVS");
-        w->Form_Load();
+        begin();
+        QVERIFY(makeCatalogue(40));
+        start();
         QVERIFY(w->cmdQuery->isEnabled());
         showActive(w.get());
     }
-    void cleanup() {
-        w.reset();
-        QFile::remove(folder->iniFile());
-        folder->skipFirstStartWarning();
-        const QString p = ui->problems();
-        ui.reset();
-        QVERIFY2(p.isEmpty(), qPrintable(p));
-    }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     // Typing a key word that an older history item starts with, in another letter case,
     // searches for exactly what was typed, however the box is left.

@@ -9,6 +9,7 @@
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
 #include "support/AppFixture.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -29,25 +30,13 @@ const QString kLoaded = QStringLiteral("Korvessa Database - (Total records=%1)")
 
 // ---------------------------------------------------------------- the child
 
-// Starts the main window on folder as the program starts, answering the password prompt.
-std::unique_ptr<frmKRVS> startWindow(ScriptedUi& ui, const QString& folder, const QString& pwd) {
-    auto w = std::make_unique<frmKRVS>(folder, QStringLiteral("KRVS"));
-    if (!pwd.isEmpty())
-        ui.onModal([pwd](QDialog& d) {
-            QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtPwd")), pwd);
-            d.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-        });
-    w->Form_Load();
-    return w;
-}
-
 // Runs one operation through the real window; returns only when the crash point was
 // never reached (which fails the trial).
 int runChild(const QStringList& args) {
     if (args.size() < 4) return 2;
     const QString op = args[0], folder = args[1], before = args[2], after = args[3];
     ScriptedUi ui;
-    auto w = startWindow(ui, folder, before);
+    auto w = startMainWindow(&ui, folder, before);
     if (w->windowTitle() != kLoaded) {
         std::fprintf(stderr, "not loaded: %s\n", qPrintable(w->windowTitle()));
         return 2;
@@ -137,11 +126,6 @@ std::optional<Cards> readCards(const QString& path, const QString& pwd, QString*
     }
 }
 
-QByteArray readIni(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Files in the folder (hidden ones too), relative to it.
 QStringList filesIn(const QString& folder) {
     QStringList out;
@@ -155,24 +139,19 @@ QStringList filesIn(const QString& folder) {
 
 } // namespace
 
-class TstCrash : public QObject {
+class TstCrash : public QObject, AppFixture {
     Q_OBJECT
-    QTemporaryDir templates;
     Cards original;
     int trials = 0;
     int survived = 0;
 
-    QString templateFor(bool encrypted) const {
-        return templates.filePath(encrypted ? QStringLiteral("enc.krv")
-                                            : QStringLiteral("plain.krv"));
-    }
-
   private slots:
     void initTestCase() {
-        QVERIFY(makeCatalogue(templateFor(false), kCards));
-        QVERIFY(makeCatalogue(templateFor(true), kCards, kOldPwd));
-        const auto plain = readCards(templateFor(false), QString(), nullptr);
-        const auto enc = readCards(templateFor(true), kOldPwd, nullptr);
+        QTemporaryDir dir;
+        const QString plainFile = dir.filePath("plain.krv"), encFile = dir.filePath("enc.krv");
+        QVERIFY(copyOfCatalogue(plainFile, kCards) && copyOfCatalogue(encFile, kCards, kOldPwd));
+        const auto plain = readCards(plainFile, QString(), nullptr);
+        const auto enc = readCards(encFile, kOldPwd, nullptr);
         QVERIFY(plain && enc);
         QCOMPARE(plain->size(), kCards);
         QCOMPARE(enc->keys(), plain->keys());
@@ -230,17 +209,15 @@ class TstCrash : public QObject {
         const QString before = encrypted ? kOldPwd : QString();
         ++trials;
 
-        AppFolder folder;
-        folder.skipFirstStartWarning();
-        QVERIFY(QFile::copy(templateFor(encrypted), folder.catalogue()));
-        QVERIFY(QFile::setPermissions(folder.catalogue(), QFile::ReadOwner | QFile::WriteOwner));
+        begin();
+        QVERIFY(makeCatalogue(kCards, before));
 
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KRVS_CRASH_AT"), step);
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--crash-child"), op, folder.path(), before, after});
+                    {QStringLiteral("--crash-child"), op, folder->path(), before, after});
         QVERIFY2(child.waitForFinished(120000), "the child did not end");
         const QString out = QString::fromUtf8(child.readAllStandardOutput());
         const QString err = QString::fromUtf8(child.readAllStandardError());
@@ -250,10 +227,10 @@ class TstCrash : public QObject {
 
         // The catalogue opens under the password before or after, and under no other.
         QString integrity;
-        std::optional<Cards> cards = readCards(folder.catalogue(), before, &integrity);
+        std::optional<Cards> cards = readCards(catalogue(), before, &integrity);
         QString pwd = before;
         if (!cards && after != before) {
-            cards = readCards(folder.catalogue(), after, &integrity);
+            cards = readCards(catalogue(), after, &integrity);
             pwd = after;
         }
         QVERIFY2(cards, "the catalogue opens under neither the old nor the new password");
@@ -281,7 +258,7 @@ class TstCrash : public QObject {
         }
 
         // A backup the kill left under its name is a whole one.
-        const QString backup = QDir(folder.path()).filePath(kBackupName);
+        const QString backup = QDir(folder->path()).filePath(kBackupName);
         if (QFileInfo::exists(backup)) {
             const auto copy = readCards(backup, before, &integrity);
             QVERIFY2(copy, "the backup does not open");
@@ -290,23 +267,21 @@ class TstCrash : public QObject {
         }
 
         // Each settings write replaces the whole file: what was stored before stays readable.
-        const QByteArray ini = readIni(folder.iniFile());
+        const QByteArray ini = readFileBytes(iniFile());
         QVERIFY2(ini.startsWith("[Main]\r\n") && ini.contains("\r\nBackup_Warn="), ini.constData());
 
         // The next start: the real window, the prompt answered with the password that works.
         {
-            ScriptedUi ui;
-            auto w = startWindow(ui, folder.path(), pwd);
+            start(pwd);
             QCOMPARE(w->windowTitle(), kLoaded);
-            QStringList left = filesIn(folder.path());
+            QStringList left = filesIn(folder->path());
             left.removeAll(QStringLiteral("KRVS.krv"));
             left.removeAll(QStringLiteral("KRVS.krv-wal"));
             left.removeAll(QStringLiteral("KRVS.krv-shm"));
             left.removeAll(QStringLiteral("KRVS.ini"));
             left.removeAll(kBackupName);
             QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("left behind: ") + left.join(", ")));
-            w.reset();
-            QVERIFY2(ui.problems().isEmpty(), qPrintable(ui.problems()));
+            QVERIFY2(end(), qPrintable(problems()));
         }
         ++survived;
     }

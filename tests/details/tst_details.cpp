@@ -1,6 +1,6 @@
-#include "support/ScriptedUi.h"
-#include "support/TestCatalogue.h"
+#include "support/AppFixture.h"
 
+#include "app/frmKRVS.h"
 #include "details/CardUpdate.h"
 #include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
@@ -13,53 +13,40 @@
 
 using namespace krvs;
 
-class tst_details : public QObject {
+// The card's form opened over the main window's grid, as a double click opens it, and
+// refreshing the grid the way the main window does after an update.
+class tst_details : public QObject, test::AppFixture {
     Q_OBJECT
-    QTemporaryDir dir_;
-    std::unique_ptr<test::ScriptedUi> ui_;
-    std::unique_ptr<Globals> g_;
-    std::unique_ptr<FlexGrid> grid_;
+    FlexGrid* grid_ = nullptr;
     int refreshes_ = 0;
 
-    // A fresh copy of the catalogue, opened as the program opens it; sql runs on it first.
+    // The main window on a fresh copy of the catalogue; sql runs on the file first.
     void openCatalogue(const QString& sql = QString()) {
-        const QString path = dir_.filePath("KRVS.krv");
-        QFile::remove(path);
-        QVERIFY(QFile::copy(dir_.filePath("template.krv"), path));
+        close();
+        QVERIFY(makeCatalogue(12));
         sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
         QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
-        g_ = std::make_unique<Globals>();
-        g_->gConn = std::make_unique<db::Connection>();
-        g_->gConn->setMode(db::adModeShareExclusive);
-        g_->gConn->Open("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path +
-                        "; Persist Security Info=False; Jet OLEDB:Database Password=``");
-        g_->gCurSQL = "SELECT * FROM tblKRVS101 ORDER BY DbId;";
-        refresh();
+        grid_ = start().fgdCards;
         refreshes_ = 0;
-    }
-    // What the main window does after an update.
-    void refresh() {
-        ++refreshes_;
-        g_->gRS = std::make_unique<db::Recordset>();
-        g_->gRS->Open(g_->gCurSQL, *g_->gConn);
-        g_->gRS->Requery();
-        grid_->setDataSource(g_->gRS->rows());
     }
     std::unique_ptr<frmDetails> openDetails(int row) {
         const auto t = [&](int c) { return grid_->TextMatrix(row, c); };
-        g_->gCard =
+        w->g.gCard =
             Card{t(0).toInt(), t(1), t(2), t(3), t(4), t(5), t(6), t(7) == "True", t(8), t(9)};
-        return std::make_unique<frmDetails>(*g_, [this] { refresh(); });
+        return std::make_unique<frmDetails>(w->g, [this] {
+            ++refreshes_;
+            w->bindGrid(w->g.gCurSQL);
+        });
     }
     QString stored(const QString& dbId, const char* field) {
         const QString sql = QString("SELECT %1 FROM tblKRVS101 WHERE DbId = %2;").arg(field, dbId);
-        return g_->gConn->execute(sql)->cell(0, 0);
+        return w->g.gConn->execute(sql)->cell(0, 0);
     }
     // Every cell of the file's table and of the grid.
     QString tableAndGrid() {
-        auto rows = g_->gConn->execute(g_->gCurSQL);
+        auto rows = w->g.gConn->execute(w->g.gCurSQL);
         QString t;
         for (int r = 0; r < rows->rowCount(); ++r)
             for (int c = 0; c < rows->colCount(); ++c)
@@ -68,26 +55,23 @@ class tst_details : public QObject {
     }
     // Answers the confirmation with answer and the box after it (titled then, when given).
     void update(QPushButton* button, const char* what, int answer, const char* then = nullptr) {
-        ui_->answer(answer, QString(what) + " update");
-        if (then) ui_->answer(mb::AnsOK, then);
+        ui->answer(answer, QString(what) + " update");
+        if (then) ui->answer(mb::AnsOK, then);
         button->click();
     }
 
   private slots:
-    void initTestCase() { QVERIFY(test::makeCatalogue(dir_.filePath("template.krv"), 12)); }
     void init() {
-        ui_.reset(); // the old script restores the real services when it goes
-        ui_ = std::make_unique<test::ScriptedUi>();
-        grid_ = std::make_unique<FlexGrid>();
+        begin();
         openCatalogue();
     }
-    void cleanup() { QVERIFY2(ui_->problems().isEmpty(), qPrintable(ui_->problems())); }
+    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     // 255 characters of the CR LF text can be typed or pasted; a line break counts two. In
     // the file each CR LF pair becomes one blank; a lone CR or LF stays.
     void commentText() {
         QCOMPARE(commentForUpdate("a\r\nb\r\n\r\nc\rd\ne\n\r"), "a b  c\rd\ne\n\r");
-        frmDetails form(*g_, {});
+        frmDetails form(w->g, {});
         MultiLineTextBox* box = form.txtUcomm;
         QTest::keyClicks(box, QString(300, 'x'));
         QCOMPARE(box->text().size(), 255);
@@ -155,7 +139,7 @@ class tst_details : public QObject {
             update(form->cmdUpUcomm, "User comment", mb::AnsCancel);
         } else {
             update(form->cmdUpUcomm, "User comment", mb::AnsYes, "Error in updating User comment");
-            QVERIFY2(ui_->boxes[1].text.contains("card is locked"), qPrintable(ui_->boxes[1].text));
+            QVERIFY2(ui->boxes[1].text.contains("card is locked"), qPrintable(ui->boxes[1].text));
             update(form->cmdUpOwn, "Own field", mb::AnsYes, "Error in updating Own field");
         }
         QVERIFY(form->isEnabled() && form->MousePointer() == 0);

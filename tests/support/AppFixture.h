@@ -5,10 +5,15 @@
 #include <QTemporaryDir>
 #include <memory>
 
+class QWidget;
+
+namespace krvs {
+class frmKRVS;
+}
+
 namespace krvs::test {
 
-// A temporary program folder for one test: where its catalogue and settings file
-// lie. The test writes the catalogue there and starts the main window itself.
+// A program folder of its own: the catalogue and the settings file lie in it.
 struct AppFolder {
     QTemporaryDir dir;
     QString path() const { return dir.path(); }
@@ -16,6 +21,65 @@ struct AppFolder {
     QString iniFile() const { return dir.filePath(QStringLiteral("KRVS.ini")); }
     // Marks the folder as started before, so that no first-start warning appears.
     void skipFirstStartWarning() const;
+};
+
+// Types text key by key into a box (characters outside ASCII arrive as a key with that
+// text), as the user does.
+void typeText(QWidget* box, const QString& text);
+
+// Writes a catalogue of `cards` demo cards (under the password, when given) to path: a
+// copy of one krvs-makedb made once in this run for the same count and password.
+bool copyOfCatalogue(const QString& path, int cards, const QString& password = QString());
+
+// The main window on folder, started as the program starts it (made, then Form_Load);
+// when a password is given, ui's start-up prompt is scripted to be typed into. Without
+// a script (ui null), the program's own boxes and dialogs show.
+std::unique_ptr<frmKRVS> startMainWindow(ScriptedUi* ui, const QString& folder,
+                                         const QString& password = QString());
+
+// The number of cards sql finds in a catalogue file opened on its own with exactly the
+// password, or the error number opening it or running sql gave.
+int cardsOrError(const QString& path, const QString& password,
+                 const QString& sql = QStringLiteral("SELECT * FROM tblKRVS101;"));
+
+// The main window's caption with every card of the catalogue loaded.
+QString loadedTitle(int cards);
+
+// The main window on a catalogue in a folder of its own, every message box and modal
+// form scripted. A test class holds one: init() calls begin(), cleanup() checks end().
+class AppFixture {
+  public:
+    AppFixture();
+    ~AppFixture();
+
+    std::unique_ptr<ScriptedUi> ui;
+    std::unique_ptr<AppFolder> folder;
+    std::unique_ptr<frmKRVS> w;
+
+    // A fresh script and an empty folder; `warned` marks it as started before.
+    void begin(bool warned = true);
+    // Closes the window and removes the folder; false when a box or form was not as
+    // scripted or an answer was left unused (problems() says which).
+    bool end();
+    QString problems() const { return problems_; }
+
+    // The folder's catalogue, with `cards` demo cards (see copyOfCatalogue).
+    bool makeCatalogue(int cards, const QString& password = QString());
+    // Starts the main window on the folder, typing the password when one is given (with
+    // ui dropped, the program's own boxes and dialogs show).
+    frmKRVS& start(const QString& password = QString());
+    // Closes the window as the user does (the settings are written) and drops it.
+    void close();
+
+    // Own of every card in DbId order as stored, one letter a card ('T' or 'F').
+    QString ownColumn() const;
+
+    QString at(const QString& name) const { return folder->dir.filePath(name); }
+    QString catalogue() const { return folder->catalogue(); }
+    QString iniFile() const { return folder->iniFile(); }
+
+  private:
+    QString problems_;
 };
 
 } // namespace krvs::test
