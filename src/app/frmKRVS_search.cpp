@@ -25,7 +25,7 @@ const QString kEmptyEntry = QStringLiteral("No keywords entered. To return all "
 // The key words as typed, tidied and shown so in the search box; when none are
 // left, the "Empty Entry" box has been shown and the result is empty.
 QString frmKRVS::typedKeyWords() {
-    const QString keyWords = Strip(trimBlanks(cboSearch->currentText()));
+    QString keyWords = Strip(trimBlanks(cboSearch->currentText()));
     cboSearch->setEditText(keyWords);
     if (keyWords.isEmpty())
         ui().msgBox(kEmptyEntry, mb::OKOnly | mb::Exclamation, QStringLiteral("Empty Entry"));

@@ -315,6 +315,7 @@ std::vector<std::uint32_t> engineOrder(const RowSet& rows, const std::vector<Ord
     // Ranks of the first two columns packed in one number; further columns, rarely
     // met, break the remaining ties; then the place the row was read.
     std::vector<std::vector<std::uint32_t>> rank;
+    rank.reserve(by.size());
     for (const OrderColumn& c : by)
         rank.push_back(ranks(rows, c));
     struct Entry {
