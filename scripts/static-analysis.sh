@@ -15,5 +15,8 @@ else
   mapfile -t files < <(find src tools bench -name '*.cpp' | sort)
 fi
 # Each file once; a file with a finding makes its clang-tidy, and so xargs, fail.
-printf '%s\n' "${files[@]}" | xargs -P "$(nproc)" -n 2 clang-tidy -p "$build" --quiet
+# The compile commands are GCC's: clang does not know GCC's -Wrestrict, and with
+# warnings as errors that unknown option alone would fail every file.
+printf '%s\n' "${files[@]}" | xargs -P "$(nproc)" -n 2 clang-tidy -p "$build" --quiet \
+  --extra-arg=-Wno-unknown-warning-option
 echo "static analysis: ${#files[@]} files, no finding"
