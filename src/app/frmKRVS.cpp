@@ -54,6 +54,18 @@ void fitChoiceCaption(QAbstractButton* box) {
     });
     box->resize(qMin(qMax(own.width(), box->sizeHint().width()), room), own.height());
 }
+// A check box of the search panel: a click always leaves a plain ticked or cleared
+// box, as the old boxes did.
+QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption) {
+    auto* c = named(new QCheckBox(QString::fromUtf8(caption), parent), name);
+    QObject::connect(c, &QCheckBox::clicked, c, [c] { c->setTristate(false); });
+    return c;
+}
+
+QPushButton* pushButton(QWidget* parent, const char* name, const char* caption) {
+    return named(new QPushButton(QString::fromUtf8(caption), parent), name);
+}
+
 } // namespace
 
 frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
@@ -99,6 +111,24 @@ QRect frmKRVS::twipsGeometry(const QWidget* control) const {
     return twips_.value(control);
 }
 
+// A frame of Series or Category boxes with its select-all button at its top right;
+// the boxes are made in their tab order.
+template <class List, class Boxes>
+void frmKRVS::createBoxFrame(QGroupBox*& frame, const char* name, const char* title, int left,
+                             int width, QPushButton*& selectAll, const char* selectAllName,
+                             const List& list, Boxes& boxes) {
+    frame = named(new QGroupBox(QString::fromUtf8(title), centralWidget()), name);
+    placeTw(frame, left, 3840, width, 1215);
+    selectAll = pushButton(frame, selectAllName, "*");
+    selectAll->setToolTip(QStringLiteral("Select All"));
+    placeTw(selectAll, width - 235, 120, 200, 200);
+    for (std::size_t i : panelOrder(list)) {
+        const PanelBox& b = list[i];
+        boxes[i] = checkBox(frame, (QByteArray("chk") + b.key).constData(), b.caption);
+        placeTw(boxes[i], b.left, b.top, b.width, 195);
+    }
+}
+
 void frmKRVS::createControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -112,34 +142,41 @@ void frmKRVS::createControls() {
     Line1->setFrameShadow(QFrame::Sunken);
     placeTw(Line1, 0, 0, 10800, 30);
 
-    auto check = [](QWidget* parent, const char* name, const char* caption) {
-        auto* c = named(new QCheckBox(QString::fromUtf8(caption), parent), name);
-        // A click always leaves a plain ticked or cleared box, as the old boxes did.
-        QObject::connect(c, &QCheckBox::clicked, c, [c] { c->setTristate(false); });
-        return c;
-    };
-    auto button = [](QWidget* parent, const char* name, const char* caption) {
-        return named(new QPushButton(QString::fromUtf8(caption), parent), name);
-    };
+    createKeyWordsFrame(client);
+    createBoxFrame(Frame1, "Frame1", "Series", 3480, 1695, cmdAllSeries, "cmdAllSeries",
+                   kSeriesBoxes, chkSeries);
+    createOwnFrame(client);
+    createBoxFrame(Frame3, "Frame3", "Category", 6120, 4575, cmdAllCat, "cmdAllCat", kCategoryBoxes,
+                   chkCategory);
+    createButtons(client);
 
-    // A frame of Series or Category boxes with its select-all button at its top right;
-    // the boxes are made in their tab order.
-    const auto boxFrame = [&](QGroupBox*& frame, const char* name, const char* title, int left,
-                              int width, QPushButton*& selectAll, const char* selectAllName,
-                              const auto& list, auto& boxes) {
-        frame = named(new QGroupBox(QString::fromUtf8(title), client), name);
-        placeTw(frame, left, 3840, width, 1215);
-        selectAll = button(frame, selectAllName, "*");
-        selectAll->setToolTip(QStringLiteral("Select All"));
-        placeTw(selectAll, width - 235, 120, 200, 200);
-        for (std::size_t i : panelOrder(list)) {
-            const PanelBox& b = list[i];
-            boxes[i] = check(frame, (QByteArray("chk") + b.key).constData(), b.caption);
-            placeTw(boxes[i], b.left, b.top, b.width, 195);
-        }
-    };
+    for (QWidget* frame : std::initializer_list<QWidget*>{Frame2, Frame1, Picture1, Frame3})
+        for (QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (auto* b = qobject_cast<QAbstractButton*>(c); b && !qobject_cast<QPushButton*>(c))
+                fitChoiceCaption(b);
 
-    // Key words
+    // The design state of the search panel.
+    setChkValue(chkTitle, 1);
+    for (std::size_t i = 0; i < kSeriesCount; ++i)
+        setChkValue(chkSeries[i], kSeriesBoxes[i].initial);
+    for (std::size_t i = 0; i < kCategoryCount; ++i)
+        setChkValue(chkCategory[i], kCategoryBoxes[i].initial);
+
+    QList<QWidget*> tabOrder{cboSearch, chkTitle, chkComm};
+    for (std::size_t i : panelOrder(kSeriesBoxes))
+        tabOrder << chkSeries[i];
+    tabOrder << cmdAllSeries << optYesOwn << optNoOwn << optBothOwn;
+    for (std::size_t i : panelOrder(kCategoryBoxes))
+        tabOrder << chkCategory[i];
+    tabOrder << cmdAllCat << cmdQuery << cmdAdv << cmdExit << txtSQL << cmdGen;
+    for (int i = 0; i + 1 < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+
+    connectControls();
+}
+
+// The key words box and where they are looked for.
+void frmKRVS::createKeyWordsFrame(QWidget* client) {
     Frame2 = named(new QGroupBox(QStringLiteral("Key Word(s)"), client), "Frame2");
     placeTw(Frame2, 120, 3840, 3375, 1215);
     cboSearch = named(new QComboBox(Frame2), "cboSearch");
@@ -155,16 +192,14 @@ void frmKRVS::createControls() {
     placeTw(cboSearch, 120, 275, 3135, 360);
     Label1 = named(new QLabel(QStringLiteral("Search In:"), Frame2), "Label1");
     placeTw(Label1, 120, 720, 975, 255);
-    chkTitle = check(Frame2, "chkTitle", "Tit&le");
+    chkTitle = checkBox(Frame2, "chkTitle", "Tit&le");
     placeTw(chkTitle, 1080, 720, 615, 195);
-    chkComm = check(Frame2, "chkComm", "Co&mment");
+    chkComm = checkBox(Frame2, "chkComm", "Co&mment");
     placeTw(chkComm, 1800, 720, 975, 195);
+}
 
-    // Series
-    boxFrame(Frame1, "Frame1", "Series", 3480, 1695, cmdAllSeries, "cmdAllSeries", kSeriesBoxes,
-             chkSeries);
-
-    // Own
+// The three Own options, of which the settings may leave none selected.
+void frmKRVS::createOwnFrame(QWidget* client) {
     Frame4 = named(new QGroupBox(QStringLiteral("Own"), client), "Frame4");
     placeTw(Frame4, 5160, 3840, 975, 1215);
     Picture1 = named(new QWidget(Frame4), "Picture1");
@@ -194,17 +229,15 @@ void frmKRVS::createControls() {
         });
     }
     optBothOwn->setChecked(true);
+}
 
-    // Category
-    boxFrame(Frame3, "Frame3", "Category", 6120, 4575, cmdAllCat, "cmdAllCat", kCategoryBoxes,
-             chkCategory);
-
-    // Buttons and the SQL box
-    cmdQuery = button(client, "cmdQuery", "&Query");
+// The command buttons and the SQL box of the advanced mode.
+void frmKRVS::createButtons(QWidget* client) {
+    cmdQuery = pushButton(client, "cmdQuery", "&Query");
     placeTw(cmdQuery, 7080, 5160, 975, 375);
-    cmdAdv = button(client, "cmdAdv", "Go To &Advanced");
+    cmdAdv = pushButton(client, "cmdAdv", "Go To &Advanced");
     placeTw(cmdAdv, 8160, 5160, 1455, 375);
-    cmdExit = button(client, "cmdExit", "&Exit");
+    cmdExit = pushButton(client, "cmdExit", "&Exit");
     placeTw(cmdExit, 9720, 5160, 975, 375);
     txtSQL = named(new QPlainTextEdit(client), "txtSQL");
     txtSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -212,32 +245,12 @@ void frmKRVS::createControls() {
     txtSQL->setTabChangesFocus(true);
     txtSQL->setEnabled(false);
     placeTw(txtSQL, 120, 5640, 9495, 855);
-    cmdGen = button(client, "cmdGen", "Generate");
+    cmdGen = pushButton(client, "cmdGen", "Generate");
     cmdGen->setEnabled(false);
     placeTw(cmdGen, 9720, 6120, 975, 375);
+}
 
-    for (QWidget* frame : std::initializer_list<QWidget*>{Frame2, Frame1, Picture1, Frame3})
-        for (QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (auto* b = qobject_cast<QAbstractButton*>(c); b && !qobject_cast<QPushButton*>(c))
-                fitChoiceCaption(b);
-
-    // The design state of the search panel.
-    setChkValue(chkTitle, 1);
-    for (std::size_t i = 0; i < kSeriesCount; ++i)
-        setChkValue(chkSeries[i], kSeriesBoxes[i].initial);
-    for (std::size_t i = 0; i < kCategoryCount; ++i)
-        setChkValue(chkCategory[i], kCategoryBoxes[i].initial);
-
-    QList<QWidget*> tabOrder{cboSearch, chkTitle, chkComm};
-    for (std::size_t i : panelOrder(kSeriesBoxes))
-        tabOrder << chkSeries[i];
-    tabOrder << cmdAllSeries << optYesOwn << optNoOwn << optBothOwn;
-    for (std::size_t i : panelOrder(kCategoryBoxes))
-        tabOrder << chkCategory[i];
-    tabOrder << cmdAllCat << cmdQuery << cmdAdv << cmdExit << txtSQL << cmdGen;
-    for (int i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
-
+void frmKRVS::connectControls() {
     connect(cmdExit, &QPushButton::clicked, this, &frmKRVS::cmdExit_Click);
     connect(cmdAdv, &QPushButton::clicked, this, &frmKRVS::cmdAdv_Click);
     connect(cmdQuery, &QPushButton::clicked, this, &frmKRVS::cmdQuery_Click);

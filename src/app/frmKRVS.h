@@ -188,6 +188,14 @@ class frmKRVS : public QMainWindow {
   private:
     void placeTw(QWidget* control, int left, int top, int width, int height);
     void createControls();
+    void createKeyWordsFrame(QWidget* client);
+    void createOwnFrame(QWidget* client);
+    void createButtons(QWidget* client);
+    void connectControls();
+    template <class List, class Boxes>
+    void createBoxFrame(QGroupBox*& frame, const char* name, const char* title, int left, int width,
+                        QPushButton*& selectAll, const char* selectAllName, const List& list,
+                        Boxes& boxes);
     void createMenus();
     void loadFailed(const AppError& e);
 
