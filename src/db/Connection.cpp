@@ -1,6 +1,8 @@
 #include "db/Connection.h"
 
 #include <atomic>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "db/Dialect.h"
@@ -340,6 +342,42 @@ bool vacuumInto(const QString& sql) {
            words.indexOf(QStringLiteral("INTO"), 1) > 0;
 }
 
+struct Finalize {
+    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
+
+// The fields a snapshot is ordered by, in the order's sequence; false when a field is not
+// in the result or holds the program's True/False texts, which the engine orders as numbers.
+bool orderColumns(const SnapshotOrder& order, const QStringList& fields,
+                  const QVarLengthArray<bool, 16>& isBool, std::vector<OrderColumn>& by) {
+    for (int k = 0; k < order.columns.size(); ++k) {
+        qsizetype field = 0;
+        while (field < fields.size() &&
+               fields[field].compare(order.columns[k], Qt::CaseInsensitive) != 0)
+            ++field;
+        if (field == fields.size() || isBool[field]) return false;
+        OrderColumn c;
+        c.field = static_cast<int>(field);
+        c.descending = order.descending[static_cast<std::size_t>(k)];
+        by.push_back(std::move(c));
+    }
+    return true;
+}
+
+std::optional<OrderColumn::Storage> storageClass(int engineType) {
+    switch (engineType) {
+    case SQLITE_NULL:
+        return OrderColumn::Null;
+    case SQLITE_TEXT:
+        return OrderColumn::Text;
+    case SQLITE_BLOB:
+        return OrderColumn::Blob;
+    default:
+        return std::nullopt;
+    }
+}
+
 bool declaredBoolean(const char* decl) {
     if (!decl) return false;
     const QByteArray d = QByteArray(decl).trimmed().toUpper();
@@ -375,40 +413,33 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     }
 }
 
-std::shared_ptr<const RowSet> Connection::step(const QString& sql, const SnapshotOrder* order) {
-    auto rows = std::make_shared<RowSet>();
-    const QByteArray text = sql.toUtf8();
+// Prepares the one statement of text, refusing what the authorizer refuses, a statement
+// that would write before the page check has passed, and anything after the statement.
+sqlite3_stmt* Connection::prepare(const QByteArray& text) {
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     bool refused = false;
     sqlite3_set_authorizer(db_, authorizer, &refused);
-    int rc = sqlite3_prepare_v2(db_, text.constData(), static_cast<int>(text.size()), &st, &tail);
+    const int rc =
+        sqlite3_prepare_v2(db_, text.constData(), static_cast<int>(text.size()), &st, &tail);
     sqlite3_set_authorizer(db_, nullptr, nullptr);
-    if (rc != SQLITE_OK && refused) {
-        sqlite3_finalize(st);
-        throw fail(err::Engine, kRefused);
-    }
-    if (rc != SQLITE_OK) {
-        const QString m = engine::message(db_);
-        sqlite3_finalize(st);
-        throw fail(err::Engine, m);
-    }
+    Statement owned(st);
+    if (rc != SQLITE_OK) throw fail(err::Engine, refused ? kRefused : engine::message(db_));
     if (!st) throw fail(err::Engine, kRefused);
     if (!sqlite3_stmt_readonly(st)) {
-        try {
-            checkBeforeWriting();
-        } catch (const AppError&) {
-            sqlite3_finalize(st);
-            throw;
-        }
+        checkBeforeWriting();
         touch();
     }
-    for (const char* p = tail; p && *p; ++p) {
-        if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p))) {
-            sqlite3_finalize(st);
+    for (const char* p = tail; p && *p; ++p)
+        if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p)))
             throw fail(err::Engine, QStringLiteral("Characters found after end of SQL statement."));
-        }
-    }
+    return owned.release();
+}
+
+std::shared_ptr<const RowSet> Connection::step(const QString& sql, const SnapshotOrder* order) {
+    auto rows = std::make_shared<RowSet>();
+    const Statement statement(prepare(sql.toUtf8()));
+    sqlite3_stmt* st = statement.get();
 
     // Marks the statement as running (for the progress hook and interrupt) until it
     // ends; a statement run from inside a hook gives the mark back when it ends.
@@ -433,66 +464,37 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
         rows->fields << QString::fromUtf8(sqlite3_column_name(st, c));
         isBool[c] = declaredBoolean(sqlite3_column_decltype(st, c));
     }
-    // The fields the snapshot is ordered by, with each cell's storage class.
     std::vector<OrderColumn> by;
+    if (order && !orderColumns(*order, rows->fields, isBool, by)) return nullptr;
+    // Where each field's storage classes go, for the fields the snapshot is ordered by.
     QVarLengthArray<OrderColumn*, 16> byField(cols);
     std::fill(byField.begin(), byField.end(), nullptr);
-    if (order) {
-        for (int k = 0; k < order->columns.size(); ++k) {
-            int field = 0;
-            while (field < cols &&
-                   rows->fields[field].compare(order->columns[k], Qt::CaseInsensitive) != 0)
-                ++field;
-            if (field == cols || isBool[field]) {
-                sqlite3_finalize(st);
-                return nullptr;
-            }
-            OrderColumn c;
-            c.field = field;
-            c.descending = order->descending[static_cast<std::size_t>(k)];
-            by.push_back(std::move(c));
-        }
-        for (OrderColumn& c : by)
-            if (!byField[c.field]) byField[c.field] = &c;
-    }
+    for (OrderColumn& c : by)
+        if (!byField[c.field]) byField[c.field] = &c;
+
     if (cols > 0) rows->reserve(4096, std::size_t{4096} * 64 * static_cast<std::size_t>(cols));
     static constexpr std::string_view kTrue = "True", kFalse = "False";
+    int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
             int type = 0;
             if (isBool[c] &&
                 ((type = sqlite3_column_type(st, c)) == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
                 rows->appendCell(sqlite3_column_double(st, c) != 0 ? kTrue : kFalse);
-            } else {
-                if (OrderColumn* o = byField[c]) {
-                    switch (sqlite3_column_type(st, c)) {
-                    case SQLITE_NULL:
-                        o->storage.push_back(OrderColumn::Null);
-                        break;
-                    case SQLITE_TEXT:
-                        o->storage.push_back(OrderColumn::Text);
-                        break;
-                    case SQLITE_BLOB:
-                        o->storage.push_back(OrderColumn::Blob);
-                        break;
-                    default: // a number: only the engine orders it with the texts
-                        sqlite3_finalize(st);
-                        return nullptr;
-                    }
-                }
-                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                rows->appendCell(std::string_view(
-                    t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c))));
+                continue;
             }
+            if (OrderColumn* o = byField[c]) {
+                const auto storage = storageClass(sqlite3_column_type(st, c));
+                if (!storage) return nullptr; // a number: only the engine orders it with texts
+                o->storage.push_back(*storage);
+            }
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            rows->appendCell(std::string_view(
+                t ? t : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c))));
         }
         rows->endRow();
     }
-    if (rc != SQLITE_DONE) {
-        const QString m = engine::message(db_);
-        sqlite3_finalize(st);
-        throw stepFailure(rc, m);
-    }
-    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) throw stepFailure(rc, engine::message(db_));
     if (cols == 0) rows->fields.clear();
     if (order) {
         // A column named twice shares the first one's storage classes.

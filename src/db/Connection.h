@@ -11,6 +11,7 @@
 #include <optional>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace krvs::db {
 
@@ -110,6 +111,7 @@ class Connection {
     // Runs one statement in the engine's dialect; with an order, orders its rows on
     // the snapshot, or gives null when the rows cannot be ordered like the engine.
     std::shared_ptr<const RowSet> step(const QString& sql, const SnapshotOrder* order);
+    sqlite3_stmt* prepare(const QByteArray& text);
     void openFile(const QString& path, const QString& password);
     void checkBeforeWriting();
     AppError stepFailure(int rc, const QString& engineMessage);
