@@ -186,6 +186,64 @@ void frmPassword::cmdCancel_Click() {
     reject();
 }
 
+// A rejected entry empties the boxes the user has to type again.
+void frmPassword::refuse(const QString& text, const QString& title) {
+    ui().msgBox(text, mb::Critical, title);
+    if (changeMode_) txtOldPswd->clear();
+    txtNewPswd->clear();
+    txtNewPswdRe->clear();
+    if (changeMode_)
+        txtOldPswd->setFocus();
+    else
+        txtNewPswd->setFocus();
+}
+
+// The rules of a new password, in the order the user is told about them.
+bool frmPassword::newPasswordAccepted(const QString& newPwd, const QString& reType) {
+    const QString title = QStringLiteral("New password error");
+    const auto length = newPwd.toUcs4().size(); // characters, not code units
+    if (length < 4 || length > 16) {
+        refuse(QStringLiteral("The new password must be between 4 and 16 characters!") + kAgain,
+               title);
+        return false;
+    }
+    const QString trimmed = newPwd.trimmed();
+    if (trimmed.isEmpty() || trimmed == db::kNoPasswordToken) {
+        refuse(QStringLiteral("Invalid password!") + kAgain, title);
+        return false;
+    }
+    if (reType != newPwd) {
+        refuse(QStringLiteral("There is a mismatch in the new password!") + kAgain, title);
+        return false;
+    }
+    return true;
+}
+
+// The key the file gets must be exactly what was typed, and every later open must hand
+// the engine that same key: the statement and each connection string the program will
+// build are read back as the engine reads them.
+void frmPassword::checkKeptExactly(const QString& statement, const QString& result,
+                                   const QString& carriedOld) const {
+    const db::dialect::Translation parsed = db::dialect::translate(statement);
+    if (!parsed.error.isEmpty()) throw db::engine::error(err::Engine, parsed.error);
+    bool carried = parsed.password && parsed.password->newPassword == result &&
+                   parsed.password->oldPassword == carriedOld;
+    const QString scratch = maint::scratchPath(maint::folderOf(g_.gDbPath));
+    for (const db::ConnectionUse use : db::kConnectionUses) {
+        const QString& file = use == db::ConnectionUse::CompactDestination ? scratch : g_.gDbPath;
+        carried =
+            carried &&
+            db::parseConnectionString(db::connectionString(use, file, result)).password == result;
+    }
+    if (!carried)
+        throw db::engine::error(
+            err::Engine,
+            QStringLiteral("The new password cannot be kept exactly as typed: the database "
+                           "settings would read it differently (a ';' before a setting name "
+                           "such as \";Mode=\", or a ';' at its end). Please choose another "
+                           "password."));
+}
+
 void frmPassword::cmdOK_Click() {
     try {
         // A closed or released connection is not an exclusive one either.
@@ -199,39 +257,6 @@ void frmPassword::cmdOK_Click() {
         const QString newPwd = txtNewPswd->text();
         const QString reType = txtNewPswdRe->text();
 
-        // A rejected entry empties the boxes the user has to type again.
-        auto refuse = [this](const QString& text, const QString& title) {
-            ui().msgBox(text, mb::Critical, title);
-            if (changeMode_) txtOldPswd->clear();
-            txtNewPswd->clear();
-            txtNewPswdRe->clear();
-            if (changeMode_)
-                txtOldPswd->setFocus();
-            else
-                txtNewPswd->setFocus();
-        };
-        // The rules of a new password, in the order the user is told about them.
-        auto newPasswordAccepted = [&] {
-            const QString title = QStringLiteral("New password error");
-            const auto length = newPwd.toUcs4().size(); // characters, not code units
-            if (length < 4 || length > 16) {
-                refuse(QStringLiteral("The new password must be between 4 and 16 characters!") +
-                           kAgain,
-                       title);
-                return false;
-            }
-            const QString trimmed = newPwd.trimmed();
-            if (trimmed.isEmpty() || trimmed == db::kNoPasswordToken) {
-                refuse(QStringLiteral("Invalid password!") + kAgain, title);
-                return false;
-            }
-            if (reType != newPwd) {
-                refuse(QStringLiteral("There is a mismatch in the new password!") + kAgain, title);
-                return false;
-            }
-            return true;
-        };
-
         QString statement;
         QString result;
         if (changeMode_) {
@@ -243,39 +268,16 @@ void frmPassword::cmdOK_Click() {
             if (chkDisPass->isChecked()) {
                 statement = disableStatement(oldPwd);
             } else {
-                if (!newPasswordAccepted()) return;
+                if (!newPasswordAccepted(newPwd, reType)) return;
                 statement = changeStatement(newPwd, oldPwd);
                 result = newPwd;
             }
         } else {
-            if (!newPasswordAccepted()) return;
+            if (!newPasswordAccepted(newPwd, reType)) return;
             statement = setStatement(newPwd);
             result = newPwd;
         }
-
-        // The key the file gets must be exactly what was typed, and every later
-        // open must hand the engine that same key: read the statement and each
-        // connection string the program will build back as the engine reads them.
-        const QString carriedOld = changeMode_ ? oldPwd : QString();
-        const db::dialect::Translation parsed = db::dialect::translate(statement);
-        if (!parsed.error.isEmpty()) throw db::engine::error(err::Engine, parsed.error);
-        bool carried = parsed.password && parsed.password->newPassword == result &&
-                       parsed.password->oldPassword == carriedOld;
-        const QString scratch = maint::scratchPath(maint::folderOf(g_.gDbPath));
-        for (const db::ConnectionUse use : db::kConnectionUses) {
-            const QString& file =
-                use == db::ConnectionUse::CompactDestination ? scratch : g_.gDbPath;
-            carried = carried &&
-                      db::parseConnectionString(db::connectionString(use, file, result)).password ==
-                          result;
-        }
-        if (!carried)
-            throw db::engine::error(
-                err::Engine,
-                QStringLiteral("The new password cannot be kept exactly as typed: the database "
-                               "settings would read it differently (a ';' before a setting name "
-                               "such as \";Mode=\", or a ';' at its end). Please choose another "
-                               "password."));
+        checkKeptExactly(statement, result, changeMode_ ? oldPwd : QString());
 
         g_.gRS = std::make_unique<db::Recordset>();
         g_.gRS->Open(statement, *g_.gConn, -1, -1, -1);

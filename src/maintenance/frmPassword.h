@@ -51,6 +51,10 @@ class frmPassword : public QDialog {
   private:
     void createControls();
     void applyState();
+    void refuse(const QString& text, const QString& title);
+    bool newPasswordAccepted(const QString& newPwd, const QString& reType);
+    void checkKeptExactly(const QString& statement, const QString& result,
+                          const QString& carriedOld) const;
 
     Globals& g_;
     QAction* mnuPass_;
