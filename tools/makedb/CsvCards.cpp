@@ -109,127 +109,118 @@ std::optional<bool> parseOwn(const std::string& s) {
     return std::nullopt;
 }
 
-} // namespace
-
-CsvCards readCardsCsv(const QByteArray& text) {
-    CsvCards result;
-    std::vector<Record> records;
-    if (auto e = splitRecords(text, records)) {
-        result.error = *e;
-        return result;
-    }
-    if (records.empty()) {
-        result.error = QStringLiteral("line 1: the header row of field names is missing");
-        return result;
-    }
-
-    // header: which field each column holds
-    const Record& header = records.front();
-    std::vector<int> columnField;
+// Which field each column of the header row holds.
+std::optional<QString> readHeader(const Record& header, std::vector<int>& columnField) {
     std::array<bool, fCount> present{};
     for (const std::string& name : header.fields) {
         const QString h = QString::fromUtf8(name).trimmed();
         int f = -1;
         for (int k = 0; k < fCount; ++k)
             if (h.compare(QLatin1StringView(kFieldNames[k]), Qt::CaseInsensitive) == 0) f = k;
-        if (f < 0) {
-            result.error = QStringLiteral("line %1: unknown column \"%2\" (the columns are %3)")
-                               .arg(header.line)
-                               .arg(h, QStringLiteral("DbId, Index, CardType, Title, Category, "
-                                                      "Series, Season, Own, DBComments, "
-                                                      "UserComments"));
-            return result;
-        }
-        if (present[f]) {
-            result.error = QStringLiteral("line %1: the column %2 appears twice")
-                               .arg(header.line)
-                               .arg(QLatin1StringView(kFieldNames[f]));
-            return result;
-        }
+        if (f < 0)
+            return QStringLiteral("line %1: unknown column \"%2\" (the columns are %3)")
+                .arg(header.line)
+                .arg(h, QStringLiteral("DbId, Index, CardType, Title, Category, Series, Season, "
+                                       "Own, DBComments, UserComments"));
+        if (present[f])
+            return QStringLiteral("line %1: the column %2 appears twice")
+                .arg(header.line)
+                .arg(QLatin1StringView(kFieldNames[f]));
         present[f] = true;
         columnField.push_back(f);
     }
+    return std::nullopt;
+}
+
+// One card from a record; its DbId stays as given when the file has no DbId column.
+std::optional<QString> readCard(const Record& rec, const std::vector<int>& columnField, Card& c) {
+    if (rec.fields.size() != columnField.size())
+        return QStringLiteral("line %1: %2 fields where the header row has %3")
+            .arg(rec.line)
+            .arg(rec.fields.size())
+            .arg(columnField.size());
+    for (std::size_t k = 0; k < columnField.size(); ++k) {
+        const std::string& v = rec.fields[k];
+        switch (columnField[k]) {
+        case fDbId: {
+            bool ok = false;
+            const QString t = QString::fromUtf8(v).trimmed();
+            const qint64 id = t.toLongLong(&ok);
+            if (!ok || id < 1 || id > 2147483647)
+                return QStringLiteral("line %1: DbId \"%2\" is not a whole number from 1 to "
+                                      "2147483647")
+                    .arg(rec.line)
+                    .arg(t);
+            c.dbId = id;
+            break;
+        }
+        case fOwn: {
+            const auto own = parseOwn(v);
+            if (!own)
+                return QStringLiteral("line %1: Own \"%2\" is not True, False, Yes, No, 1 or 0")
+                    .arg(rec.line)
+                    .arg(QString::fromUtf8(v));
+            c.own = *own;
+            break;
+        }
+        case fIndex:
+            c.index = v;
+            break;
+        case fCardType:
+            c.cardType = v;
+            break;
+        case fTitle:
+            c.title = v;
+            break;
+        case fCategory:
+            c.category = v;
+            break;
+        case fSeries:
+            c.series = v;
+            break;
+        case fSeason:
+            c.season = v;
+            break;
+        case fDBComments:
+            c.dbComments = v;
+            break;
+        case fUserComments:
+            c.userComments = v;
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+CsvCards readCardsCsv(const QByteArray& text) {
+    CsvCards result;
+    std::vector<Record> records;
+    const auto failed = [&result](QString error) {
+        result.error = std::move(error);
+        result.cards.clear();
+        return result;
+    };
+    if (auto e = splitRecords(text, records)) return failed(*e);
+    if (records.empty())
+        return failed(QStringLiteral("line 1: the header row of field names is missing"));
+    std::vector<int> columnField;
+    if (auto e = readHeader(records.front(), columnField)) return failed(*e);
 
     QHash<qint64, int> seen; // DbId -> line
     result.cards.reserve(records.size() - 1);
     for (std::size_t r = 1; r < records.size(); ++r) {
         const Record& rec = records[r];
-        if (rec.fields.size() != columnField.size()) {
-            result.error = QStringLiteral("line %1: %2 fields where the header row has %3")
-                               .arg(rec.line)
-                               .arg(rec.fields.size())
-                               .arg(columnField.size());
-            result.cards.clear();
-            return result;
-        }
         Card c;
         c.dbId = static_cast<std::int64_t>(r);
-        for (std::size_t k = 0; k < columnField.size(); ++k) {
-            const std::string& v = rec.fields[k];
-            switch (columnField[k]) {
-            case fDbId: {
-                bool ok = false;
-                const QString t = QString::fromUtf8(v).trimmed();
-                const qint64 id = t.toLongLong(&ok);
-                if (!ok || id < 1 || id > 2147483647) {
-                    result.error = QStringLiteral("line %1: DbId \"%2\" is not a whole number "
-                                                  "from 1 to 2147483647")
-                                       .arg(rec.line)
-                                       .arg(t);
-                    result.cards.clear();
-                    return result;
-                }
-                c.dbId = id;
-                break;
-            }
-            case fOwn: {
-                const auto own = parseOwn(v);
-                if (!own) {
-                    result.error = QStringLiteral("line %1: Own \"%2\" is not True, False, Yes, "
-                                                  "No, 1 or 0")
-                                       .arg(rec.line)
-                                       .arg(QString::fromUtf8(v));
-                    result.cards.clear();
-                    return result;
-                }
-                c.own = *own;
-                break;
-            }
-            case fIndex:
-                c.index = v;
-                break;
-            case fCardType:
-                c.cardType = v;
-                break;
-            case fTitle:
-                c.title = v;
-                break;
-            case fCategory:
-                c.category = v;
-                break;
-            case fSeries:
-                c.series = v;
-                break;
-            case fSeason:
-                c.season = v;
-                break;
-            case fDBComments:
-                c.dbComments = v;
-                break;
-            case fUserComments:
-                c.userComments = v;
-                break;
-            }
-        }
+        if (auto e = readCard(rec, columnField, c)) return failed(*e);
         const auto prev = seen.constFind(c.dbId);
-        if (prev != seen.constEnd()) {
-            result.error = QStringLiteral("line %1: DbId %2 is used twice (first on line %3)")
-                               .arg(rec.line)
-                               .arg(c.dbId)
-                               .arg(prev.value());
-            result.cards.clear();
-            return result;
-        }
+        if (prev != seen.constEnd())
+            return failed(QStringLiteral("line %1: DbId %2 is used twice (first on line %3)")
+                              .arg(rec.line)
+                              .arg(c.dbId)
+                              .arg(prev.value()));
         seen.insert(c.dbId, rec.line);
         result.cards.push_back(std::move(c));
     }
