@@ -265,7 +265,7 @@ void frmKRVS::connectControls() {
 }
 
 void frmKRVS::createMenus() {
-    auto action = [this](QMenu* menu, const char* name, const char* caption) {
+    auto action = [](QMenu* menu, const char* name, const char* caption) {
         auto* a = menu->addAction(QString::fromUtf8(caption));
         a->setObjectName(QLatin1String(name));
         return a;

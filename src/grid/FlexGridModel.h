@@ -50,6 +50,7 @@ class FlexGridModel : public QAbstractTableModel {
     // key): 1/2 generic asc/desc, 3/4 numeric, 7/8 case-sensitive text. Stable.
     // Other codes leave the order as it is. Returns false for an unknown code.
     bool sort(int code, int firstCol, int lastCol);
+    using QAbstractTableModel::sort; // the view's own sort, which the grid never asks for
 
     // ---- QAbstractTableModel ----
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
