@@ -133,7 +133,7 @@ class TestConnection : public QObject {
     void failingStatementChangesNothing() {
         const QString path = catalogue(20, "abcd");
         Connection c;
-        const QByteArray before = fileBytes(path);
+        const QByteArray before = readFileBytes(path);
         openCatalogue(c, path, "abcd");
         const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
         const char* cases[][2] = {
@@ -158,7 +158,7 @@ class TestConnection : public QObject {
         }
         QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
         c.Close();
-        QVERIFY(fileBytes(path) == before);
+        QVERIFY(readFileBytes(path) == before);
     }
 
     // Once the write budget is spent an update fails as on a full disk, changes nothing and

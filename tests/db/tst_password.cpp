@@ -62,7 +62,7 @@ class TestPassword : public QObject {
         cards_ = all(c);
         c.Close();
         for (const char* text : {"Vellan", "Qorth", "tblKRVS101"})
-            QVERIFY(!fileBytes(path_).contains(text));
+            QVERIFY(!readFileBytes(path_).contains(text));
         checkOpens("Sécret!1");
         // change: from one key to another
         openCatalogue(c, path_, "Sécret!1");
@@ -74,7 +74,7 @@ class TestPassword : public QObject {
         openCatalogue(c, path_, "n3w;Pass");
         run(c, "ALTER DATABASE PASSWORD `` n3w;Pass;");
         c.Close();
-        QVERIFY(fileBytes(path_).startsWith("SQLite format 3"));
+        QVERIFY(readFileBytes(path_).startsWith("SQLite format 3"));
         checkOpens(QString());
     }
 
@@ -106,7 +106,7 @@ class TestPassword : public QObject {
         QFETCH(QString, words);
         QFETCH(QByteArray, step);
         if (!password.isEmpty()) QVERIFY(makeCatalogue(path_, 60, password));
-        const QByteArray before = fileBytes(path_);
+        const QByteArray before = readFileBytes(path_);
         Connection c;
         c.setMode(step == "shared" ? 0 : adModeShareExclusive);
         c.Open(startupString(path_, password));
@@ -123,7 +123,7 @@ class TestPassword : public QObject {
         if (step == "blocked") QVERIFY(QDir().rmdir(path_ + ".newkey"));
         QCOMPARE(all(c), cards_);
         c.Close();
-        QVERIFY(fileBytes(path_) == before);
+        QVERIFY(readFileBytes(path_) == before);
         checkOpens(password);
     }
 };
