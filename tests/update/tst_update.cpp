@@ -24,7 +24,6 @@ const QString Nwz = QStringLiteral("/files/KRVS.nwz");
 const QString Dlf = QStringLiteral("/files/KRVS.dlf");
 const QByteArray News = "Release 0.81.0\r\n- faster searches\r\n";
 const QString Installer = QStringLiteral("https://dl.quillmark.example/krvs-0.81.0.tar.gz");
-const QColor Red(255, 0, 0);
 enum Outcome { Latest, Newer, Failed };
 
 // A port on which nothing listens.
@@ -36,9 +35,6 @@ QString deadServer() {
 // The dialog's size with the given height, both in twips.
 QSize sizeTw(int h) {
     return QSize(twipsToPx(4755), twipsToPx(h));
-}
-QColor textColour(const QLabel* l) {
-    return l->palette().color(QPalette::WindowText);
 }
 void click(QWidget* w, Qt::MouseButton b = Qt::LeftButton) {
     QTest::mouseClick(w, b);
@@ -57,50 +53,42 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 class TstUpdate : public QObject {
     Q_OBJECT
+    std::unique_ptr<ScriptedUi> ui_;
+    std::unique_ptr<TestHttpServer> server_;
+    std::unique_ptr<QWidget> main_;
+
+    std::unique_ptr<frmUpdate> openUpdate() {
+        auto d = std::make_unique<frmUpdate>(nullptr, main_.get());
+        d->Inet1.setTimeoutMs(3000);
+        d->show();
+        d->activateWindow();
+        if (!QTest::qWaitForWindowActive(d.get())) qWarning("update dialog not active");
+        return d;
+    }
+
   private slots:
     void initTestCase() { previousHandler = qInstallMessageHandler(quietHandler); }
-    void init();
-    void cleanup();
-
+    void init() {
+        ui_.reset(); // the old one restores the real services when it goes
+        ui_ = std::make_unique<ScriptedUi>();
+        server_ = std::make_unique<TestHttpServer>();
+        ui_->setUpdateServer(server_->base());
+        main_ = std::make_unique<QWidget>();
+        main_->setGeometry(200, 150, 900, 700);
+    }
+    void cleanup() {
+        const QString problems = ui_->problems();
+        main_.reset();
+        server_.reset();
+        ui_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
     void updateFile();
     void check_data();
     void check();
     void download();
     void aboutBox();
-
-  private:
-    std::unique_ptr<frmUpdate> openUpdate();
-
-    std::unique_ptr<ScriptedUi> ui_;
-    std::unique_ptr<TestHttpServer> server_;
-    std::unique_ptr<QWidget> main_;
 };
-
-void TstUpdate::init() {
-    ui_.reset(); // the old one restores the real services when it goes
-    ui_ = std::make_unique<ScriptedUi>();
-    server_ = std::make_unique<TestHttpServer>();
-    ui_->setUpdateServer(server_->base());
-    main_ = std::make_unique<QWidget>();
-    main_->setGeometry(200, 150, 900, 700);
-}
-
-void TstUpdate::cleanup() {
-    const QString problems = ui_->problems();
-    main_.reset();
-    server_.reset();
-    ui_.reset();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems));
-}
-
-std::unique_ptr<frmUpdate> TstUpdate::openUpdate() {
-    auto d = std::make_unique<frmUpdate>(nullptr, main_.get());
-    d->Inet1.setTimeoutMs(3000);
-    d->show();
-    d->activateWindow();
-    if (!QTest::qWaitForWindowActive(d.get())) qWarning("update dialog not active");
-    return d;
-}
 
 // The payloads of the release file and the installer file, and what each reads as ("" refused).
 void TstUpdate::updateFile() {
@@ -272,7 +260,7 @@ void TstUpdate::aboutBox() {
     // any button on the copyright writes a mail
     click(a.lblCopyright, Qt::RightButton);
     QCOMPARE(ui_->shellFiles, QStringList{"mailto:" + frmAbout::mailAddress()});
-    QCOMPARE(textColour(a.lblCopyright), Red);
+    QCOMPARE(a.lblCopyright->palette().color(QPalette::WindowText), QColor(Qt::red));
     click(a.lblURL);
     QCOMPARE(ui_->shellFiles.mid(1), QStringList{makerWebAddress()});
     click(a.cmdOK);
