@@ -1,8 +1,8 @@
 #pragma once
 #include "db/Connection.h"
 #include "db/Recordset.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
 #include <QString>
 
 namespace krvs::test {
@@ -24,11 +24,6 @@ inline void openCatalogue(db::Connection& conn, const QString& path, const QStri
     conn.setCursorLocation(db::adUseClient);
     conn.setMode(db::adModeShareExclusive);
     conn.Open(startupString(path, password), QString(), QString(), -1);
-}
-
-inline QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Every row of a statement, cells joined by '|', rows by '\n'.

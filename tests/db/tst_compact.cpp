@@ -60,7 +60,7 @@ void TestCompact::compact() {
     holder.execute("DELETE FROM tblKRVS101 WHERE DbId > 100"); // free pages, as after long use
     const QString cards = dump(holder, "SELECT * FROM tblKRVS101 ORDER BY DbId");
     holder.Close();
-    const QByteArray before = fileBytes(src);
+    const QByteArray before = readFileBytes(src);
     if (step == "in use") openCatalogue(holder, src, password);
 
     QString from = src, to = dst;
@@ -87,7 +87,7 @@ void TestCompact::compact() {
     }
     if (step == "itself") QVERIFY2(why.contains("onto itself"), qPrintable(why));
     // the source is only read
-    QVERIFY(fileBytes(src) == before);
+    QVERIFY(readFileBytes(src) == before);
     const QStringList files =
         QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     if (number) {
@@ -98,7 +98,7 @@ void TestCompact::compact() {
     QCOMPARE(files, QStringList({"KRVS.krv", "backup.qmx"}));
     QCOMPARE(all(dst, password), cards);
     QVERIFY(QFileInfo(dst).size() < QFileInfo(src).size());
-    QCOMPARE(fileBytes(dst).startsWith("SQLite format 3"), password.isEmpty());
+    QCOMPARE(readFileBytes(dst).startsWith("SQLite format 3"), password.isEmpty());
     if (!password.isEmpty()) QCOMPARE(errorNumber([&] { all(dst, {}); }), err::BadPassword);
 }
 

@@ -28,210 +28,184 @@ QString line(Connection& c, const QString& sql) {
 
 class TestConnection : public QObject {
     Q_OBJECT
-  private slots:
-    void init() { dir_ = std::make_unique<QTemporaryDir>(); }
-    void snapshotOfCards();
-    void passwords();
-    void exclusiveOpen();
-    void failingStatementChangesNothing();
-    void fullDiskFailsTheStatementOnly();
-    void recordsetStates();
-    void unicodeComparison();
-
-  private:
+    std::unique_ptr<QTemporaryDir> dir_;
     QString catalogue(int cards, const QString& password = {}) {
         const QString path = dir_->filePath("KRVS.krv");
         if (!test::makeCatalogue(path, cards, password)) qFatal("krvs-makedb failed");
         return path;
     }
-    std::unique_ptr<QTemporaryDir> dir_;
-};
 
-void TestConnection::snapshotOfCards() {
-    Connection c;
-    openCatalogue(c, catalogue(40));
-    Recordset rs;
-    rs.Open("SELECT * FROM tblKRVS101 ORDER BY DbId;", c, -1, -1, -1);
-    const auto rows = rs.rows();
-    QCOMPARE(rows->fields.join(u','),
-             "DbId,Index,CardType,Title,Category,Series,Season,Own,DBComments,UserComments");
-    // Own reads "True" or "False"; the search the program builds finds the owned cards
-    QCOMPARE(line(c, "SELECT DISTINCT Own FROM tblKRVS101 ORDER BY Own"), "False,True");
-    rs.Close();
-    rs.Open("SELECT * FROM tblKRVS101 WHERE ((tblKRVS101.Own=True)) ORDER BY tblKRVS101.Index, "
-            "tblKRVS101.Title;",
-            c);
-    QCOMPARE(rs.RecordCount(), dump(c, "SELECT count(*) FROM tblKRVS101 WHERE Own").toInt());
-    QCOMPARE(rs.rows()->cell(0, 7), "True");
-    c.Close();
-    QCOMPARE(rows->rowCount(), 40); // a snapshot outlives its connection
-}
+  private slots:
+    void init() { dir_ = std::make_unique<QTemporaryDir>(); }
 
-void TestConnection::passwords() {
-    const QString path = catalogue(5, "Se cret;");
-    Connection c;
-    QCOMPARE(errorNumber([&] { openCatalogue(c, path); }), err::BadPassword); // missing
-    QCOMPARE(c.State(), adStateClosed);
-    for (const char* wrong : {"se cret;", "Se cret"})
-        QCOMPARE(errorNumber([&] { openCatalogue(c, path, wrong); }), err::BadPassword);
+    void snapshotsAndRecordsetStates() {
+        Connection c;
+        openCatalogue(c, catalogue(40));
+        Recordset sel;
+        sel.Open("SELECT * FROM tblKRVS101 ORDER BY DbId;", c, -1, -1, -1);
+        const auto all = sel.rows();
+        QCOMPARE(all->fields.join(u','),
+                 "DbId,Index,CardType,Title,Category,Series,Season,Own,DBComments,UserComments");
+        QCOMPARE(errorNumber([&] { sel.Open("SELECT 1", c); }), 3705);
+        // Own reads "True" or "False"; the search the program builds finds the owned cards
+        QCOMPARE(line(c, "SELECT DISTINCT Own FROM tblKRVS101 ORDER BY Own"), "False,True");
+        sel.Close();
+        sel.Open("SELECT * FROM tblKRVS101 WHERE ((tblKRVS101.Own=True)) ORDER BY "
+                 "tblKRVS101.Index, tblKRVS101.Title;",
+                 c);
+        QCOMPARE(sel.RecordCount(), dump(c, "SELECT count(*) FROM tblKRVS101 WHERE Own").toInt());
+        QCOMPARE(sel.rows()->cell(0, 7), "True");
+        sel.Close();
 
-    // the startup form, the reopen form and the compaction's form without a final separator
-    for (const QString& s :
-         {test::startupString(path, "Se cret;"), test::reopenString(path, "Se cret;"),
-          "Data Source=" + path + ";Jet OLEDB:Database Password=Se cret;"}) {
-        c.Open(s);
+        sel.Open("SELECT DbId, Own FROM tblKRVS101 WHERE DbId = 2;", c);
+        const auto unchanged = sel.rows();
+        sel.Requery(); // nothing was written: the rows just read are kept, not read again
+        QVERIFY(sel.rows() == unchanged);
+        Recordset upd;
+        upd.Open("UPDATE tblKRVS101 SET Own = False WHERE DbId = 2;", c);
+        QCOMPARE(errorNumber([&] { upd.Close(); }), 3704); // a statement leaves it closed
+        QCOMPARE(errorNumber([&] { upd.Requery(); }), 3704);
+        QCOMPARE(errorNumber([&] { Recordset().Requery(); }), 3704);
+        sel.Requery();
+        QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("False"));
+        upd.Open("UPDATE tblKRVS101 SET Own = Yes WHERE DbId = 2;", c);
+        QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("False")); // a snapshot
+        sel.Requery();
+        QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("True"));
+        c.Close();
+        QCOMPARE(all->rowCount(), 40); // a snapshot outlives its connection
+        QCOMPARE(errorNumber([&] { sel.Requery(); }), 3709);
+    }
+
+    void passwordsAndExclusiveOpen() {
+        const QString path = catalogue(5, "Se cret;");
+        Connection c;
+        for (const char* wrong : {"", "se cret;", "Se cret"}) {
+            QCOMPARE(errorNumber([&] { openCatalogue(c, path, wrong); }), err::BadPassword);
+            QCOMPARE(c.State(), adStateClosed);
+        }
+        // the startup form, the reopen form and the compaction's form without a final separator
+        for (const QString& s :
+             {test::startupString(path, "Se cret;"), test::reopenString(path, "Se cret;"),
+              "Data Source=" + path + ";Jet OLEDB:Database Password=Se cret;"}) {
+            c.Open(s);
+            QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("5"));
+            c.Close();
+        }
+        openCatalogue(c, path, "Se cret;");
+        for (int mode : {adModeShareExclusive, 0}) {
+            Connection second;
+            second.setMode(mode);
+            QString why;
+            QCOMPARE(errorNumber([&] { second.Open(test::reopenString(path, "Se cret;")); }, &why),
+                     err::Engine);
+            QVERIFY2(why.contains("in use"), qPrintable(why));
+            QCOMPARE(second.State(), adStateClosed);
+        }
+        // another process is kept out as well until the first connection is closed; then its
+        // update lasts though it ends without closing anything, as after a crash
+        auto child = [&] {
+            return inChild([&]() -> int {
+                const int e = errorNumber([&] {
+                    Connection other;
+                    openCatalogue(other, path, "Se cret;");
+                    Recordset().Open("UPDATE tblKRVS101 SET UserComments = 'Vellan''s \"first\" "
+                                     "card', Own = True WHERE DbId = 4;",
+                                     other);
+                    std::quick_exit(0);
+                });
+                return e ? 1 : 2;
+            });
+        };
+        QCOMPARE(child(), 1);
         QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("5"));
         c.Close();
+        QCOMPARE(child(), 0);
+        openCatalogue(c, path, "Se cret;");
+        QCOMPARE(dump(c, "SELECT UserComments, Own FROM tblKRVS101 WHERE DbId = 4"),
+                 QStringLiteral("Vellan's \"first\" card|True"));
     }
-}
 
-void TestConnection::exclusiveOpen() {
-    const QString path = catalogue(5, "pass");
-    Connection first;
-    openCatalogue(first, path, "pass");
-    for (int mode : {adModeShareExclusive, 0}) {
-        Connection second;
-        second.setMode(mode);
-        QString why;
-        QCOMPARE(errorNumber([&] { second.Open(test::reopenString(path, "pass")); }, &why),
-                 err::Engine);
-        QVERIFY2(why.contains("in use"), qPrintable(why));
-        QCOMPARE(second.State(), adStateClosed);
+    void failingStatementChangesNothing() {
+        const QString path = catalogue(20, "abcd");
+        Connection c;
+        const QByteArray before = readFileBytes(path);
+        openCatalogue(c, path, "abcd");
+        const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
+        const char* cases[][2] = {
+            {"UPDATE tblKRVS101 SET Titel = 'x' WHERE DbId = 3;", "no such column: Titel"},
+            {"UPDATE tblKRVS101 SET Own = True WHERE DbId = 1; DELETE FROM tblKRVS101;", nullptr},
+            {"UPDATE tblKRVS101 SET DbId = 1 WHERE DbId = 2;",
+             "UNIQUE constraint failed: tblKRVS101.DbId"},
+            {"", "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+                 "'UPDATE'."},
+            // statements that would change the lock or the journal are refused
+            {"PRAGMA locking_mode = NORMAL", nullptr},
+        };
+        for (const auto& [sql, message] : cases) {
+            Recordset rs;
+            QString why;
+            QCOMPARE(errorNumber([&] { rs.Open(sql, c); }, &why), err::Engine);
+            if (message) QCOMPARE(why, QString::fromUtf8(message));
+            QCOMPARE(c.Errors().size(), 1);
+            QCOMPARE(c.Errors().at(0).Description, why);
+            QCOMPARE(rs.State(), adStateClosed);
+        }
+        QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
+        c.Close();
+        QVERIFY(readFileBytes(path) == before);
     }
-    // another process is kept out as well until the first connection is closed; then its
-    // update lasts though it ends without closing anything, as after a crash
-    auto child = [&] {
-        return inChild([&]() -> int {
-            const int e = errorNumber([&] {
-                Connection c;
-                openCatalogue(c, path, "pass");
-                Recordset().Open("UPDATE tblKRVS101 SET UserComments = 'Vellan''s \"first\" "
-                                 "card', Own = True WHERE DbId = 4;",
-                                 c);
-                std::quick_exit(0);
-            });
-            return e ? 1 : 2;
-        });
-    };
-    QCOMPARE(child(), 1);
-    QCOMPARE(dump(first, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("5"));
-    first.Close();
-    QCOMPARE(child(), 0);
-    openCatalogue(first, path, "pass");
-    QCOMPARE(dump(first, "SELECT UserComments, Own FROM tblKRVS101 WHERE DbId = 4"),
-             QStringLiteral("Vellan's \"first\" card|True"));
-}
 
-void TestConnection::failingStatementChangesNothing() {
-    const QString path = catalogue(20, "abcd");
-    Connection c;
-    const QByteArray before = fileBytes(path);
-    openCatalogue(c, path, "abcd");
-    const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
-    const char* cases[][2] = {
-        {"UPDATE tblKRVS101 SET Titel = 'x' WHERE DbId = 3;", "no such column: Titel"},
-        {"UPDATE tblKRVS101 SET Own = True WHERE DbId = 1; DELETE FROM tblKRVS101;", nullptr},
-        {"UPDATE tblKRVS101 SET DbId = 1 WHERE DbId = 2;",
-         "UNIQUE constraint failed: tblKRVS101.DbId"},
-        {"", "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
-             "'UPDATE'."},
-        // statements that would change the key, the lock or the journal are refused
-        {"PRAGMA rekey = 'x';", nullptr},
-        {"PRAGMA locking_mode = NORMAL", nullptr},
-    };
-    for (const auto& [sql, message] : cases) {
-        Recordset rs;
-        QString why;
-        QCOMPARE(errorNumber([&] { rs.Open(sql, c); }, &why), err::Engine);
-        if (message) QCOMPARE(why, QString::fromUtf8(message));
-        QCOMPARE(c.Errors().size(), 1);
-        QCOMPARE(c.Errors().at(0).Description, why);
-        QCOMPARE(rs.State(), adStateClosed);
+    // Once the write budget is spent an update fails as on a full disk, changes nothing and
+    // leaves the connection working; the budget counts the bytes of every file written.
+    void fullDiskFailsTheStatementOnly() {
+        const QString path = catalogue(20, "abcd");
+        Connection c;
+        openCatalogue(c, path, "abcd");
+        const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
+        const QString update = "UPDATE tblKRVS101 SET UserComments = 'x', Own = True;";
+        for (const qint64 budget : {0, 3000}) { // none, or less than a page
+            engine::ScopedWriteBudget full(budget);
+            QString why;
+            QCOMPARE(errorNumber([&] { Recordset().Open(update, c); }, &why), err::Engine);
+            QCOMPARE(why, QStringLiteral("database or disk is full"));
+            QVERIFY(engine::writeBudget() <= budget);
+        }
+        QCOMPARE(engine::writeBudget(), -1);
+        QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
+        {
+            engine::ScopedWriteBudget ample(1 << 20);
+            Recordset().Open(update, c);
+            // a page of the log and its frame header at least
+            QVERIFY(engine::writeBudget() <= (1 << 20) - 4096);
+        }
+        c.Close();
+        openCatalogue(c, path, "abcd");
+        QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101 WHERE UserComments = 'x' AND Own"), "20");
     }
-    QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
-    c.Close();
-    QVERIFY(fileBytes(path) == before);
-}
 
-// Once the write budget is spent an update fails as on a full disk, changes nothing and
-// leaves the connection working; the budget counts the bytes of every file written.
-void TestConnection::fullDiskFailsTheStatementOnly() {
-    const QString path = catalogue(20, "abcd");
-    Connection c;
-    openCatalogue(c, path, "abcd");
-    const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
-    const QString update = "UPDATE tblKRVS101 SET UserComments = 'x', Own = True;";
-    for (const qint64 budget : {0, 3000}) { // none, or less than a page
-        engine::ScopedWriteBudget full(budget);
-        QString why;
-        QCOMPARE(errorNumber([&] { Recordset().Open(update, c); }, &why), err::Engine);
-        QCOMPARE(why, QStringLiteral("database or disk is full"));
-        QVERIFY(engine::writeBudget() <= budget);
+    void unicodeComparison() {
+        const QString path = dir_->filePath("u.krv");
+        QVERIFY(test::makeCatalogueFromCsv(path,
+                                           "DbId,Title,Series,Index\n1,ÉCLAIR du Vellan,vex,10\n"
+                                           "2,éclair,VEX,9\n3,Eagle,Dr7,S3\n4,Fox,zyn,s12\n"
+                                           "5,eclair,NOR,1\n6,Ørnulf,NOR,2\n"));
+        Connection c;
+        openCatalogue(c, path);
+        auto ids = [&](const QString& where) {
+            return line(c, "SELECT DbId FROM tblKRVS101 WHERE " + where + " ORDER BY DbId");
+        };
+        QCOMPARE(ids("Title LIKE '%éclair%'"), QStringLiteral("1,2"));
+        QCOMPARE(ids("Title = 'ÉCLAIR'"), QStringLiteral("2"));
+        QCOMPARE(ids("tblKRVS101.Series LIKE 'VEX'"), QStringLiteral("1,2"));
+        QCOMPARE(line(c, "SELECT DbId FROM tblKRVS101 ORDER BY Title, DbId"),
+                 QStringLiteral("3,5,2,1,4,6"));
+        // the old dialect's text functions count characters
+        QCOMPARE(dump(c, "SELECT UCase(Title) & '|' & Len(Title) & '|' & Mid(Title, 2, 3) & '|' & "
+                         "Nz(NULL, 'none') FROM tblKRVS101 WHERE DbId = 6"),
+                 QStringLiteral("ØRNULF|6|rnu|none"));
     }
-    QCOMPARE(engine::writeBudget(), -1);
-    QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
-    {
-        engine::ScopedWriteBudget ample(1 << 20);
-        Recordset().Open(update, c);
-        // a page of the log and its frame header at least
-        QVERIFY(engine::writeBudget() <= (1 << 20) - 4096);
-    }
-    c.Close();
-    openCatalogue(c, path, "abcd");
-    QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101 WHERE UserComments = 'x' AND Own"), "20");
-}
-
-void TestConnection::recordsetStates() {
-    Connection c;
-    openCatalogue(c, catalogue(10));
-    Recordset sel;
-    sel.Open("SELECT DbId, Own FROM tblKRVS101 WHERE DbId = 2;", c);
-    QCOMPARE(errorNumber([&] { sel.Open("SELECT 1", c); }), 3705);
-    const auto unchanged = sel.rows();
-    sel.Requery(); // nothing was written: the rows just read are kept, not read again
-    QVERIFY(sel.rows() == unchanged);
-
-    Recordset upd;
-    upd.Open("UPDATE tblKRVS101 SET Own = False WHERE DbId = 2;", c);
-    QCOMPARE(errorNumber([&] { upd.Close(); }), 3704); // a statement leaves it closed
-    Recordset grow; // requerying a closed recordset fails and runs nothing again
-    grow.Open("UPDATE tblKRVS101 SET Title = Title & '+' WHERE DbId = 2;", c);
-    QCOMPARE(errorNumber([&] { grow.Requery(); }), 3704);
-    QCOMPARE(errorNumber([&] { Recordset().Requery(); }), 3704);
-    QVERIFY(line(c, "SELECT Title FROM tblKRVS101 WHERE DbId = 2").endsWith("+"));
-    QVERIFY(!line(c, "SELECT Title FROM tblKRVS101 WHERE DbId = 2").endsWith("++"));
-    sel.Requery();
-    QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("False"));
-    upd.Open("UPDATE tblKRVS101 SET Own = Yes WHERE DbId = 2;", c);
-    QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("False")); // a snapshot
-    sel.Requery();
-    QCOMPARE(sel.rows()->cell(0, 1), QStringLiteral("True"));
-
-    c.Close();
-    QCOMPARE(errorNumber([&] { sel.Requery(); }), 3709);
-}
-
-void TestConnection::unicodeComparison() {
-    const QString path = dir_->filePath("u.krv");
-    QVERIFY(test::makeCatalogueFromCsv(path, "DbId,Title,Series,Index\n1,ÉCLAIR du Vellan,vex,10\n"
-                                             "2,éclair,VEX,9\n3,Eagle,Dr7,S3\n4,Fox,zyn,s12\n"
-                                             "5,eclair,NOR,1\n6,Ørnulf,NOR,2\n"));
-    Connection c;
-    openCatalogue(c, path);
-    auto ids = [&](const QString& where) {
-        return line(c, "SELECT DbId FROM tblKRVS101 WHERE " + where + " ORDER BY DbId");
-    };
-    QCOMPARE(ids("Title LIKE '%éclair%'"), QStringLiteral("1,2"));
-    QCOMPARE(ids("Title = 'ÉCLAIR'"), QStringLiteral("2"));
-    QCOMPARE(ids("tblKRVS101.Series LIKE 'VEX'"), QStringLiteral("1,2"));
-    QCOMPARE(ids("Title LIKE '_rnulf'"), QStringLiteral("6"));
-    QCOMPARE(line(c, "SELECT DbId FROM tblKRVS101 ORDER BY Title, DbId"),
-             QStringLiteral("3,5,2,1,4,6"));
-    // the old dialect's text functions count characters
-    QCOMPARE(dump(c, "SELECT UCase(Title) & '|' & Len(Title) & '|' & Mid(Title, 2, 3) & '|' & "
-                     "Nz(NULL, 'none') FROM tblKRVS101 WHERE DbId = 6"),
-             QStringLiteral("ØRNULF|6|rnu|none"));
-}
+};
 
 QTEST_GUILESS_MAIN(TestConnection)
 #include "tst_connection.moc"

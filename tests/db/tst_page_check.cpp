@@ -15,20 +15,16 @@ namespace {
 // Runs SQL on the file through a handle of the test's own; returns the first value.
 QString sqlOnFile(const QString& path, const QString& password, const char* sql) {
     sqlite3* db = nullptr;
+    sqlite3_stmt* st = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
-    if (!password.isEmpty()) sqlite3_key(db, password.toUtf8().constData(), password.size());
+    const QByteArray key = password.toUtf8();
+    if (!key.isEmpty()) sqlite3_key(db, key.constData(), int(key.size()));
     QString first;
-    char* msg = nullptr;
-    const int rc = sqlite3_exec(
-        db, sql,
-        [](void* out, int, char** values, char**) {
-            if (static_cast<QString*>(out)->isEmpty() && values[0])
-                *static_cast<QString*>(out) = QString::fromUtf8(values[0]);
-            return 0;
-        },
-        &first, &msg);
-    if (rc != SQLITE_OK) qWarning("%s", msg);
-    sqlite3_free(msg);
+    const int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr) ? -1 : sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        first = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) qWarning("%s", sqlite3_errmsg(db));
+    sqlite3_finalize(st);
     sqlite3_close(db);
     return first;
 }
@@ -42,9 +38,8 @@ class TestPageCheck : public QObject {
     Q_OBJECT
 
   private slots:
-    // A damaged page that reading the cards does not meet (an index the searches do
-    // not use) lets the catalogue open and be read, but the first change is refused
-    // as a damaged file, and the file is left as it was.
+    // A damaged page that reading the cards does not meet (an index the searches do not use)
+    // lets the catalogue be read, but the first change is refused and the file left as it was.
     void damagedPageRefusesTheFirstWrite_data() {
         QTest::addColumn<QString>("password");
         QTest::newRow("plain") << QString();
@@ -69,7 +64,7 @@ class TestPageCheck : public QObject {
                 c = static_cast<char>(QRandomGenerator::global()->bounded(256));
             QVERIFY(file.seek(qint64(root - 1) * pageSize) && file.write(noise) == pageSize);
         }
-        const QByteArray before = fileBytes(path);
+        const QByteArray before = readFileBytes(path);
 
         Connection c;
         openCatalogue(c, path, password);
@@ -84,7 +79,7 @@ class TestPageCheck : public QObject {
         // refused again, not tried again
         QCOMPARE(errorNumber([&] { c.execute("UPDATE tblKRVS101 SET Own = True;"); }), err::Engine);
         c.Close();
-        QVERIFY(fileBytes(path) == before);
+        QVERIFY(readFileBytes(path) == before);
         QCOMPARE(filesIn(dir.path()), QStringList{"KRVS.krv"});
     }
 
@@ -95,18 +90,18 @@ class TestPageCheck : public QObject {
         const QString path = dir.filePath("KRVS.krv");
         QVERIFY(makeCatalogue(path, 200));
         QCOMPARE(sqlOnFile(path, {}, "PRAGMA journal_mode=DELETE;"), QString("delete"));
-        const QByteArray before = fileBytes(path);
+        const QByteArray before = readFileBytes(path);
         {
             Connection c;
             openCatalogue(c, path);
             QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101 WHERE Own = True OR Own = False;"),
                      QString("200"));
-            QVERIFY(fileBytes(path) == before);
+            QVERIFY(readFileBytes(path) == before);
             QCOMPARE(filesIn(dir.path()), QStringList{"KRVS.krv"});
             c.execute("UPDATE tblKRVS101 SET UserComments = 'kept' WHERE DbId = 9;");
             QCOMPARE(filesIn(dir.path()), QStringList({"KRVS.krv", "KRVS.krv-wal"}));
         }
-        QCOMPARE(fileBytes(path).at(18), char(2)); // the log's mark in the header
+        QCOMPARE(readFileBytes(path).at(18), char(2)); // the log's mark in the header
         QCOMPARE(sqlOnFile(path, {}, "SELECT UserComments FROM tblKRVS101 WHERE DbId = 9;"),
                  QString("kept"));
     }

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -42,8 +43,11 @@ QByteArray utf8Bytes(int format, const Table& t) {
 class tst_Export : public QObject {
     Q_OBJECT
   private slots:
-    // The worked examples, then the same grid without its data rows.
+    // The worked examples, then the same grid without its data rows; the dates are in English
+    // with a twelve-hour clock whatever the desktop's language.
     void workedExamplesByteForByte() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         const QByteArray margin(5, ' '), rule = margin + QByteArray(94, '_') + "\r\n";
         const QByteArray rows = "     |12     | \"A1\" \"First card\" \r\n"
                                 "     |345    | \"B7\" \"Second card\" \r\n";
@@ -72,10 +76,13 @@ class tst_Export : public QObject {
         const Table none{{t.cells[0]}};
         QCOMPARE(utf8Bytes(1, none), QByteArray(report).replace(rows, ""));
         QCOMPARE(utf8Bytes(2, none), QByteArray(csv).replace(csvRows, ""));
+        QCOMPARE(reportDate(QDateTime(QDate(2026, 1, 9), QTime(0, 5, 1))) + '|' +
+                     csvDate(QDateTime(QDate(2026, 7, 31), QTime(12, 4, 5))),
+                 QString("January 09, 2026 12:05:01 AM|July 31 2026 12:04:05 PM"));
     }
 
     // Seven characters fit before the bar; with eight the rest of the row moves down.
-    void longFirstCellMovesToNextLine() {
+    void reportRowsAndCaptions() {
         const Table t{
             {{"DbId", "Title"}, {"1234567", "seven"}, {"12345678", "eight"}, {"", "none"}}};
         QCOMPARE(lines(1, t).mid(10),
@@ -83,24 +90,13 @@ class tst_Export : public QObject {
                               QString(13, ' ') + "| \"eight\" ", "     |       | \"none\" ",
                               QString(5, ' ') + QString(94, '_')}));
         QCOMPARE(lines(2, t).at(7), QString("\"12345678\",\"eight\","));
-    }
-
-    // Only the report trims captions; a column below width 0 loses only its caption.
-    void captionsAndWidths() {
-        const Table t{{{"DbId ^", "  Title v ", "Index", "Own"}, {" 7 ", " a ", "x", "True"}},
+        // Only the report trims captions; a column below width 0 loses only its caption.
+        const Table c{{{"DbId ^", "  Title v ", "Index", "Own"}, {" 7 ", " a ", "x", "True"}},
                       {1000, 1000, -1, 0}};
-        QCOMPARE(lines(1, t).at(8), QString("     |DbId ^    |  Title v|  Own"));
-        QCOMPARE(lines(1, t).at(10), QString("     | 7     | \" a \" \"x\" \"True\" "));
-        QCOMPARE(lines(2, t).mid(5),
+        QCOMPARE(lines(1, c).at(8), QString("     |DbId ^    |  Title v|  Own"));
+        QCOMPARE(lines(1, c).at(10), QString("     | 7     | \" a \" \"x\" \"True\" "));
+        QCOMPARE(lines(2, c).mid(5),
                  QStringList({"DbId ^,  Title v ,Own,", "\" 7 \",\" a \",\"x\",\"True\","}));
-    }
-
-    void datesAreEnglishTwelveHour() { // whatever the desktop's language
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const QString got = reportDate(QDateTime(QDate(2026, 1, 9), QTime(0, 5, 1))) + '|' +
-                            csvDate(QDateTime(QDate(2026, 7, 31), QTime(12, 4, 5)));
-        QLocale::setDefault(QLocale::c());
-        QCOMPARE(got, QString("January 09, 2026 12:05:01 AM|July 31 2026 12:04:05 PM"));
     }
 
     void csvReadsBackCellForCell() {

@@ -10,22 +10,50 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <memory>
+#include <numeric>
+#include <random>
 
 using namespace krvs;
 using namespace krvs::test;
 
 namespace {
 
+// The rows as a snapshot; with `stored`, shown row r is kept at the place stored[...] == r,
+// as in a snapshot ordered after it was read.
 std::shared_ptr<const db::RowSet> makeRows(const QStringList& fields,
-                                           const QList<QStringList>& rows) {
+                                           const QList<QStringList>& rows,
+                                           std::vector<std::uint32_t> stored = {}) {
     auto rs = std::make_shared<db::RowSet>();
     rs->fields = fields;
-    for (const QStringList& row : rows) {
-        for (const QString& cell : row)
+    for (qsizetype place = 0; place < rows.size(); ++place) {
+        const qsizetype r = stored.empty() ? place : stored[static_cast<std::size_t>(place)];
+        for (const QString& cell : rows[r])
             rs->appendCell(cell.toStdString());
         rs->endRow();
     }
+    if (!stored.empty()) {
+        std::vector<std::uint32_t> order(stored.size());
+        for (std::uint32_t place = 0; place < stored.size(); ++place)
+            order[stored[place]] = place;
+        rs->setOrder(std::move(order));
+    }
     return rs;
+}
+
+// Texts built from a few pieces, so that they share long beginnings and repeat.
+QStringList randomCells(int n, int maxPieces, quint32 seed) {
+    static const QStringList pieces = {
+        "The Ship ", "the ship ", "\u00c9", "\u00e9", "10", "2",       " ",      "-",      ".5",
+        "e3",        "Z",         "a",      "\u00df", "ss", "a\u0308", "\u00e4", "\u0152", "\t"};
+    QRandomGenerator rng(seed);
+    QStringList cells;
+    for (int i = 0; i < n; ++i) {
+        QString c;
+        for (int k = rng.bounded(maxPieces + 1); k > 0; --k)
+            c += pieces[rng.bounded(pieces.size())];
+        cells << c;
+    }
+    return cells;
 }
 
 // The texts of one column in grid order: data rows only, or the header row when col < 0.
@@ -48,10 +76,6 @@ std::shared_ptr<const db::RowSet> cards() {
     };
     return makeRows(cardFields, {card("10", "2", "beta"), card("2", "10", "Alpha"),
                                  card("33", "B", "alpha"), card("1", "a", "Gamma")});
-}
-
-QPoint cellCentre(const FlexGrid& g, int row, int col) {
-    return g.visualRect(g.model()->index(row - 1, col)).center();
 }
 
 } // namespace
@@ -87,7 +111,7 @@ class TestFlexGrid : public QObject {
         QVERIFY2(ui->problems().isEmpty(), qPrintable(ui->problems()));
     }
 
-    void bindingAndWidths() {
+    void bindingWidthsAndSelection() {
         grid->setColWidth(1, 2000);
         grid->setDataSource(makeRows({"A", "B", "C"}, {{"a1", "b1", "c1"}, {"a2", "", "c2"}}));
         QCOMPARE(grid->Rows(), 3);
@@ -102,45 +126,41 @@ class TestFlexGrid : public QObject {
         grid->setDataSource(makeRows({"X"}, {})); // an empty result: the header only
         QCOMPARE(grid->Rows(), 1);
         QCOMPARE(grid->Row(), 0);
+
+        grid->setDataSource(makeRows({"A", "B"}, QList<QStringList>(9, {"a", "b"})));
+        grid->setRow(7); // from row 7 up to row 3
+        grid->setRowSel(3);
+        grid->setCol(0);
+        grid->setColSel(1);
+        QItemSelectionModel* sm = grid->selectionModel();
+        QCOMPARE(sm->selectedIndexes().size(), 10);
+        QVERIFY(sm->isSelected(grid->model()->index(2, 1)));      // grid row 3
+        QCOMPARE(sm->currentIndex(), grid->model()->index(6, 0)); // the Row/Col corner
     }
 
-    void sortCodes_data() {
-        QTest::addColumn<QStringList>("cells");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("order"); // original positions in sorted order
-        const QStringList numbers = {"10", "2", "x", "-1.5", "1e1", " 3 "};
-        // Numbers by value, other text counts as 0; equal keys keep their order.
-        QTest::newRow("numeric asc") << numbers << 3 << "3 2 1 5 0 4";
-        QTest::newRow("numeric desc") << numbers << 4 << "0 4 5 1 2 3";
-        // Code points: digits, then capitals, then small letters; "10" before "2".
-        const QStringList text = {"b", "10", "B", "a", "2", "b"};
-        QTest::newRow("text asc") << text << 7 << "1 4 2 3 0 5";
-        QTest::newRow("text desc") << text << 8 << "0 5 3 2 4 1";
-        // Blank cells first, then numbers by value, then text ignoring case.
-        const QStringList mixed = {"b", "10", "A", "", "2", "a", "B"};
-        QTest::newRow("generic asc") << mixed << 1 << "3 4 1 2 5 0 6";
-        QTest::newRow("generic desc") << mixed << 2 << "0 6 2 5 1 4 3";
-    }
-    void sortCodes() {
-        QFETCH(QStringList, cells);
-        QFETCH(int, code);
-        QFETCH(QString, order);
-        QCOMPARE(sortedPositions(cells, code), order);
-    }
-
-    // Texts built from a few pieces, so that they share long beginnings, checked
-    // against a plain stable sort on QStrings; the generic sort against the locale's
-    // collator, case ignored.
+    // Worked examples for each sort code, then random texts against a plain stable sort on
+    // QStrings, the generic sort against the locale's collator, case ignored.
     void sortMatchesReference_data() {
         QTest::addColumn<int>("code");
-        for (int code : {1, 2, 3, 4, 7, 8})
-            QTest::addRow("code %d", code) << code;
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("order"); // original positions in sorted order
+        // Numbers by value, other text counts as 0; equal keys keep their order.
+        const QStringList numbers = {"10", "2", "x", "-1.5", "1e1", " 3 "};
+        QTest::newRow("numeric asc") << 3 << numbers << "3 2 1 5 0 4";
+        QTest::newRow("numeric desc") << 4 << numbers << "0 4 5 1 2 3";
+        // Code points: digits, then capitals, then small letters; "10" before "2".
+        const QStringList text = {"b", "10", "B", "a", "2", "b"};
+        QTest::newRow("text asc") << 7 << text << "1 4 2 3 0 5";
+        QTest::newRow("text desc") << 8 << text << "0 5 3 2 4 1";
+        // Blank cells first, then numbers by value, then text ignoring case.
+        const QStringList mixed = {"b", "10", "A", "", "2", "a", "B"};
+        QTest::newRow("generic asc") << 1 << mixed << "3 4 1 2 5 0 6";
+        QTest::newRow("generic desc") << 2 << mixed << "0 6 2 5 1 4 3";
     }
     void sortMatchesReference() {
         QFETCH(int, code);
-        const QStringList pieces = {"The Ship ", "the ship ", "\u00c9",  "\u00e9", "10",     "2",
-                                    " ",         "-",         ".5",      "e3",     "Z",      "a",
-                                    "\u00df",    "ss",        "a\u0308", "\u00e4", "\u0152", "\t"};
+        QFETCH(QStringList, cells);
+        QTEST(sortedPositions(cells, code), "order");
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         QCollator collator;
@@ -148,14 +168,7 @@ class TestFlexGrid : public QObject {
         auto blank = [](const QString& t) {
             return std::all_of(t.begin(), t.end(), [](QChar c) { return c == ' ' || c == '\t'; });
         };
-        QRandomGenerator rng(12345);
-        QStringList cells;
-        for (int i = 0; i < 500; ++i) {
-            QString c;
-            for (int k = rng.bounded(6); k > 0; --k)
-                c += pieces[rng.bounded(pieces.size())];
-            cells << c;
-        }
+        cells = randomCells(500, 5, 12345);
         auto cmp = [](const auto& a, const auto& b) { return a < b ? -1 : (b < a ? 1 : 0); };
         auto compare = [&](const QString& a, const QString& b) {
             double x = 0, y = 0;
@@ -175,8 +188,45 @@ class TestFlexGrid : public QObject {
             return code % 2 == 0 ? r > 0 : r < 0;
         });
         QCOMPARE(sortedPositions(cells, code), want.join(' '));
+
+        // A snapshot ordered after it was read sorts exactly like one stored as shown, with
+        // cells written by hand, rows added and rows removed, on one column or three.
+        const QStringList more = randomCells(1200, 2, 99);
+        QList<QStringList> rows;
+        for (int r = 0; r < 400; ++r)
+            rows << QStringList{QString::number(r)} + more.mid(3 * r, 3);
+        std::vector<std::uint32_t> asShown(400);
+        std::iota(asShown.begin(), asShown.end(), 0u);
+        std::vector<std::uint32_t> shuffled = asShown;
+        std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
+        auto shownIds = [](const FlexGridModel& m) {
+            QStringList ids;
+            for (int r = 0; r < m.dataRows(); ++r)
+                ids << m.cellText(r, 0) + u':' + m.cellText(r, 2);
+            return ids.join(u' ');
+        };
+        for (int lastCol : {1, 3}) {
+            QStringList results;
+            QString unsorted;
+            for (const auto& stored : {asShown, shuffled}) {
+                FlexGridModel m;
+                m.bind(makeRows({"Id", "A", "B", "C"}, rows, stored));
+                m.setCellText(5, 1, QStringLiteral("written Vellan"));
+                m.setCellText(17, 2, QStringLiteral("10"));
+                m.setDataRows(m.dataRows() - 3); // the last three go
+                m.setDataRows(m.dataRows() + 2); // two empty rows come
+                m.setCellText(m.dataRows() - 1, 1, QStringLiteral("vellan"));
+                unsorted = shownIds(m);
+                QVERIFY(m.sort(code, 1, lastCol));
+                QVERIFY(m.sort(code % 2 ? code + 1 : code - 1, 1, lastCol)); // and back
+                results << shownIds(m);
+            }
+            QCOMPARE(results[1], results[0]);
+            QVERIFY(results[0] != unsorted);
+        }
     }
 
+    // The program's handler sorts by the clicked column and marks its caption alone.
     void headerClicksSortAndMark() {
         grid->setDataSource(cards());
         auto click = [&](qint16 col, const QString& marker, const QStringList& texts) {
@@ -190,40 +240,6 @@ class TestFlexGrid : public QObject {
         click(3, " v", {"Gamma", "beta", "Alpha", "alpha"});
         click(3, " ^", {"Alpha", "alpha", "beta", "Gamma"});
         click(0, " ^", {"1", "2", "10", "33"}); // numeric: 2 before 10
-    }
-
-    void selectionCorners() {
-        grid->setDataSource(makeRows({"A", "B"}, QList<QStringList>(9, {"a", "b"})));
-
-        grid->setRow(7); // from row 7 up to row 3
-        grid->setRowSel(3);
-        grid->setCol(0);
-        grid->setColSel(1);
-        QItemSelectionModel* sm = grid->selectionModel();
-        QCOMPARE(sm->selectedIndexes().size(), 10);
-        QVERIFY(sm->isSelected(grid->model()->index(2, 1)));      // grid row 3
-        QCOMPARE(sm->currentIndex(), grid->model()->index(6, 0)); // the Row/Col corner
-    }
-
-    void mouseEvents() {
-        grid->setDataSource(cards());
-        QStringList events;
-        auto log = [&](QString what) {
-            events << what + QString(" %1 %2").arg(grid->MouseRow()).arg(grid->MouseCol());
-        };
-        connect(grid.get(), &FlexGrid::MouseDown, this, [&] { log("down"); });
-        connect(grid.get(), &FlexGrid::Click, this, [&] { log("click"); });
-
-        // A header click is row 0 of the grid, and the header does not sort by itself.
-        QHeaderView* h = grid->horizontalHeader();
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
-                          {h->sectionViewportPosition(3) + h->sectionSize(3) / 2, h->height() / 2});
-        QCOMPARE(events, (QStringList{"down 0 3", "click 0 3"}));
-        QCOMPARE(column(*grid, 0), (QStringList{"10", "2", "33", "1"}));
-
-        events.clear();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(*grid, 2, 4));
-        QCOMPARE(events, (QStringList{"down 2 4", "click 2 4"}));
     }
 };
 

@@ -1,13 +1,11 @@
-#include "db/Connection.h"
+#include "../db/DbTestUtil.h"
 #include "db/WriteBudget.h"
 #include "maintenance/FileOps.h"
 #include "maintenance/mdlJRO.h"
 #include "support/ScriptedUi.h"
 #include "support/TestCatalogue.h"
 #include "support/TestFiles.h"
-#include "util/AppError.h"
 #include "util/Files.h"
-#include "util/SizeText.h"
 
 #include <QtTest>
 #include <unistd.h>
@@ -17,14 +15,6 @@ using namespace krvs::test;
 using namespace krvs::maint;
 
 namespace {
-
-// The error number a call throws, 0 when it throws nothing.
-template <class F> int errorOf(F f) try {
-    f();
-    return 0;
-} catch (const AppError& e) {
-    return e.number();
-}
 
 // Runs sql on a catalogue; the number of rows it returns.
 int run(const QString& path, const QString& pwd, const QString& sql = "SELECT * FROM tblKRVS101;") {
@@ -76,12 +66,12 @@ class TstMaintenance : public QObject {
         QVERIFY(writeFileBytes(src, data) && writeFileBytes(dst, "previous"));
         // A read that fails half-way (the source is a folder), or a target name taken by a
         // folder (the data written, the rename refused): the old target stays, no scratch file.
-        QVERIFY(errorOf([&] { safeCopy(tmp->path(), dst); }) != 0);
+        QVERIFY(errorNumber([&] { safeCopy(tmp->path(), dst); }) != 0);
         QVERIFY(QDir(tmp->path()).mkpath("taken.krv/inner"));
-        QVERIFY(errorOf([&] { safeCopy(src, at("taken.krv")); }) != 0);
+        QVERIFY(errorNumber([&] { safeCopy(src, at("taken.krv")); }) != 0);
         {
             db::engine::ScopedWriteBudget full(data.size() / 2); // the disk fills up part way
-            QCOMPARE(errorOf([&] { safeCopy(src, dst); }), err::DiskFull);
+            QCOMPARE(errorNumber([&] { safeCopy(src, dst); }), err::DiskFull);
         }
         QCOMPARE(readFileBytes(dst), QByteArray("previous"));
         QCOMPARE(QDir(tmp->path()).entryList(QDir::Files | QDir::Hidden),
@@ -90,8 +80,8 @@ class TstMaintenance : public QObject {
         QCOMPARE(readFileBytes(dst), data);
     }
 
-    // Compaction reclaims space, replaces a leftover scratch file and keeps the password;
-    // when the engine refuses (a wrong password) the file stays as it was.
+    // Compaction reclaims space and replaces a leftover scratch file; when the engine refuses
+    // (a wrong password) the file stays as it was.
     void compaction() {
         QString path = at("KRVS.krv"), pwd = "Se cr3t!x", wrong = "wrong1";
         QVERIFY(test::makeCatalogue(path, 120, pwd));
@@ -100,15 +90,10 @@ class TstMaintenance : public QObject {
         run(path, pwd, fill.arg(""));
         QVERIFY(writeFileBytes(at("backup.qmx"), "half-written leftover"));
         const qint64 sizeBefore = QFileInfo(path).size();
-        const QString before = FileSizeText(path);
         ui->answer(mb::AnsOK, "Compact successful");
         QVERIFY(CompactDB({}, path, pwd));
         QVERIFY(QFileInfo(path).size() < sizeBefore && !QFile::exists(at("backup.qmx")));
-        QCOMPARE(ui->boxes.at(0).text,
-                 path.toUpper() + " compacted successfully.\r\n\r\nSize before compacting:\t" +
-                     before + "\r\nSize after compacting:\t" + FileSizeText(path));
         QCOMPARE(run(path, pwd), 120);
-        QCOMPARE(errorOf([&] { run(path, ""); }), int(err::BadPassword));
         const QByteArray compacted = readFileBytes(path);
         QVERIFY(!CompactDB({}, path, wrong));
         QCOMPARE(readFileBytes(path), compacted);

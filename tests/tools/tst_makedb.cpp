@@ -1,6 +1,7 @@
 #include "../db/DbTestUtil.h"
 #include "makedb/CsvCards.h"
 #include "support/TestCatalogue.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -9,28 +10,19 @@
 using namespace krvs;
 using namespace krvs::test;
 
-namespace {
-void row(const char* name, const char* csv, const char* message) {
-    QTest::newRow(name) << QByteArray(csv) << QString::fromUtf8(message);
-}
-} // namespace
-
 class TestMakeDb : public QObject {
     Q_OBJECT
   private slots:
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
     void demoCards();
-    void refusesToOverwrite();
     void csvCards();
-    void badCsv_data();
     void badCsv();
 
   private:
     QString path(const char* name) const { return dir_->filePath(name); }
     QString writeCsv(const QByteArray& text) {
-        QFile f(path("cards.csv"));
-        if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) qFatal("cards.csv");
-        return f.fileName();
+        if (!writeFileBytes(path("cards.csv"), text)) qFatal("cards.csv");
+        return path("cards.csv");
     }
     QString cards(const char* name, const QString& password = {},
                   const char* sql = "SELECT * FROM tblKRVS101 ORDER BY DbId") {
@@ -41,29 +33,25 @@ class TestMakeDb : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
+// The same cards every time, encrypted or not; a file there is replaced only when forced.
 void TestMakeDb::demoCards() {
-    // the same cards every time, encrypted or not
-    QCOMPARE(runMakeDb({"--cards", "300", path("a.krv")}), 0);
+    const QString a = path("a.krv");
+    QCOMPARE(runMakeDb({"--cards", "300", a}), 0);
     QCOMPARE(runMakeDb({"--cards", "300", path("b.krv")}), 0);
-    QVERIFY(fileBytes(path("a.krv")) == fileBytes(path("b.krv")));
+    QVERIFY(readFileBytes(a) == readFileBytes(path("b.krv")));
     QCOMPARE(runMakeDb({"--cards", "300", "--password", "Zy x;1", path("p.krv")}), 0);
     QCOMPARE(cards("p.krv", "Zy x;1"), cards("a.krv"));
-    const QByteArray locked = fileBytes(path("p.krv"));
+    const QByteArray locked = readFileBytes(path("p.krv"));
     QVERIFY(!locked.contains("Vellan") && !locked.contains("tblKRVS101"));
     QCOMPARE(errorNumber([&] { cards("p.krv"); }), err::BadPassword);
-}
 
-void TestMakeDb::refusesToOverwrite() {
-    const QString p = path("KRVS.krv");
-    QCOMPARE(runMakeDb({"--cards", "5", p}), 0);
-    const QByteArray first = fileBytes(p);
     QString out;
-    QVERIFY(runMakeDb({"--cards", "9", p}, &out) != 0);
+    QVERIFY(runMakeDb({"--cards", "9", a}, &out) != 0);
     QVERIFY2(out.contains("--force"), qPrintable(out));
-    QVERIFY(fileBytes(p) == first);
-    QCOMPARE(runMakeDb({"--cards", "9", "--force", p}), 0);
-    QCOMPARE(cards("KRVS.krv", {}, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("9"));
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"KRVS.krv"});
+    QVERIFY(readFileBytes(a) == readFileBytes(path("b.krv")));
+    QCOMPARE(runMakeDb({"--cards", "9", "--force", a}), 0);
+    QCOMPARE(cards("a.krv", {}, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("9"));
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList({"a.krv", "b.krv", "p.krv"}));
 }
 
 void TestMakeDb::csvCards() {
@@ -83,29 +71,23 @@ void TestMakeDb::csvCards() {
                             "lines|\n10|Plain|NOR|True|1|a,b|"));
 }
 
-void TestMakeDb::badCsv_data() {
-    QTest::addColumn<QByteArray>("csv");
-    QTest::addColumn<QString>("message");
-    row("unknown column", "Title,Colour\nx,y\n", "line 1: unknown column \"Colour\"");
-    row("unclosed quote", "Title,Series\nx,VEX\n\"y,\nNOR\n",
-        "line 3: a quoted field is not closed");
-    row("duplicate DbId", "DbId,Title\n4,a\n5,b\n 4 ,c\n",
-        "line 4: DbId 4 is used twice (first on line 2)");
-    row("bad Own", "Title,Own\na,maybe\n", "line 2: Own \"maybe\"");
-    row("empty", "", "line 1: the header row");
-}
-
+// The reader alone and the tool, which writes nothing, name the line and the fault.
 void TestMakeDb::badCsv() {
-    QFETCH(QByteArray, csv);
-    QFETCH(QString, message);
-    // the reader alone, and the tool, which writes nothing
-    const auto read = makedb::readCardsCsv(csv);
-    QVERIFY2(read.error.startsWith(message), qPrintable(read.error));
-    QVERIFY(read.cards.empty());
-    QString out;
-    QVERIFY(runMakeDb({"--from-csv", writeCsv(csv), path("c.krv")}, &out) != 0);
-    QVERIFY2(out.contains(message), qPrintable(out));
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"cards.csv"});
+    const char* const rows[][2] = {
+        {"Title,Colour\nx,y\n", "line 1: unknown column \"Colour\""},
+        {"Title,Series\nx,VEX\n\"y,\nNOR\n", "line 3: a quoted field is not closed"},
+        {"DbId,Title\n4,a\n5,b\n 4 ,c\n", "line 4: DbId 4 is used twice (first on line 2)"},
+        {"Title,Own\na,maybe\n", "line 2: Own \"maybe\""},
+        {"", "line 1: the header row"},
+    };
+    for (const auto& [csv, message] : rows) {
+        const auto read = makedb::readCardsCsv(csv);
+        QVERIFY2(read.error.startsWith(message) && read.cards.empty(), qPrintable(read.error));
+        QString out;
+        QVERIFY(runMakeDb({"--from-csv", writeCsv(csv), path("c.krv")}, &out) != 0);
+        QVERIFY2(out.contains(QString::fromUtf8(message)), qPrintable(out));
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"cards.csv"});
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMakeDb)

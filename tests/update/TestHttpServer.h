@@ -1,6 +1,6 @@
 #pragma once
 // A tiny HTTP server on 127.0.0.1 for the update tests: each path answers with a
-// scripted status and body, hangs without answering, or redirects.
+// scripted status and body, or hangs without answering.
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -17,12 +17,9 @@ class TestHttpServer : public QObject {
 
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
     void serve(const QString& path, const QByteArray& body, int status = 200) {
-        routes_[path] = Route{status, body, {}, false};
+        routes_[path] = Route{status, body, false};
     }
-    void hang(const QString& path) { routes_[path] = Route{200, {}, {}, true}; }
-    void redirect(const QString& path, const QString& location) {
-        routes_[path] = Route{302, {}, location.toUtf8(), false};
-    }
+    void hang(const QString& path) { routes_[path] = Route{200, {}, true}; }
 
     QStringList requested; // paths asked for, in order
 
@@ -30,7 +27,6 @@ class TestHttpServer : public QObject {
     struct Route {
         int status = 200;
         QByteArray body;
-        QByteArray location;
         bool hang = false;
     };
 
@@ -51,12 +47,13 @@ class TestHttpServer : public QObject {
         const QString path = first.size() > 1 ? QString::fromUtf8(first[1]) : QString();
         requested << path;
         const auto it = routes_.constFind(path);
-        const Route r = it == routes_.constEnd() ? Route{404, "not here", {}, false} : *it;
+        const Route r = it == routes_.constEnd() ? Route{404, "not here", false} : *it;
         if (r.hang) return; // keeps the connection open and never answers
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " Scripted\r\n";
-        if (!r.location.isEmpty()) out += "Location: " + r.location + "\r\n";
-        out += "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(r.body.size()) +
-               "\r\nConnection: close\r\n\r\n" + r.body;
+        const QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) +
+                               " Scripted\r\n"
+                               "Content-Type: text/plain\r\nContent-Length: " +
+                               QByteArray::number(r.body.size()) + "\r\nConnection: close\r\n\r\n" +
+                               r.body;
         s->write(out);
         s->disconnectFromHost();
     }

@@ -1,6 +1,7 @@
-// The update dialog against a local server, the transfer control, and the About box.
+// The update file's format, the update dialog against a local server, and the About box.
 #include "TestHttpServer.h"
 #include "support/ScriptedUi.h"
+#include "update/UpdateFile.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
 #include "util/AppError.h"
@@ -23,7 +24,6 @@ const QString Nwz = QStringLiteral("/files/KRVS.nwz");
 const QString Dlf = QStringLiteral("/files/KRVS.dlf");
 const QByteArray News = "Release 0.81.0\r\n- faster searches\r\n";
 const QString Installer = QStringLiteral("https://dl.quillmark.example/krvs-0.81.0.tar.gz");
-const QColor Red(255, 0, 0);
 enum Outcome { Latest, Newer, Failed };
 
 // A port on which nothing listens.
@@ -35,9 +35,6 @@ QString deadServer() {
 // The dialog's size with the given height, both in twips.
 QSize sizeTw(int h) {
     return QSize(twipsToPx(4755), twipsToPx(h));
-}
-QColor textColour(const QLabel* l) {
-    return l->palette().color(QPalette::WindowText);
 }
 void click(QWidget* w, Qt::MouseButton b = Qt::LeftButton) {
     QTest::mouseClick(w, b);
@@ -56,50 +53,88 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 class TstUpdate : public QObject {
     Q_OBJECT
-  private slots:
-    void initTestCase() { previousHandler = qInstallMessageHandler(quietHandler); }
-    void init();
-    void cleanup();
-
-    void check_data();
-    void check();
-    void everyCheckStartsAfresh();
-    void download_data();
-    void download();
-    void aboutBox();
-
-  private:
-    std::unique_ptr<frmUpdate> openUpdate();
-
     std::unique_ptr<ScriptedUi> ui_;
     std::unique_ptr<TestHttpServer> server_;
     std::unique_ptr<QWidget> main_;
+
+    std::unique_ptr<frmUpdate> openUpdate() {
+        auto d = std::make_unique<frmUpdate>(nullptr, main_.get());
+        d->Inet1.setTimeoutMs(3000);
+        d->show();
+        d->activateWindow();
+        if (!QTest::qWaitForWindowActive(d.get())) qWarning("update dialog not active");
+        return d;
+    }
+
+  private slots:
+    void initTestCase() { previousHandler = qInstallMessageHandler(quietHandler); }
+    void init() {
+        ui_.reset(); // the old one restores the real services when it goes
+        ui_ = std::make_unique<ScriptedUi>();
+        server_ = std::make_unique<TestHttpServer>();
+        ui_->setUpdateServer(server_->base());
+        main_ = std::make_unique<QWidget>();
+        main_->setGeometry(200, 150, 900, 700);
+    }
+    void cleanup() {
+        const QString problems = ui_->problems();
+        main_.reset();
+        server_.reset();
+        ui_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
+    void updateFile();
+    void check_data();
+    void check();
+    void download();
+    void aboutBox();
 };
 
-void TstUpdate::init() {
-    ui_.reset(); // the old one restores the real services when it goes
-    ui_ = std::make_unique<ScriptedUi>();
-    server_ = std::make_unique<TestHttpServer>();
-    ui_->setUpdateServer(server_->base());
-    main_ = std::make_unique<QWidget>();
-    main_->setGeometry(200, 150, 900, 700);
-}
+// The payloads of the release file and the installer file, and what each reads as ("" refused).
+void TstUpdate::updateFile() {
+    const char* const releases[][2] = {
+        {"0.80.0", "0.80.0"},
+        {"0.081.00", "0.81.0"},
+        {" 1 . 2 .  3 ", "1.2.3"},
+        {"0.81.0\r\n", "0.81.0"},
+        {"-1.+2.0", "-1.2.0"},
+        {"32767.-32768.0", "32767.-32768.0"},
+        {"1.2", ""},
+        {"", ""},
+        {"1.x.3", ""},
+        {"1..3", ""},
+        {"1.2.3.4", ""},   // a fourth piece stays in the third
+        {"40000.0.0", ""}, // beyond 16 bits
+        {"1.2.3b", ""},
+    };
+    for (const auto& [payload, shown] : releases) {
+        const auto r = update::parseRelease(QString::fromUtf8(payload));
+        QCOMPARE(r ? update::releaseText(*r) : QString(), QString::fromUtf8(shown));
+    }
+    // a higher major wins over a lower minor and revision; a negative piece is lower
+    const update::Release running{0, 80, 0};
+    QVERIFY(!update::isNewer(running, running) && update::isNewer({0, 81, 0}, running));
+    QVERIFY(!update::isNewer({0, 79, 9}, running) && update::isNewer({1, 0, 0}, {0, 99, 99}));
+    QVERIFY(!update::isNewer({-1, 90, 0}, running) && !update::isNewer({0, 80, -1}, running));
 
-void TstUpdate::cleanup() {
-    const QString problems = ui_->problems();
-    main_.reset();
-    server_.reset();
-    ui_.reset();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems));
-}
-
-std::unique_ptr<frmUpdate> TstUpdate::openUpdate() {
-    auto d = std::make_unique<frmUpdate>(nullptr, main_.get());
-    d->Inet1.setTimeoutMs(3000);
-    d->show();
-    d->activateWindow();
-    if (!QTest::qWaitForWindowActive(d.get())) qWarning("update dialog not active");
-    return d;
+    const char* const installers[][2] = {
+        {"https://dl.quillmark.example/krvs-0.81.0.tar.gz",
+         "https://dl.quillmark.example/krvs-0.81.0.tar.gz"},
+        {"http://h.example:8080/get?f=1", "http://h.example:8080/get?f=1"},
+        {"HTTPS://h.example/x", "HTTPS://h.example/x"},
+        {"https://h.example/x\r\n", "https://h.example/x"},
+        {"file:///usr/bin/xterm", ""},
+        {"/usr/bin/xterm", ""},
+        {"files/setup.exe", ""},
+        {"ftp://h.example/setup.exe", ""},
+        {"https:///setup.exe", ""},
+        {"https://h.example/a b", ""},
+        {"https://h.example/a\r\nfile:///etc/passwd", ""},
+        {"", ""},
+    };
+    for (const auto& [payload, address] : installers)
+        QCOMPARE(update::installerAddress(QString::fromUtf8(payload)).value_or(QString()),
+                 QString::fromUtf8(address));
 }
 
 void TstUpdate::check_data() {
@@ -110,11 +145,9 @@ void TstUpdate::check_data() {
         QTest::newRow(name) << QByteArray(file) << int(outcome) << QString(web);
     };
     row("equal", "QMX_VER 0.80.0", Latest, "0.80.0");
-    row("older", "QMX_VER 0.79.9", Latest, "0.79.9");
     row("newer", "QMX_VER 0.81.0", Newer, "0.81.0");
-    row("zeros, lower-case tag", "qmx_ver 0.081.00", Newer, "0.81.0");
+    row("zeros, lower-case tag, no news", "qmx_ver 0.081.00", Newer, "0.81.0");
     row("two pieces", "QMX_VER 1.2", Failed);
-    row("not a number", "QMX_VER 1.x.3", Failed);
     row("empty body", "    ", Failed);
     row("file missing", "<404>", Failed);
     row("server down", "<down>", Failed);
@@ -131,7 +164,7 @@ void TstUpdate::check() {
         server_->hang(Ver);
     else if (file != "<404>")
         server_->serve(Ver, file);
-    server_->serve(Nwz, "Qmx_Nwz " + News);
+    if (file.startsWith("QMX")) server_->serve(Nwz, "Qmx_Nwz " + News);
     auto d = openUpdate();
     d->Inet1.setTimeoutMs(file == "<slow>" ? 400 : 3000);
     QCOMPARE(d->size(), sizeTw(2010));
@@ -155,8 +188,17 @@ void TstUpdate::check() {
     QCOMPARE(server_->requested.contains(Nwz), outcome == Newer);
     QCOMPARE(ui_->boxes.size(), outcome == Newer ? 0 : 1);
     if (outcome == Newer) {
-        QCOMPARE(d->txtInfo->toPlainText(), QStringLiteral("Release 0.81.0\n- faster searches\n"));
+        QCOMPARE(d->txtInfo->toPlainText(), file.startsWith("QMX")
+                                                ? "Release 0.81.0\n- faster searches\n"
+                                                : "Unable to get news for KRVS.");
         QVERIFY(d->cmdDown->geometry().bottom() < d->height());
+        // a failed check after a newer release shrinks the dialog and forgets the release
+        server_->serve(Ver, "QMX_VER 1.2");
+        ui_->answer(mb::AnsOK, "Error in update");
+        click(d->cmdCheck);
+        QCOMPARE(d->size(), sizeTw(2010));
+        QCOMPARE(d->windowTitle(), QStringLiteral("Update"));
+        QVERIFY(!d->cmdDown->isEnabled() && d->txtInfo->toPlainText().isEmpty());
     } else if (outcome == Latest) {
         QCOMPARE(ui_->boxes[0].text, "Web release = " + web +
                                          "\r\nYour release = 0.80.0\r\nYou have the latest "
@@ -173,59 +215,41 @@ void TstUpdate::check() {
     }
 }
 
-void TstUpdate::everyCheckStartsAfresh() {
-    server_->serve(Ver, "QMX_VER 0.81.0");
-    auto d = openUpdate();
-    click(d->cmdCheck);
-    QCOMPARE(d->txtInfo->toPlainText(), QStringLiteral("Unable to get news for KRVS."));
-    QVERIFY(d->cmdDown->isEnabled());
-    QCOMPARE(d->size(), sizeTw(4770));
-
-    // a failed check after a newer release shrinks the dialog and forgets the release
-    server_->serve(Ver, "QMX_VER 1.2");
-    ui_->answer(mb::AnsOK, "Error in update");
-    click(d->cmdCheck);
-    QCOMPARE(d->size(), sizeTw(2010));
-    QCOMPARE(d->windowTitle(), QStringLiteral("Update"));
-    QVERIFY(!d->cmdDown->isEnabled());
-    QVERIFY(d->txtInfo->toPlainText().isEmpty());
-}
-
-void TstUpdate::download_data() {
-    QTest::addColumn<QByteArray>("file"); // "<404>": no installer file
-    QTest::addColumn<int>("answer");      // to "Instructions"; 0: an error instead
-    QTest::newRow("OK") << "QMX_DLF " + Installer.toUtf8() + "\r\n" << mb::AnsOK;
-    QTest::newRow("Cancel") << "QMX_DLF " + Installer.toUtf8() << mb::AnsCancel;
-    QTest::newRow("file url") << QByteArray("QMX_DLF file:///usr/bin/xterm") << 0;
-    QTest::newRow("local program") << QByteArray("QMX_DLF /usr/bin/xterm") << 0;
-    QTest::newRow("file missing") << QByteArray("<404>") << 0;
-}
-
+// The installer's address is opened after the instructions unless they are cancelled; a
+// local program, or no installer file, is an error.
 void TstUpdate::download() {
-    QFETCH(QByteArray, file);
-    QFETCH(int, answer);
     server_->serve(Ver, "QMX_VER 0.81.0");
-    if (file != "<404>") server_->serve(Dlf, file);
     auto d = openUpdate();
     click(d->cmdCheck);
-    ui_->answer(answer ? answer : mb::AnsOK, answer ? "Instructions" : "Error in download");
-    click(d->cmdDown);
-    QCOMPARE(ui_->boxes.size(), 1);
-    if (answer)
-        QCOMPARE(ui_->boxes[0].text,
-                 QStringLiteral("This feature will download the installer package\r\nfor the new "
-                                "version of KRVS. After the download\r\nis complete, please exit "
-                                "the current running version\r\nof KRVS before installing the new "
-                                "version."));
-    else
-        QCOMPARE(ui_->boxes[0].text, "An error has occured. You must manually download the "
-                                     "new\r\nversion of KRVS at " +
-                                         makerWebAddress() + ".");
-    QCOMPARE(ui_->boxes[0].flags, answer ? mb::OKCancel | mb::Information : mb::Critical);
-    QCOMPARE(ui_->shellFiles, answer == mb::AnsOK ? QStringList{Installer} : QStringList());
-    QVERIFY(d->cmdDown->isEnabled());
-    QCOMPARE(d->cmdLink->isHidden(), answer != 0);
-    QCOMPARE(d->MousePointer(), 0);
+    const QByteArray dlf = "QMX_DLF " + Installer.toUtf8();
+    const std::tuple<QByteArray, int, int> rows[] = {// file, its status, the answer (0: error)
+                                                     {dlf + "\r\n", 200, mb::AnsOK},
+                                                     {dlf, 200, mb::AnsCancel},
+                                                     {"QMX_DLF /usr/bin/xterm", 200, 0},
+                                                     {"not here", 404, 0}};
+    for (const auto& [file, status, answer] : rows) {
+        ui_->reset();
+        server_->serve(Dlf, file, status);
+        ui_->answer(answer ? answer : mb::AnsOK, answer ? "Instructions" : "Error in download");
+        click(d->cmdDown);
+        QCOMPARE(ui_->boxes.size(), 1);
+        if (answer)
+            QCOMPARE(
+                ui_->boxes[0].text,
+                QStringLiteral("This feature will download the installer package\r\nfor the "
+                               "new version of KRVS. After the download\r\nis complete, please "
+                               "exit the current running version\r\nof KRVS before installing "
+                               "the new version."));
+        else
+            QCOMPARE(ui_->boxes[0].text, "An error has occured. You must manually download the "
+                                         "new\r\nversion of KRVS at " +
+                                             makerWebAddress() + ".");
+        QCOMPARE(ui_->boxes[0].flags, answer ? mb::OKCancel | mb::Information : mb::Critical);
+        QCOMPARE(ui_->shellFiles, answer == mb::AnsOK ? QStringList{Installer} : QStringList());
+        QVERIFY(d->cmdDown->isEnabled());
+        QCOMPARE(d->cmdLink->isHidden(), answer != 0);
+        QCOMPARE(d->MousePointer(), 0);
+    }
 }
 
 void TstUpdate::aboutBox() {
@@ -236,7 +260,7 @@ void TstUpdate::aboutBox() {
     // any button on the copyright writes a mail
     click(a.lblCopyright, Qt::RightButton);
     QCOMPARE(ui_->shellFiles, QStringList{"mailto:" + frmAbout::mailAddress()});
-    QCOMPARE(textColour(a.lblCopyright), Red);
+    QCOMPARE(a.lblCopyright->palette().color(QPalette::WindowText), QColor(Qt::red));
     click(a.lblURL);
     QCOMPARE(ui_->shellFiles.mid(1), QStringList{makerWebAddress()});
     click(a.cmdOK);
