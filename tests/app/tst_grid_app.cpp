@@ -5,7 +5,6 @@
 
 #include <QTest>
 #include <QtWidgets>
-#include <sqlite3.h>
 
 using namespace krvs;
 using namespace krvs::test;
@@ -16,11 +15,7 @@ class TestGridApp : public QObject, AppFixture {
 
     // The main window on a fresh copy of a 20-card catalogue; sql runs on the file first.
     void start(const QString& sql = QString()) {
-        QVERIFY(makeCatalogue(20));
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        QVERIFY(makeCatalogue(20) && runSql(catalogue(), sql));
         grid = AppFixture::start().fgdCards;
         QCOMPARE(grid->Rows(), 21);
     }

@@ -9,7 +9,6 @@
 
 #include <QTest>
 #include <QtWidgets>
-#include <sqlite3.h>
 
 using namespace krvs;
 
@@ -23,11 +22,7 @@ class tst_details : public QObject, test::AppFixture {
     // The main window on a fresh copy of the catalogue; sql runs on the file first.
     void openCatalogue(const QString& sql = QString()) {
         close();
-        QVERIFY(makeCatalogue(12));
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        QVERIFY(makeCatalogue(12) && runSql(catalogue(), sql));
         grid_ = start().fgdCards;
         refreshes_ = 0;
     }
