@@ -1,6 +1,5 @@
 // Where the program keeps its files (beside itself, or in the user's data folder with a
-// starter catalogue), the command line that writes nothing, and the update server that
-// the environment names, reached through the program's real services.
+// starter catalogue), its command line, and the update server the environment names.
 #include "../update/TestHttpServer.h"
 #include "app/DataFolder.h"
 #include "app/frmKRVS.h"
@@ -10,9 +9,11 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,40 +23,22 @@ using namespace krvs::test;
 
 namespace {
 
-// Sets an environment variable for one scope, restoring the old value afterwards.
-class EnvVar {
-  public:
-    EnvVar(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~EnvVar() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
+// Sets an environment variable (unsets it for a null value) until the guard goes.
+auto setEnv(const char* name, const QByteArray& value) {
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray old = qgetenv(name);
+    value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
+}
 
 // Every file and folder under root, relative to it, sorted.
 QStringList tree(const QString& root) {
     QStringList out;
-    QDir dir(root);
-    for (const QString& e :
-         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
-        out << e;
-        if (QFileInfo(dir.filePath(e)).isDir())
-            for (const QString& sub : tree(dir.filePath(e)))
-                out << e + '/' + sub;
-    }
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
+    out.sort();
     return out;
 }
 
@@ -65,8 +48,7 @@ class TestProgramFolders : public QObject, AppFixture {
     Q_OBJECT
 
   private slots:
-    // The per-user folder is named after the program.
-    void initTestCase() { QCoreApplication::setApplicationName("KRVS"); }
+    void initTestCase() { QCoreApplication::setApplicationName("KRVS"); } // the user folder's name
     void init() { begin(); }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
@@ -88,7 +70,7 @@ class TestProgramFolders : public QObject, AppFixture {
         QFETCH(QString, after);
         QTemporaryDir home;
         const QString data = home.filePath("share/KRVS");
-        EnvVar xdg("XDG_DATA_HOME", home.filePath("share").toUtf8());
+        const auto xdg = setEnv("XDG_DATA_HOME", home.filePath("share").toUtf8());
         for (const QString& file : before.split(';', Qt::SkipEmptyParts)) {
             QVERIFY(QDir().mkpath(data));
             QVERIFY(writeFileBytes(data + '/' + file.section('=', 0, 0),
@@ -120,8 +102,9 @@ class TestProgramFolders : public QObject, AppFixture {
         QFETCH(bool, noHome);
         QTemporaryDir home;
         QVERIFY(writeFileBytes(home.filePath("share"), "a file, not a folder"));
-        EnvVar xdg("XDG_DATA_HOME", noHome ? QByteArray() : home.filePath("share").toUtf8());
-        EnvVar homeVar("HOME", noHome ? QByteArray("/") : QDir::homePath().toUtf8());
+        const auto xdg =
+            setEnv("XDG_DATA_HOME", noHome ? QByteArray() : home.filePath("share").toUtf8());
+        const auto homeVar = setEnv("HOME", noHome ? QByteArray("/") : QDir::homePath().toUtf8());
         const bool rootHadIt = QFileInfo::exists("/.local/share/KRVS");
         const DataFolder folder = prepareUserDataFolder(home.filePath("none"));
         QVERIFY(folder.path.isEmpty());
@@ -131,11 +114,10 @@ class TestProgramFolders : public QObject, AppFixture {
         QCOMPARE(tree(home.path()), QStringList{"share"});
     }
 
-    // The window started on the user's folder finds the starter catalogue there, and
-    // keeps its settings and proposes its backups there too.
+    // Started on the user's folder: the starter catalogue, the settings and backups there.
     void startsInTheUserFolder() {
         QTemporaryDir home;
-        EnvVar xdg("XDG_DATA_HOME", home.filePath("share").toUtf8());
+        const auto xdg = setEnv("XDG_DATA_HOME", home.filePath("share").toUtf8());
         QVERIFY(copyOfCatalogue(home.filePath("starter.krv"), 37));
         const DataFolder data = prepareUserDataFolder(home.filePath("starter.krv"));
         QVERIFY(!data.path.isEmpty());
@@ -151,8 +133,7 @@ class TestProgramFolders : public QObject, AppFixture {
         QVERIFY(readFileBytes(data.path + "/KRVS.ini").startsWith("[Main]\r\nBackup_Warn=1\r\n"));
     }
 
-    // --help and --version answer without a display and leave the program's folder as
-    // it was; an unknown option is refused before anything is written.
+    // --help and --version need no display; nothing is written, nor for an unknown option.
     void commandLine_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
@@ -190,12 +171,11 @@ class TestProgramFolders : public QObject, AppFixture {
         QCOMPARE(tree(folder.path()), QStringList{"KRVS"});
     }
 
-    // The real services take the update server from KRVS_UPDATE_SERVER: the Help menu's
-    // update check of a started window reaches the local server named there.
+    // The real services take the update server from KRVS_UPDATE_SERVER (Help > update check).
     void updateServerFromTheEnvironment() {
         TestHttpServer server;
         server.serve("/files/KRVS.ver", "QMX_VER 0.80.0");
-        EnvVar env("KRVS_UPDATE_SERVER", (" " + server.base() + "/ ").toUtf8());
+        const auto env = setEnv("KRVS_UPDATE_SERVER", (" " + server.base() + "/ ").toUtf8());
         QVERIFY(makeCatalogue(3));
         ui.reset(); // the program's own message boxes and dialogs from here on
         start().show();
@@ -213,8 +193,8 @@ class TestProgramFolders : public QObject, AppFixture {
             } else if (auto* dlg = qobject_cast<frmUpdate*>(top)) {
                 if (checked) return dlg->reject();
                 checked = true;
-                // Clicked from the event loop: this timer does not fire while its own
-                // handler runs, and the check's answer comes while the click runs.
+                // Queued: the check's answer comes while the click runs, and this timer
+                // does not fire while its own handler runs.
                 QMetaObject::invokeMethod(dlg->findChild<QPushButton*>("cmdCheck"), "click",
                                           Qt::QueuedConnection);
             }
