@@ -1,5 +1,5 @@
 // Every caption of every window reads whole, not past its control's edge nor under a
-// neighbour, at each screen scale ctest sets; KRVS_SHOTS=folder saves pictures of them.
+// neighbour, at each screen scale ctest sets.
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
@@ -13,14 +13,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -115,24 +113,15 @@ QStringList captionFaults(QWidget* window) {
     return faults;
 }
 
-void saveShot(QWidget* window, const QString& name) {
-    const QString dir = qEnvironmentVariable("KRVS_SHOTS");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(dir);
-    const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
-    QVERIFY(window->grab().save(QStringLiteral("%1/%2@%3.png").arg(dir, name, scale)));
-}
-
 } // namespace
 
 // The windows as they are designed: the main window before a catalogue is loaded.
 class TestCaptions : public QObject, test::AppFixture {
     Q_OBJECT
 
-    void check(QWidget* window, const QString& name) {
+    void check(QWidget* window) {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        saveShot(window, name);
         const QStringList faults = captionFaults(window);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
@@ -161,10 +150,10 @@ class TestCaptions : public QObject, test::AppFixture {
             const bool advanced = window.endsWith(QLatin1String("advanced"));
             if (advanced != (w->cmdAdv->text() != QLatin1String("Go To &Advanced")))
                 QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
-            check(w.get(), window);
+            check(w.get());
         } else if (window == QLatin1String("frmAsk4Pwd")) {
             frmAsk4Pwd form(g, w.get());
-            check(&form, window);
+            check(&form);
         } else if (window.startsWith(QLatin1String("frmPassword"))) {
             g.gDbPwd = window.endsWith(QLatin1String("set")) ? QString() : QStringLiteral("x");
             frmPassword form(g, w->mnuPass, w.get());
@@ -172,14 +161,14 @@ class TestCaptions : public QObject, test::AppFixture {
             if (window.endsWith(QLatin1String("disable")))
                 QTest::mouseClick(form.chkDisPass, Qt::LeftButton, {},
                                   QPoint(4, form.chkDisPass->height() / 2));
-            check(&form, window);
+            check(&form);
             g.gDbPwd.clear();
         } else if (window == QLatin1String("frmDetails")) {
             g.gCard = Card{};
             g.gCard.DbId = 12;
             g.gCard.Index = QStringLiteral("VEX 12");
             frmDetails form(g, {}, w.get());
-            check(&form, window);
+            check(&form);
         } else if (window.startsWith(QLatin1String("frmUpdate"))) {
             frmUpdate form(w.get(), w.get());
             if (window.endsWith(QLatin1String("news"))) {
@@ -188,10 +177,10 @@ class TestCaptions : public QObject, test::AppFixture {
                                   twipsToPx(frmUpdate::LargeHeight));
                 form.cmdDown->setEnabled(true);
             }
-            check(&form, window);
+            check(&form);
         } else {
             frmAbout form(w.get(), w.get());
-            check(&form, window);
+            check(&form);
         }
     }
 };

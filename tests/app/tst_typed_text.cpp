@@ -14,9 +14,8 @@
 using namespace krvs;
 using namespace krvs::test;
 
-// What the user types reaches the catalogue once and as typed: a statement in the
-// advanced mode, a comment in the details dialog; and a typed statement cannot
-// reach behind the program (its key, other files).
+// What the user types reaches the catalogue once and as typed (a statement, a comment),
+// and a typed statement cannot reach behind the program (its key, other files).
 class TestTypedText : public QObject, AppFixture {
     Q_OBJECT
 
@@ -55,41 +54,38 @@ class TestTypedText : public QObject, AppFixture {
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
         return grid->TextMatrix(row, 0);
     }
-    // The rows of sql, cells joined by '|', rows by '\n'; through conn.
-    static QString rowsOf(db::Connection& conn, const QString& sql) {
-        const auto rows = conn.execute(sql);
+    // Rows by '\n', cells by '|'.
+    static QString table(int rows, int cols, const std::function<QString(int, int)>& cell) {
         QStringList lines;
-        for (int r = 0; r < rows->rowCount(); ++r) {
+        for (int r = 0; r < rows; ++r) {
             QStringList cells;
-            for (int c = 0; c < rows->colCount(); ++c)
-                cells << rows->cell(r, c);
+            for (int c = 0; c < cols; ++c)
+                cells << cell(r, c);
             lines << cells.join(u'|');
         }
         return lines.join(u'\n');
     }
+    static QString rowsOf(db::Connection& conn, const QString& sql) {
+        const auto rows = conn.execute(sql);
+        return table(rows->rowCount(), rows->colCount(),
+                     [&](int r, int c) { return rows->cell(r, c); });
+    }
     QString gridText() const {
-        QStringList lines;
-        for (int r = 1; r < w->fgdCards->Rows(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < w->fgdCards->Cols(); ++c)
-                cells << w->fgdCards->TextMatrix(r, c);
-            lines << cells.join(u'|');
-        }
-        return lines.join(u'\n');
+        return table(w->fgdCards->Rows() - 1, w->fgdCards->Cols(),
+                     [this](int r, int c) { return w->fgdCards->TextMatrix(r + 1, c); });
     }
     // Closes the window and reads sql from the file with a connection of its own.
     QString readBack(const QString& sql) {
         w.reset();
         db::Connection conn;
         conn.setMode(db::adModeShareExclusive);
-        conn.Open(db::connectionString(db::ConnectionUse::Startup, folder->catalogue(), QString()));
+        conn.Open(db::connectionString(db::ConnectionUse::Startup, catalogue(), QString()));
         return rowsOf(conn, sql);
     }
     QStringList folderFiles() const {
         QStringList files =
-            QDir(folder->path())
-                .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-        files.removeAll(QStringLiteral("KRVS.ini"));
+            QDir(folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        files.removeAll("KRVS.ini");
         return files;
     }
 
@@ -97,8 +93,8 @@ class TestTypedText : public QObject, AppFixture {
     void init() { begin(); }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // A statement without rows runs once; the grid keeps showing (read again) the rows of
-    // the statement it showed, which a later update runs again instead of the typed one.
+    // A statement without rows runs once; the grid reads its own statement again, now
+    // and after a later update, instead of the typed one.
     void statementWithoutRowsRunsOnce_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("check");    // reads what the statement changed
@@ -133,8 +129,8 @@ class TestTypedText : public QObject, AppFixture {
                  QString("later"));
     }
 
-    // Statements that would change the key, write another file or load code are refused
-    // with the box a refused PRAGMA gives; the catalogue keeps its key and its folder.
+    // Changing the key, writing another file or loading code is refused as a PRAGMA is;
+    // the catalogue keeps its key and its folder.
     void statementBehindTheProgramRefused_data() {
         QTest::addColumn<QString>("statement");
         QTest::newRow("pragma") << "PRAGMA rekey = 'abcd';";

@@ -22,7 +22,7 @@ class tst_details : public QObject, test::AppFixture {
     // The main window on a fresh copy of the catalogue; sql runs on the file first.
     void openCatalogue(const QString& sql = QString()) {
         close();
-        QVERIFY(makeCatalogue(12) && runSql(catalogue(), sql));
+        QVERIFY(makeCatalogue(12) && test::runSql(catalogue(), sql));
         grid_ = start().fgdCards;
         refreshes_ = 0;
     }
