@@ -1,5 +1,4 @@
-// Every caption of every window reads whole, not past its control's edge nor under a
-// neighbour, at each screen scale ctest sets.
+// Every caption reads whole, not cut nor covered, at each screen scale ctest sets.
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
@@ -40,8 +39,7 @@ bool onScreen(const QWidget* w) {
            w->window()->rect().contains(QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()));
 }
 
-// Where the control draws its text, in its parent's coordinates; *problem says when the
-// text needs more room than it has.
+// Where the control draws its text in its parent; *problem when it needs more room.
 QRect textRect(const QWidget* w, QString* problem) {
     const QFontMetrics fm = w->fontMetrics();
     const auto check = [problem](QSize need, QSize has) {

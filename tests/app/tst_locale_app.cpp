@@ -1,5 +1,4 @@
-// The export's character set, the decimal point of size texts and the grid's text order
-// follow the desktop's locale: each case runs the program as a child in a locale built here.
+// What follows the desktop's locale, run in a child in a locale built for the run.
 #include "app/frmKRVS.h"
 #include "export/ResultsExport.h"
 #include "grid/FlexGrid.h"
@@ -160,8 +159,7 @@ class TestLocaleApp : public QObject {
         QVERIFY(exportFolder_);
     }
 
-    // Only the characters an 8-bit set cannot hold become "?"; every later row and the
-    // closing rule are written as in a UTF-8 desktop.
+    // Only what an 8-bit set cannot hold becomes "?"; the rest as in a UTF-8 desktop.
     void exportInTheDesktopCharacterSet_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("written"); // the mixed title as the file holds it
@@ -186,9 +184,7 @@ class TestLocaleApp : public QObject {
         }
     }
 
-    // The decimal point follows the locale, with no group separator however large the file;
-    // text sorts by the locale's collation with case ignored, numbers by value, blanks first
-    // (Swedish puts "Ö" after "Z", German sorts it with "O").
+    // The decimal point, and the collation (Swedish puts "Ö" after "Z", German with "O").
     void sizeTextsFollowTheLocale_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("point");

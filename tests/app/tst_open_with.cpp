@@ -1,5 +1,4 @@
-// Viewing an exported file of a type without an associated program: the user chooses
-// among the programs the desktop lists for the type, or any other.
+// Viewing an export no program is associated with: one the desktop lists, or any other.
 #include "app/frmKRVS.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
@@ -33,8 +32,7 @@ QString writeMarkerScript(const QString& name) {
     return script;
 }
 
-// Installs the viewer as a desktop does (its entry, its types in the type cache); runs
-// before the application starts, as XDG_DATA_HOME is read once.
+// Installs the viewer as a desktop does, before the application reads XDG_DATA_HOME.
 void prepareDesktop() {
     qputenv("XDG_DATA_HOME", desktop().path().toUtf8());
     QDir().mkpath(desktop().filePath("applications"));
@@ -53,8 +51,7 @@ void prepareDesktop() {
 class TestOpenWith : public QObject, AppFixture {
     Q_OBJECT
 
-    // Exports the CSV file and views it: the shell knows no program, the chooser gets act;
-    // "Other program..." then picks other, and a box titled then follows.
+    // Exports and views as CSV: the chooser gets act, a file dialog other, then a box.
     QString exportAndView(const QString& name, std::function<void(frmOpenWith&)> act,
                           const QString& other = QString(), const char* then = nullptr) {
         const QString file = folder->dir.filePath(name);
@@ -93,8 +90,7 @@ class TestOpenWith : public QObject, AppFixture {
     }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // Cancel ends it: no message, nothing started; the program chosen from the list gets
-    // the file.
+    // Cancel ends it quietly; the program chosen from the list gets the file.
     void listedProgramOpensTheFile() {
         bool okEnabled = true;
         exportAndView("cards.csv", [&](frmOpenWith& f) {
@@ -112,8 +108,7 @@ class TestOpenWith : public QObject, AppFixture {
         QCOMPARE(ui->titles(), QStringList({"View file?", "View file?"}));
     }
 
-    // "Other program..." picks any program in a file dialog; one that cannot run is
-    // reported in the export's error box.
+    // "Other program..." picks any program; one that cannot run is reported.
     void otherProgram() {
         const QString script = writeMarkerScript("other");
         auto other = [](frmOpenWith& f) { f.cmdOther->click(); };

@@ -1,5 +1,4 @@
-// Where the program keeps its files (beside itself, or in the user's data folder with a
-// starter catalogue), its command line, and the update server the environment names.
+// The user's data folder with its starter catalogue, the command line, the update server.
 #include "../update/TestHttpServer.h"
 #include "app/DataFolder.h"
 #include "app/frmKRVS.h"
@@ -193,8 +192,7 @@ class TestProgramFolders : public QObject, AppFixture {
             } else if (auto* dlg = qobject_cast<frmUpdate*>(top)) {
                 if (checked) return dlg->reject();
                 checked = true;
-                // Queued: the check's answer comes while the click runs, and this timer
-                // does not fire while its own handler runs.
+                // queued: the check's answer comes while the click runs
                 QMetaObject::invokeMethod(dlg->findChild<QPushButton*>("cmdCheck"), "click",
                                           Qt::QueuedConnection);
             }

@@ -28,8 +28,7 @@ QByteArray noise(int size) {
     return b;
 }
 
-// Every entry under root: a link by its target, a file by its bytes and time (the settings
-// file, written at each close, by its name only).
+// Every entry under root with its target, bytes and time (the settings file by name only).
 QStringList snapshot(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -119,9 +118,7 @@ class TestStartup : public QObject, AppFixture {
         QVERIFY(readFileBytes(iniFile()).contains("Backup_Warn=1"));
     }
 
-    // What cannot be a catalogue (bytes that are none, nothing, a folder, a link to nothing)
-    // gets the long report naming the file (%F) and why, never the password prompt; nothing
-    // is changed or created, neither there nor where a link points.
+    // No catalogue there: the long report says why, no prompt, nothing changed or created.
     void notACatalogue_data() {
         QTest::addColumn<QByteArray>("bytes"); // or how the file is made here
         QTest::addColumn<QString>("why");      // pieces of the report, split by '|'
@@ -206,9 +203,7 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(snapshot(folder->path()), before);
     }
 
-    // A settings file damaged by hand or by a disk: unreadable numbers are read as numbers
-    // anyway (or defaults) and the start is normal; a strict one (a history count past
-    // 16 bits) stops it with the long report. The next start is normal.
+    // Damaged settings start normally, or stop with the long report; the next start is normal.
     void damagedSettings_data() {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QStringList>("boxes"); // titles, in order
@@ -268,8 +263,7 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(w->windowTitle(), loadedTitle(10));
     }
 
-    // A catalogue the program cannot write says so (also where the system would let root
-    // write anyway), and nothing in its folder is touched.
+    // Read-only says so (also where root could write anyway), and nothing is touched.
     void readOnlyCatalogueSaysSo_data() {
         QTest::addColumn<bool>("folderReadOnly");
         QTest::addColumn<QString>("why");

@@ -1,6 +1,5 @@
 #include "app/frmKRVS.h"
-#include "db/Connection.h"
-#include "db/Recordset.h"
+#include "db/DbTestUtil.h"
 #include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
@@ -14,8 +13,7 @@
 using namespace krvs;
 using namespace krvs::test;
 
-// What the user types reaches the catalogue once and as typed (a statement, a comment),
-// and a typed statement cannot reach behind the program (its key, other files).
+// What the user types reaches the catalogue once, as typed, and nothing behind it.
 class TestTypedText : public QObject, AppFixture {
     Q_OBJECT
 
@@ -54,33 +52,23 @@ class TestTypedText : public QObject, AppFixture {
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
         return grid->TextMatrix(row, 0);
     }
-    // Rows by '\n', cells by '|'.
-    static QString table(int rows, int cols, const std::function<QString(int, int)>& cell) {
+    // The grid's rows as dump() gives a statement's.
+    QString gridText() const {
         QStringList lines;
-        for (int r = 0; r < rows; ++r) {
+        for (int r = 1; r < w->fgdCards->Rows(); ++r) {
             QStringList cells;
-            for (int c = 0; c < cols; ++c)
-                cells << cell(r, c);
+            for (int c = 0; c < w->fgdCards->Cols(); ++c)
+                cells << w->fgdCards->TextMatrix(r, c);
             lines << cells.join(u'|');
         }
         return lines.join(u'\n');
-    }
-    static QString rowsOf(db::Connection& conn, const QString& sql) {
-        const auto rows = conn.execute(sql);
-        return table(rows->rowCount(), rows->colCount(),
-                     [&](int r, int c) { return rows->cell(r, c); });
-    }
-    QString gridText() const {
-        return table(w->fgdCards->Rows() - 1, w->fgdCards->Cols(),
-                     [this](int r, int c) { return w->fgdCards->TextMatrix(r + 1, c); });
     }
     // Closes the window and reads sql from the file with a connection of its own.
     QString readBack(const QString& sql) {
         w.reset();
         db::Connection conn;
-        conn.setMode(db::adModeShareExclusive);
-        conn.Open(db::connectionString(db::ConnectionUse::Startup, catalogue(), QString()));
-        return rowsOf(conn, sql);
+        openCatalogue(conn, catalogue());
+        return dump(conn, sql);
     }
     QStringList folderFiles() const {
         QStringList files =
@@ -93,8 +81,7 @@ class TestTypedText : public QObject, AppFixture {
     void init() { begin(); }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // A statement without rows runs once; the grid reads its own statement again, now
-    // and after a later update, instead of the typed one.
+    // Runs once; the grid reads its own statement again, now and after a later update.
     void statementWithoutRowsRunsOnce_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("check");    // reads what the statement changed
@@ -112,25 +99,24 @@ class TestTypedText : public QObject, AppFixture {
         QFETCH(QString, check);
         QFETCH(QString, expected);
         start();
-        expected.replace("%1", rowsOf(*w->g.gConn, check));
+        expected.replace("%1", dump(*w->g.gConn, check));
 
         query(statement);
-        QCOMPARE(rowsOf(*w->g.gConn, check), expected);
+        QCOMPARE(dump(*w->g.gConn, check), expected);
         QCOMPARE(w->g.gCurSQL, kLoadAll);
         QCOMPARE(w->mSQL, statement);
-        QCOMPARE(gridText(), rowsOf(*w->g.gConn, kLoadAll));
+        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
         QCOMPARE(w->windowTitle(),
                  QString("Korvessa Database - (Matches returned=%1)").arg(w->fgdCards->Rows() - 1));
 
         const QString id = writeComment(3, "later");
-        QCOMPARE(gridText(), rowsOf(*w->g.gConn, kLoadAll));
+        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
         QCOMPARE(readBack(check), expected);
         QCOMPARE(readBack("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + id + ";"),
                  QString("later"));
     }
 
-    // Changing the key, writing another file or loading code is refused as a PRAGMA is;
-    // the catalogue keeps its key and its folder.
+    // Changing the key, writing other files or loading code is refused as a PRAGMA is.
     void statementBehindTheProgramRefused_data() {
         QTest::addColumn<QString>("statement");
         QTest::newRow("pragma") << "PRAGMA rekey = 'abcd';";

@@ -1,6 +1,4 @@
-// The window's placement over several starts: it comes back as stored, does not grow by its
-// frame at each start, and a window closed maximised or minimised keeps its normal
-// placement. Also run under Xvfb with a window manager (scripts/test-wm.sh), for frames.
+// The placement over starts, with frames too under a window manager (scripts/test-wm.sh).
 #include "app/frmKRVS.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
@@ -43,8 +41,7 @@ class TestWindowGeometry : public QObject, AppFixture {
         QFETCH(int, closedAs);
         QVERIFY(makeCatalogue(3));
 
-        // First start: the user places the window (well inside the 800 by 600 headless
-        // screen) and the outer frame is where it was put once the window system answered.
+        // First start: the user places it, well inside the 800 by 600 headless screen.
         start();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->move(twipsToPx(600), twipsToPx(450));
@@ -60,8 +57,7 @@ class TestWindowGeometry : public QObject, AppFixture {
                                   .arg(pxToTwips(placed.height()));
         QCOMPARE(stored(iniFile()), place + "False");
 
-        // Later starts: the same outer frame every time; a maximised window comes back
-        // maximised, a minimised one normal. The fifth start restores a maximised one.
+        // The same frame every time, never grown; closed minimised comes back normal.
         const bool maximised = closedAs == Qt::WindowMaximized;
         for (int run = 2; run <= (maximised ? 5 : 4); ++run) {
             start();

@@ -1,6 +1,4 @@
-// The whole program in a child process runs one file operation and is killed with SIGKILL
-// at a named step: the next start finds the catalogue whole, under the password before or
-// after, with every card, and clears the scratch files away. The counts are printed.
+// The program killed at each step of a file operation: the next start finds every card.
 #include "app/frmKRVS.h"
 #include "db/Connection.h"
 #include "db/Engine.h"
@@ -26,8 +24,7 @@ const QString kNewPwd = QStringLiteral("New-pw2");
 const QString kBackupName = QStringLiteral("backup/crash.krv");
 const QString kLoaded = QStringLiteral("Korvessa Database - (Total records=%1)").arg(kCards);
 
-// The child: one operation through the real window; returns only when the crash point
-// was never reached, which fails the trial.
+// The child: one operation through the window; returning means the kill never came.
 int runChild(const QStringList& args) {
     if (args.size() < 4) return 2;
     const QString op = args[0], folder = args[1], before = args[2], after = args[3];
