@@ -51,17 +51,20 @@ class TestProgramFolders : public QObject, AppFixture {
     void init() { begin(); }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // What the user's folder holds before the first start, and what it holds after.
+    // What the user's folder holds before the first start and after; without a usable
+    // folder the start is refused with a reason and nothing is written.
     void userFolder_data() {
-        QTest::addColumn<QString>("before"); // files already there, "name=content;…"
+        QTest::addColumn<QString>("before"); // "name=content;…", or no folder: "!file", "!root"
         QTest::addColumn<bool>("starter");   // the package's starter catalogue exists
-        QTest::addColumn<QString>("after");  // the folder's files and the catalogue's origin
+        QTest::addColumn<QString>("after");  // "files|the catalogue's origin", or the refusal
         QTest::newRow("first start") << "" << true << "KRVS.krv|starter";
         QTest::newRow("settings but no catalogue")
             << "KRVS.ini=[Main]" << true << "KRVS.ini,KRVS.krv|starter";
         QTest::newRow("own catalogue kept") << "KRVS.krv=mine" << true << "KRVS.krv|mine";
         QTest::newRow("own empty catalogue kept") << "KRVS.krv=" << true << "KRVS.krv|";
         QTest::newRow("no starter shipped") << "" << false << "|";
+        QTest::newRow("data folder is a file") << "!file" << false << "cannot be created";
+        QTest::newRow("home is the root folder") << "!root" << false << "no data folder";
     }
     void userFolder() {
         QFETCH(QString, before);
@@ -69,8 +72,14 @@ class TestProgramFolders : public QObject, AppFixture {
         QFETCH(QString, after);
         QTemporaryDir home;
         const QString data = home.filePath("share/KRVS");
-        const auto xdg = setEnv("XDG_DATA_HOME", home.filePath("share").toUtf8());
-        for (const QString& file : before.split(';', Qt::SkipEmptyParts)) {
+        const bool root = before == "!root", refused = before.startsWith('!');
+        const auto xdg =
+            setEnv("XDG_DATA_HOME", root ? QByteArray() : home.filePath("share").toUtf8());
+        const auto homeVar = setEnv("HOME", root ? QByteArray("/") : QDir::homePath().toUtf8());
+        const bool rootHadIt = QFileInfo::exists("/.local/share/KRVS");
+        if (refused) QVERIFY(writeFileBytes(home.filePath("share"), "a file, not a folder"));
+        for (const QString& file :
+             refused ? QStringList() : before.split(';', Qt::SkipEmptyParts)) {
             QVERIFY(QDir().mkpath(data));
             QVERIFY(writeFileBytes(data + '/' + file.section('=', 0, 0),
                                    file.section('=', 1).toUtf8()));
@@ -83,34 +92,19 @@ class TestProgramFolders : public QObject, AppFixture {
         }
 
         const DataFolder folder = prepareUserDataFolder(starterFile);
+        QCOMPARE(QFileInfo::exists("/.local/share/KRVS"), rootHadIt);
+        if (refused) {
+            QVERIFY2(folder.path.isEmpty() && folder.error.contains(after),
+                     qPrintable(folder.error));
+            QCOMPARE(tree(home.path()), QStringList{"share"});
+            return;
+        }
         QCOMPARE(folder.error, QString());
         QCOMPARE(folder.path, data);
         const QString catalogue = data + "/KRVS.krv";
         QCOMPARE(tree(data).join(',') + '|' + QString::fromUtf8(readFileBytes(catalogue)), after);
         if (QFileInfo::exists(catalogue))
             QVERIFY(QFileInfo(catalogue).permissions() & QFileDevice::WriteOwner);
-    }
-
-    // No usable per-user folder: refused with a reason, and nothing is written.
-    void userFolderRefused_data() {
-        QTest::addColumn<bool>("noHome");
-        QTest::newRow("data folder is a file") << false;
-        QTest::newRow("home is the root folder") << true;
-    }
-    void userFolderRefused() {
-        QFETCH(bool, noHome);
-        QTemporaryDir home;
-        QVERIFY(writeFileBytes(home.filePath("share"), "a file, not a folder"));
-        const auto xdg =
-            setEnv("XDG_DATA_HOME", noHome ? QByteArray() : home.filePath("share").toUtf8());
-        const auto homeVar = setEnv("HOME", noHome ? QByteArray("/") : QDir::homePath().toUtf8());
-        const bool rootHadIt = QFileInfo::exists("/.local/share/KRVS");
-        const DataFolder folder = prepareUserDataFolder(home.filePath("none"));
-        QVERIFY(folder.path.isEmpty());
-        QVERIFY2(folder.error.contains(noHome ? "no data folder" : "cannot be created"),
-                 qPrintable(folder.error));
-        QCOMPARE(QFileInfo::exists("/.local/share/KRVS"), rootHadIt);
-        QCOMPARE(tree(home.path()), QStringList{"share"});
     }
 
     // Started on the user's folder: the starter catalogue, the settings and backups there.
