@@ -25,9 +25,7 @@ QString marker(const QString& name) {
 // A script that writes its first argument into the marker file of that name.
 QString writeMarkerScript(const QString& name) {
     const QString script = desktop().filePath(name + ".sh");
-    writeFileBytes(script, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker(name).toUtf8() +
-                               ".tmp' && mv '" + marker(name).toUtf8() + ".tmp' '" +
-                               marker(name).toUtf8() + "'\n");
+    writeFileBytes(script, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker(name).toUtf8() + "'\n");
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return script;
 }

@@ -116,7 +116,7 @@ class TestProgramFolders : public QObject, AppFixture {
         QVERIFY(!data.path.isEmpty());
         ui->answer(mb::AnsOK, "First and Only Backup Warning");
         w = startMainWindow(ui.get(), data.path);
-        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=37)"));
+        QCOMPARE(w->windowTitle(), loadedTitle(37));
         QCOMPARE(w->g.gDbPath, data.path + "/KRVS.krv");
         ui->cancelSave();
         w->mnuBakDB_Click();
@@ -172,7 +172,7 @@ class TestProgramFolders : public QObject, AppFixture {
         QVERIFY(makeCatalogue(3));
         ui.reset(); // the program's own message boxes and dialogs from here on
         start().show();
-        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=3)"));
+        QCOMPARE(w->windowTitle(), loadedTitle(3));
 
         // Plays the user: presses Check, reads the answer, closes both.
         QStringList seen;

@@ -1,6 +1,6 @@
 // The program killed at each step of a file operation: the next start finds every card.
 #include "app/frmKRVS.h"
-#include "db/Connection.h"
+#include "db/DbTestUtil.h"
 #include "db/Engine.h"
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
@@ -22,7 +22,7 @@ constexpr int kCards = 3000;
 const QString kOldPwd = QStringLiteral("Old-pw1");
 const QString kNewPwd = QStringLiteral("New-pw2");
 const QString kBackupName = QStringLiteral("backup/crash.krv");
-const QString kLoaded = QStringLiteral("Korvessa Database - (Total records=%1)").arg(kCards);
+const QString kLoaded = loadedTitle(kCards);
 
 // The child: one operation through the window; returning means the kill never came.
 int runChild(const QStringList& args) {
@@ -102,9 +102,7 @@ std::optional<Cards> readCards(const QString& path, const QString& pwd, QString*
             *integrity = lines.join(QLatin1Char('\n'));
         }
         db::Connection c;
-        c.setMode(db::adModeShareExclusive);
-        c.Open(QStringLiteral("Data Source=") + path +
-               QStringLiteral(";Jet OLEDB:Database Password=") + pwd + QLatin1Char(';'));
+        openCatalogue(c, path, pwd);
         auto rows = c.execute(QStringLiteral("SELECT DbId, Title, Own FROM tblKRVS101;"));
         Cards cards;
         for (int r = 0; r < rows->rowCount(); ++r)
