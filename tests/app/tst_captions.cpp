@@ -1,7 +1,4 @@
-// Every caption of every window can be read whole: no text runs past its control's
-// edge or under a neighbouring control. Run once at each screen scale the program is
-// used at (the ctest entries set QT_SCALE_FACTOR). With KRVS_SHOTS set to a folder,
-// each window is also saved there as a picture, for a look by eye.
+// Every caption reads whole, not cut nor covered, at each screen scale ctest sets.
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
@@ -15,14 +12,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -30,67 +25,55 @@ using namespace krvs;
 
 namespace {
 
+// "&&" is a literal ampersand, a lone "&" marks the access key.
 QString plain(QString text) {
-    // "&&" is a literal ampersand, a lone "&" marks the access key.
     text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
     text.remove(QLatin1Char('&'));
     text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
     return text;
 }
 
+// Visible, and not parked below the window's visible area.
 bool onScreen(const QWidget* w) {
-    if (!w->isVisible()) return false;
-    // Controls parked below the window's visible area do not count.
-    const QRect inWindow(w->mapTo(w->window(), QPoint(0, 0)), w->size());
-    return w->window()->rect().contains(inWindow);
+    return w->isVisible() &&
+           w->window()->rect().contains(QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()));
 }
 
-// Where the control draws its text, in its parent's coordinates.
+// Where the control draws its text in its parent; *problem when it needs more room.
 QRect textRect(const QWidget* w, QString* problem) {
     const QFontMetrics fm = w->fontMetrics();
-    QRect r;
-    if (const auto* l = qobject_cast<const QLabel*>(w)) {
-        const QRect c =
-            l->contentsRect().adjusted(l->margin(), l->margin(), -l->margin(), -l->margin());
-        const QString text = plain(l->text());
-        QSize need;
-        if (l->wordWrap())
-            need = fm.boundingRect(c, Qt::TextWordWrap | int(l->alignment()), text).size();
-        else
-            need = QSize(fm.horizontalAdvance(text), fm.height());
-        if (need.width() > c.width() || need.height() > c.height())
+    const auto check = [problem](QSize need, QSize has) {
+        if (need.width() > has.width() || need.height() > has.height())
             *problem = QStringLiteral("needs %1x%2, has %3x%4")
                            .arg(need.width())
                            .arg(need.height())
-                           .arg(c.width())
-                           .arg(c.height());
+                           .arg(has.width())
+                           .arg(has.height());
+    };
+    QRect r;
+    if (const auto* l = qobject_cast<const QLabel*>(w)) {
+        const int m = l->margin();
+        const QRect c = l->contentsRect().adjusted(m, m, -m, -m);
+        const QString text = plain(l->text());
+        const QSize need =
+            l->wordWrap() ? fm.boundingRect(c, Qt::TextWordWrap | int(l->alignment()), text).size()
+                          : QSize(fm.horizontalAdvance(text), fm.height());
+        check(need, c.size());
         r = QStyle::alignedRect(l->layoutDirection(), l->alignment(), need.boundedTo(c.size()), c);
     } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
-        const QString text = plain(b->text());
-        const int textWidth = fm.horizontalAdvance(text);
-        if (qobject_cast<const QCheckBox*>(w) || qobject_cast<const QRadioButton*>(w)) {
+        const int textWidth = fm.horizontalAdvance(plain(b->text()));
+        const bool isCheck = qobject_cast<const QCheckBox*>(w);
+        if (isCheck || qobject_cast<const QRadioButton*>(w)) {
             QStyleOptionButton opt;
             opt.initFrom(b);
-            const bool check = qobject_cast<const QCheckBox*>(w);
             const QRect c = b->style()->subElementRect(
-                check ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &opt, b);
+                isCheck ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &opt, b);
             r = QRect(c.left(), c.top(), textWidth, c.height());
-            if (b->sizeHint().width() > b->width() || fm.height() > b->height())
-                *problem = QStringLiteral("needs %1x%2, has %3x%4")
-                               .arg(b->sizeHint().width())
-                               .arg(fm.height())
-                               .arg(b->width())
-                               .arg(b->height());
-        } else {
-            // A push button: the caption inside the button's frame.
+            check(QSize(b->sizeHint().width(), fm.height()), b->size());
+        } else { // a push button: the caption inside its frame
             const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
             const QRect c = b->rect().adjusted(frame, 0, -frame, 0);
-            if (textWidth > c.width() || fm.ascent() + fm.descent() > c.height())
-                *problem = QStringLiteral("needs %1x%2, has %3x%4")
-                               .arg(textWidth)
-                               .arg(fm.ascent() + fm.descent())
-                               .arg(c.width())
-                               .arg(c.height());
+            check(QSize(textWidth, fm.ascent() + fm.descent()), c.size());
             r = QStyle::alignedRect(b->layoutDirection(), Qt::AlignCenter,
                                     QSize(textWidth, fm.height()).boundedTo(c.size()), c);
         }
@@ -119,8 +102,7 @@ QStringList captionFaults(QWidget* window) {
         for (qsizetype i = 0; i < siblings.size(); ++i) {
             auto* sibling = qobject_cast<QWidget*>(siblings[i]);
             if (!sibling || sibling == w || !sibling->isVisible() || sibling->isWindow()) continue;
-            // A backdrop drawn first and holding the whole caption (a box around a
-            // group of labels) covers nothing.
+            // A backdrop drawn first and holding the whole caption covers nothing.
             if (i < own && sibling->geometry().contains(r)) continue;
             if (sibling->geometry().intersects(r))
                 faults << name + QStringLiteral(": caption under ") + sibling->objectName();
@@ -129,24 +111,15 @@ QStringList captionFaults(QWidget* window) {
     return faults;
 }
 
-void saveShot(QWidget* window, const QString& name) {
-    const QString dir = qEnvironmentVariable("KRVS_SHOTS");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(dir);
-    const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
-    QVERIFY(window->grab().save(QStringLiteral("%1/%2@%3.png").arg(dir, name, scale)));
-}
-
 } // namespace
 
 // The windows as they are designed: the main window before a catalogue is loaded.
 class TestCaptions : public QObject, test::AppFixture {
     Q_OBJECT
 
-    void check(QWidget* window, const QString& name) {
+    void check(QWidget* window) {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        saveShot(window, name);
         const QStringList faults = captionFaults(window);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
@@ -175,10 +148,10 @@ class TestCaptions : public QObject, test::AppFixture {
             const bool advanced = window.endsWith(QLatin1String("advanced"));
             if (advanced != (w->cmdAdv->text() != QLatin1String("Go To &Advanced")))
                 QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
-            check(w.get(), window);
+            check(w.get());
         } else if (window == QLatin1String("frmAsk4Pwd")) {
             frmAsk4Pwd form(g, w.get());
-            check(&form, window);
+            check(&form);
         } else if (window.startsWith(QLatin1String("frmPassword"))) {
             g.gDbPwd = window.endsWith(QLatin1String("set")) ? QString() : QStringLiteral("x");
             frmPassword form(g, w->mnuPass, w.get());
@@ -186,26 +159,26 @@ class TestCaptions : public QObject, test::AppFixture {
             if (window.endsWith(QLatin1String("disable")))
                 QTest::mouseClick(form.chkDisPass, Qt::LeftButton, {},
                                   QPoint(4, form.chkDisPass->height() / 2));
-            check(&form, window);
+            check(&form);
             g.gDbPwd.clear();
         } else if (window == QLatin1String("frmDetails")) {
             g.gCard = Card{};
             g.gCard.DbId = 12;
             g.gCard.Index = QStringLiteral("VEX 12");
             frmDetails form(g, {}, w.get());
-            check(&form, window);
+            check(&form);
         } else if (window.startsWith(QLatin1String("frmUpdate"))) {
             frmUpdate form(w.get(), w.get());
             if (window.endsWith(QLatin1String("news"))) {
-                // Grown to show the news box and the download button.
+                // grown to show the news box and the download button
                 form.setFixedSize(twipsToPx(frmUpdate::ClientWidth),
                                   twipsToPx(frmUpdate::LargeHeight));
                 form.cmdDown->setEnabled(true);
             }
-            check(&form, window);
+            check(&form);
         } else {
             frmAbout form(w.get(), w.get());
-            check(&form, window);
+            check(&form);
         }
     }
 };

@@ -5,7 +5,6 @@
 
 #include <QTest>
 #include <QtWidgets>
-#include <sqlite3.h>
 
 using namespace krvs;
 using namespace krvs::test;
@@ -16,11 +15,7 @@ class TestGridApp : public QObject, AppFixture {
 
     // The main window on a fresh copy of a 20-card catalogue; sql runs on the file first.
     void start(const QString& sql = QString()) {
-        QVERIFY(makeCatalogue(20));
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        QVERIFY(makeCatalogue(20) && runSql(catalogue(), sql));
         grid = AppFixture::start().fgdCards;
         QCOMPARE(grid->Rows(), 21);
     }
@@ -67,8 +62,7 @@ class TestGridApp : public QObject, AppFixture {
         QCOMPARE(grid->TextMatrix(0, 0), QString("DbId v"));
     }
 
-    // A double click, or View Details from the menu of the row under the pointer, shows
-    // that row's card; over the header row, or before a catalogue is loaded, nothing.
+    // A double click or the row's menu shows its card; nothing over the header or unloaded.
     void detailsShowTheRow() {
         start();
         QStringList shown;
@@ -121,8 +115,7 @@ class TestGridApp : public QObject, AppFixture {
         QVERIFY(w->isEnabled());
     }
 
-    // One statement a card in increasing row order, no transaction: with card 5
-    // refused, cards 3 and 4 are written, 6 and 7 not tried, and the grid stays.
+    // One statement a card, no transaction: with card 5 refused, 3 and 4 stay written.
     void bulkFailurePartWay() {
         start("CREATE TRIGGER locked BEFORE UPDATE ON tblKRVS101 WHEN OLD.DbId = 5 "
               "BEGIN SELECT RAISE(ABORT, 'card 5 is locked'); END;");

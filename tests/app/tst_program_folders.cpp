@@ -1,6 +1,4 @@
-// Where the program keeps its files (beside itself, or in the user's data folder with a
-// starter catalogue), the command line that writes nothing, and the update server that
-// the environment names, reached through the program's real services.
+// The user's data folder with its starter catalogue, the command line, the update server.
 #include "../update/TestHttpServer.h"
 #include "app/DataFolder.h"
 #include "app/frmKRVS.h"
@@ -10,9 +8,11 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,40 +22,22 @@ using namespace krvs::test;
 
 namespace {
 
-// Sets an environment variable for one scope, restoring the old value afterwards.
-class EnvVar {
-  public:
-    EnvVar(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~EnvVar() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
+// Sets an environment variable (unsets it for a null value) until the guard goes.
+auto setEnv(const char* name, const QByteArray& value) {
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray old = qgetenv(name);
+    value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
+}
 
 // Every file and folder under root, relative to it, sorted.
 QStringList tree(const QString& root) {
     QStringList out;
-    QDir dir(root);
-    for (const QString& e :
-         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
-        out << e;
-        if (QFileInfo(dir.filePath(e)).isDir())
-            for (const QString& sub : tree(dir.filePath(e)))
-                out << e + '/' + sub;
-    }
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
+    out.sort();
     return out;
 }
 
@@ -65,22 +47,24 @@ class TestProgramFolders : public QObject, AppFixture {
     Q_OBJECT
 
   private slots:
-    // The per-user folder is named after the program.
-    void initTestCase() { QCoreApplication::setApplicationName("KRVS"); }
+    void initTestCase() { QCoreApplication::setApplicationName("KRVS"); } // the user folder's name
     void init() { begin(); }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // What the user's folder holds before the first start, and what it holds after.
+    // What the user's folder holds before the first start and after; without a usable
+    // folder the start is refused with a reason and nothing is written.
     void userFolder_data() {
-        QTest::addColumn<QString>("before"); // files already there, "name=content;…"
+        QTest::addColumn<QString>("before"); // "name=content;…", or no folder: "!file", "!root"
         QTest::addColumn<bool>("starter");   // the package's starter catalogue exists
-        QTest::addColumn<QString>("after");  // the folder's files and the catalogue's origin
+        QTest::addColumn<QString>("after");  // "files|the catalogue's origin", or the refusal
         QTest::newRow("first start") << "" << true << "KRVS.krv|starter";
         QTest::newRow("settings but no catalogue")
             << "KRVS.ini=[Main]" << true << "KRVS.ini,KRVS.krv|starter";
         QTest::newRow("own catalogue kept") << "KRVS.krv=mine" << true << "KRVS.krv|mine";
         QTest::newRow("own empty catalogue kept") << "KRVS.krv=" << true << "KRVS.krv|";
         QTest::newRow("no starter shipped") << "" << false << "|";
+        QTest::newRow("data folder is a file") << "!file" << false << "cannot be created";
+        QTest::newRow("home is the root folder") << "!root" << false << "no data folder";
     }
     void userFolder() {
         QFETCH(QString, before);
@@ -88,8 +72,14 @@ class TestProgramFolders : public QObject, AppFixture {
         QFETCH(QString, after);
         QTemporaryDir home;
         const QString data = home.filePath("share/KRVS");
-        EnvVar xdg("XDG_DATA_HOME", home.filePath("share").toUtf8());
-        for (const QString& file : before.split(';', Qt::SkipEmptyParts)) {
+        const bool root = before == "!root", refused = before.startsWith('!');
+        const auto xdg =
+            setEnv("XDG_DATA_HOME", root ? QByteArray() : home.filePath("share").toUtf8());
+        const auto homeVar = setEnv("HOME", root ? QByteArray("/") : QDir::homePath().toUtf8());
+        const bool rootHadIt = QFileInfo::exists("/.local/share/KRVS");
+        if (refused) QVERIFY(writeFileBytes(home.filePath("share"), "a file, not a folder"));
+        for (const QString& file :
+             refused ? QStringList() : before.split(';', Qt::SkipEmptyParts)) {
             QVERIFY(QDir().mkpath(data));
             QVERIFY(writeFileBytes(data + '/' + file.section('=', 0, 0),
                                    file.section('=', 1).toUtf8()));
@@ -102,6 +92,13 @@ class TestProgramFolders : public QObject, AppFixture {
         }
 
         const DataFolder folder = prepareUserDataFolder(starterFile);
+        QCOMPARE(QFileInfo::exists("/.local/share/KRVS"), rootHadIt);
+        if (refused) {
+            QVERIFY2(folder.path.isEmpty() && folder.error.contains(after),
+                     qPrintable(folder.error));
+            QCOMPARE(tree(home.path()), QStringList{"share"});
+            return;
+        }
         QCOMPARE(folder.error, QString());
         QCOMPARE(folder.path, data);
         const QString catalogue = data + "/KRVS.krv";
@@ -110,38 +107,16 @@ class TestProgramFolders : public QObject, AppFixture {
             QVERIFY(QFileInfo(catalogue).permissions() & QFileDevice::WriteOwner);
     }
 
-    // No usable per-user folder: refused with a reason, and nothing is written.
-    void userFolderRefused_data() {
-        QTest::addColumn<bool>("noHome");
-        QTest::newRow("data folder is a file") << false;
-        QTest::newRow("home is the root folder") << true;
-    }
-    void userFolderRefused() {
-        QFETCH(bool, noHome);
-        QTemporaryDir home;
-        QVERIFY(writeFileBytes(home.filePath("share"), "a file, not a folder"));
-        EnvVar xdg("XDG_DATA_HOME", noHome ? QByteArray() : home.filePath("share").toUtf8());
-        EnvVar homeVar("HOME", noHome ? QByteArray("/") : QDir::homePath().toUtf8());
-        const bool rootHadIt = QFileInfo::exists("/.local/share/KRVS");
-        const DataFolder folder = prepareUserDataFolder(home.filePath("none"));
-        QVERIFY(folder.path.isEmpty());
-        QVERIFY2(folder.error.contains(noHome ? "no data folder" : "cannot be created"),
-                 qPrintable(folder.error));
-        QCOMPARE(QFileInfo::exists("/.local/share/KRVS"), rootHadIt);
-        QCOMPARE(tree(home.path()), QStringList{"share"});
-    }
-
-    // The window started on the user's folder finds the starter catalogue there, and
-    // keeps its settings and proposes its backups there too.
+    // Started on the user's folder: the starter catalogue, the settings and backups there.
     void startsInTheUserFolder() {
         QTemporaryDir home;
-        EnvVar xdg("XDG_DATA_HOME", home.filePath("share").toUtf8());
+        const auto xdg = setEnv("XDG_DATA_HOME", home.filePath("share").toUtf8());
         QVERIFY(copyOfCatalogue(home.filePath("starter.krv"), 37));
         const DataFolder data = prepareUserDataFolder(home.filePath("starter.krv"));
         QVERIFY(!data.path.isEmpty());
         ui->answer(mb::AnsOK, "First and Only Backup Warning");
         w = startMainWindow(ui.get(), data.path);
-        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=37)"));
+        QCOMPARE(w->windowTitle(), loadedTitle(37));
         QCOMPARE(w->g.gDbPath, data.path + "/KRVS.krv");
         ui->cancelSave();
         w->mnuBakDB_Click();
@@ -151,8 +126,7 @@ class TestProgramFolders : public QObject, AppFixture {
         QVERIFY(readFileBytes(data.path + "/KRVS.ini").startsWith("[Main]\r\nBackup_Warn=1\r\n"));
     }
 
-    // --help and --version answer without a display and leave the program's folder as
-    // it was; an unknown option is refused before anything is written.
+    // --help and --version need no display; nothing is written, nor for an unknown option.
     void commandLine_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
@@ -190,16 +164,15 @@ class TestProgramFolders : public QObject, AppFixture {
         QCOMPARE(tree(folder.path()), QStringList{"KRVS"});
     }
 
-    // The real services take the update server from KRVS_UPDATE_SERVER: the Help menu's
-    // update check of a started window reaches the local server named there.
+    // The real services take the update server from KRVS_UPDATE_SERVER (Help > update check).
     void updateServerFromTheEnvironment() {
         TestHttpServer server;
         server.serve("/files/KRVS.ver", "QMX_VER 0.80.0");
-        EnvVar env("KRVS_UPDATE_SERVER", (" " + server.base() + "/ ").toUtf8());
+        const auto env = setEnv("KRVS_UPDATE_SERVER", (" " + server.base() + "/ ").toUtf8());
         QVERIFY(makeCatalogue(3));
         ui.reset(); // the program's own message boxes and dialogs from here on
         start().show();
-        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Total records=3)"));
+        QCOMPARE(w->windowTitle(), loadedTitle(3));
 
         // Plays the user: presses Check, reads the answer, closes both.
         QStringList seen;
@@ -213,8 +186,7 @@ class TestProgramFolders : public QObject, AppFixture {
             } else if (auto* dlg = qobject_cast<frmUpdate*>(top)) {
                 if (checked) return dlg->reject();
                 checked = true;
-                // Clicked from the event loop: this timer does not fire while its own
-                // handler runs, and the check's answer comes while the click runs.
+                // queued: the check's answer comes while the click runs
                 QMetaObject::invokeMethod(dlg->findChild<QPushButton*>("cmdCheck"), "click",
                                           Qt::QueuedConnection);
             }

@@ -1,6 +1,5 @@
 #include "app/frmKRVS.h"
-#include "db/Connection.h"
-#include "db/Recordset.h"
+#include "db/DbTestUtil.h"
 #include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
@@ -14,9 +13,7 @@
 using namespace krvs;
 using namespace krvs::test;
 
-// What the user types reaches the catalogue once and as typed: a statement in the
-// advanced mode, a comment in the details dialog; and a typed statement cannot
-// reach behind the program (its key, other files).
+// What the user types reaches the catalogue once, as typed, and nothing behind it.
 class TestTypedText : public QObject, AppFixture {
     Q_OBJECT
 
@@ -55,18 +52,7 @@ class TestTypedText : public QObject, AppFixture {
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
         return grid->TextMatrix(row, 0);
     }
-    // The rows of sql, cells joined by '|', rows by '\n'; through conn.
-    static QString rowsOf(db::Connection& conn, const QString& sql) {
-        const auto rows = conn.execute(sql);
-        QStringList lines;
-        for (int r = 0; r < rows->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < rows->colCount(); ++c)
-                cells << rows->cell(r, c);
-            lines << cells.join(u'|');
-        }
-        return lines.join(u'\n');
-    }
+    // The grid's rows as dump() gives a statement's.
     QString gridText() const {
         QStringList lines;
         for (int r = 1; r < w->fgdCards->Rows(); ++r) {
@@ -81,15 +67,13 @@ class TestTypedText : public QObject, AppFixture {
     QString readBack(const QString& sql) {
         w.reset();
         db::Connection conn;
-        conn.setMode(db::adModeShareExclusive);
-        conn.Open(db::connectionString(db::ConnectionUse::Startup, folder->catalogue(), QString()));
-        return rowsOf(conn, sql);
+        openCatalogue(conn, catalogue());
+        return dump(conn, sql);
     }
     QStringList folderFiles() const {
         QStringList files =
-            QDir(folder->path())
-                .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-        files.removeAll(QStringLiteral("KRVS.ini"));
+            QDir(folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        files.removeAll("KRVS.ini");
         return files;
     }
 
@@ -97,8 +81,7 @@ class TestTypedText : public QObject, AppFixture {
     void init() { begin(); }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // A statement without rows runs once; the grid keeps showing (read again) the rows of
-    // the statement it showed, which a later update runs again instead of the typed one.
+    // Runs once; the grid reads its own statement again, now and after a later update.
     void statementWithoutRowsRunsOnce_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("check");    // reads what the statement changed
@@ -116,25 +99,24 @@ class TestTypedText : public QObject, AppFixture {
         QFETCH(QString, check);
         QFETCH(QString, expected);
         start();
-        expected.replace("%1", rowsOf(*w->g.gConn, check));
+        expected.replace("%1", dump(*w->g.gConn, check));
 
         query(statement);
-        QCOMPARE(rowsOf(*w->g.gConn, check), expected);
+        QCOMPARE(dump(*w->g.gConn, check), expected);
         QCOMPARE(w->g.gCurSQL, kLoadAll);
         QCOMPARE(w->mSQL, statement);
-        QCOMPARE(gridText(), rowsOf(*w->g.gConn, kLoadAll));
+        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
         QCOMPARE(w->windowTitle(),
                  QString("Korvessa Database - (Matches returned=%1)").arg(w->fgdCards->Rows() - 1));
 
         const QString id = writeComment(3, "later");
-        QCOMPARE(gridText(), rowsOf(*w->g.gConn, kLoadAll));
+        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
         QCOMPARE(readBack(check), expected);
         QCOMPARE(readBack("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + id + ";"),
                  QString("later"));
     }
 
-    // Statements that would change the key, write another file or load code are refused
-    // with the box a refused PRAGMA gives; the catalogue keeps its key and its folder.
+    // Changing the key, writing other files or loading code is refused as a PRAGMA is.
     void statementBehindTheProgramRefused_data() {
         QTest::addColumn<QString>("statement");
         QTest::newRow("pragma") << "PRAGMA rekey = 'abcd';";

@@ -9,12 +9,10 @@
 
 #include <QTest>
 #include <QtWidgets>
-#include <sqlite3.h>
 
 using namespace krvs;
 
-// The card's form opened over the main window's grid, as a double click opens it, and
-// refreshing the grid the way the main window does after an update.
+// The card's form over the main window's grid, refreshing it as the window does.
 class tst_details : public QObject, test::AppFixture {
     Q_OBJECT
     FlexGrid* grid_ = nullptr;
@@ -23,11 +21,7 @@ class tst_details : public QObject, test::AppFixture {
     // The main window on a fresh copy of the catalogue; sql runs on the file first.
     void openCatalogue(const QString& sql = QString()) {
         close();
-        QVERIFY(makeCatalogue(12));
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        QVERIFY(makeCatalogue(12) && test::runSql(catalogue(), sql));
         grid_ = start().fgdCards;
         refreshes_ = 0;
     }
@@ -67,8 +61,7 @@ class tst_details : public QObject, test::AppFixture {
     }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // 255 characters of the CR LF text can be typed or pasted; a line break counts two. In
-    // the file each CR LF pair becomes one blank; a lone CR or LF stays.
+    // 255 characters typed or pasted, a line break two; stored, CR LF becomes a blank.
     void commentText() {
         QCOMPARE(commentForUpdate("a\r\nb\r\n\r\nc\rd\ne\n\r"), "a b  c\rd\ne\n\r");
         frmDetails form(w->g, {});

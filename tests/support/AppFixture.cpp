@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <sqlite3.h>
 
 namespace krvs::test {
 
@@ -68,6 +69,15 @@ int cardsOrError(const QString& path, const QString& password, const QString& sq
 
 QString loadedTitle(int cards) {
     return QStringLiteral("Korvessa Database - (Total records=%1)").arg(cards);
+}
+
+bool runSql(const QString& path, const QString& sql) {
+    sqlite3* db = nullptr;
+    const bool ok =
+        sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
+        sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
 }
 
 AppFixture::AppFixture() = default;

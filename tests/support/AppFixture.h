@@ -23,30 +23,31 @@ struct AppFolder {
     void skipFirstStartWarning() const;
 };
 
-// Types text key by key into a box (characters outside ASCII arrive as a key with that
-// text), as the user does.
+// Types text key by key into a box as the user does (beyond ASCII: a key with that text).
 void typeText(QWidget* box, const QString& text);
 
-// Writes a catalogue of `cards` demo cards (under the password, when given) to path: a
-// copy of one krvs-makedb made once in this run for the same count and password.
+// Writes a catalogue of `cards` demo cards (and the password) to path: a copy of one
+// krvs-makedb made once in this run.
 bool copyOfCatalogue(const QString& path, int cards, const QString& password = QString());
 
-// The main window on folder, started as the program starts it (made, then Form_Load);
-// when a password is given, ui's start-up prompt is scripted to be typed into. Without
-// a script (ui null), the program's own boxes and dialogs show.
+// The main window on folder, made and loaded as the program starts it; the password, when
+// given, is typed into ui's start-up prompt. With ui null, the real boxes show.
 std::unique_ptr<frmKRVS> startMainWindow(ScriptedUi* ui, const QString& folder,
                                          const QString& password = QString());
 
-// The number of cards sql finds in a catalogue file opened on its own with exactly the
-// password, or the error number opening it or running sql gave.
+// The rows sql finds in a catalogue opened on its own with exactly the password, or the
+// error number opening it or running sql gave.
 int cardsOrError(const QString& path, const QString& password,
                  const QString& sql = QStringLiteral("SELECT * FROM tblKRVS101;"));
 
 // The main window's caption with every card of the catalogue loaded.
 QString loadedTitle(int cards);
 
-// The main window on a catalogue in a folder of its own, every message box and modal
-// form scripted. A test class holds one: init() calls begin(), cleanup() checks end().
+// Runs sql on a catalogue file directly with the engine, past the program's checks.
+bool runSql(const QString& path, const QString& sql);
+
+// The main window on a catalogue in a folder of its own, its boxes and forms scripted; a
+// test class holds one: init() calls begin(), cleanup() checks end().
 class AppFixture {
   public:
     AppFixture();
@@ -58,15 +59,14 @@ class AppFixture {
 
     // A fresh script and an empty folder; `warned` marks it as started before.
     void begin(bool warned = true);
-    // Closes the window and removes the folder; false when a box or form was not as
-    // scripted or an answer was left unused (problems() says which).
+    // Closes the window and removes the folder; false (problems() says why) when the
+    // script was not followed.
     bool end();
     QString problems() const { return problems_; }
 
     // The folder's catalogue, with `cards` demo cards (see copyOfCatalogue).
     bool makeCatalogue(int cards, const QString& password = QString());
-    // Starts the main window on the folder, typing the password when one is given (with
-    // ui dropped, the program's own boxes and dialogs show).
+    // Starts the main window on the folder (see startMainWindow).
     frmKRVS& start(const QString& password = QString());
     // Closes the window as the user does (the settings are written) and drops it.
     void close();

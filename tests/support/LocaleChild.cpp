@@ -1,64 +1,45 @@
 #include "support/LocaleChild.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <memory>
-
 namespace krvs::test {
 
 namespace {
-
 const char* const kChildMark = "KRVS_LOCALE_CHILD";
-
-QTemporaryDir& localeFolder() {
-    static QTemporaryDir dir;
-    return dir;
-}
-
 } // namespace
 
 QString buildLocale(const NamedLocale& locale, QString* why) {
-    static QHash<QString, QString> built; // name -> the reason it failed, empty when built
-    QTemporaryDir& dir = localeFolder();
-    if (!dir.isValid()) {
-        *why = QStringLiteral("no temporary folder for the locales");
-        return QString();
-    }
+    static QTemporaryDir dir;
+    static QHash<QString, QString> built; // name -> why it failed, empty when built
     const QString target = dir.filePath(locale.name);
     if (!built.contains(locale.name)) {
-        QString failure;
         const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
-        if (localedef.isEmpty()) {
-            failure = QStringLiteral("localedef was not found (Debian package \"locales\")");
-        } else {
+        QString out = QStringLiteral("localedef was not found (Debian package \"locales\")");
+        if (!localedef.isEmpty()) {
             QProcess p;
             p.setProcessChannelMode(QProcess::MergedChannels);
-            // Warnings about the sources give exit code 1 with a usable locale; what
-            // counts is that the locale's files were written.
             p.start(localedef, {QStringLiteral("-i"), locale.source, QStringLiteral("-f"),
                                 locale.charmap, target});
-            const bool finished = p.waitForFinished(300000);
-            const QString out = QString::fromLocal8Bit(p.readAll()).trimmed();
-            if (!finished || !QFileInfo::exists(target + QStringLiteral("/LC_CTYPE")))
-                failure = QStringLiteral("localedef -i %1 -f %2 failed: %3")
-                              .arg(locale.source, locale.charmap, out);
+            p.waitForFinished(300000);
+            out = QString::fromLocal8Bit(p.readAll()).trimmed();
         }
-        built.insert(locale.name, failure);
+        // Warnings give exit code 1 with a usable locale: what counts is the files written.
+        built.insert(locale.name,
+                     QFileInfo::exists(target + QStringLiteral("/LC_CTYPE"))
+                         ? QString()
+                         : QStringLiteral("cannot build the locale %1: %2").arg(locale.name, out));
     }
     *why = built.value(locale.name);
-    if (!why->isEmpty())
-        *why = QStringLiteral("cannot build the locale %1: %2").arg(locale.name, *why);
     return why->isEmpty() ? dir.path() : QString();
 }
 
-ChildResult runChildInLocale(const QString& locpath, const QString& locale, const QString& function,
-                             const QProcessEnvironment& extra) {
+ChildResult runChildInLocale(const QString& locpath, const QString& locale,
+                             const QStringList& functions, const QProcessEnvironment& extra) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& key : env.keys())
         if (key.startsWith(QLatin1String("LC_"))) env.remove(key);
@@ -71,7 +52,7 @@ ChildResult runChildInLocale(const QString& locpath, const QString& locale, cons
     QProcess p;
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QCoreApplication::applicationFilePath(), {function});
+    p.start(QCoreApplication::applicationFilePath(), functions);
     ChildResult r;
     if (!p.waitForFinished(600000)) {
         p.kill();

@@ -5,17 +5,15 @@
 
 namespace krvs::test {
 
-// A named system locale such as "de_DE.ISO-8859-15": built from the system's locale
-// sources (the "locales" package's localedef) into a folder of this test run, so that
-// a test does not depend on the locales the machine happens to have.
+// A system locale such as "de_DE.ISO-8859-15", built by localedef for this run so that a
+// test does not depend on the locales the machine has.
 struct NamedLocale {
     QString name;    // what LC_ALL is set to: "de_DE.ISO-8859-15"
     QString source;  // the locale's source: "de_DE"
     QString charmap; // the character map: "ISO-8859-15"
 };
 
-// Builds the locale (once per run) and returns the folder to put in LOCPATH; an empty
-// string and the reason in *why when it cannot be built.
+// Builds the locale once per run; the folder for LOCPATH, or empty and the reason in *why.
 QString buildLocale(const NamedLocale& locale, QString* why);
 
 // What a run of the test program as a child gave.
@@ -24,10 +22,10 @@ struct ChildResult {
     QString output;
 };
 
-// Runs this test program again in the locale, with the child's test function named
-// in `function` (the child's test class comes from KRVS_CHILD_TEST_MAIN) and extra
-// environment entries. The child's own output comes back for the failure message.
-ChildResult runChildInLocale(const QString& locpath, const QString& locale, const QString& function,
+// Runs this test program again in the locale: the child class's test functions (see
+// KRVS_CHILD_TEST_MAIN) with extra environment entries; its output comes back.
+ChildResult runChildInLocale(const QString& locpath, const QString& locale,
+                             const QStringList& functions,
                              const QProcessEnvironment& extra = QProcessEnvironment());
 
 // True in a child started by runChildInLocale.
@@ -35,9 +33,8 @@ bool isLocaleChild();
 
 } // namespace krvs::test
 
-// A main that runs the Parent test class, or the Child class in a child started by
-// runChildInLocale. `before` runs before the application object is made (for
-// environment a library reads when it first starts).
+// A main running the Parent test class, or Child in a child of runChildInLocale; `before`
+// runs before the application object is made.
 #define KRVS_CHILD_TEST_MAIN(Parent, Child, before)                                                \
     int main(int argc, char** argv) {                                                              \
         before;                                                                                    \

@@ -15,22 +15,6 @@ ScriptedUi::~ScriptedUi() {
     setUi(nullptr);
 }
 
-void ScriptedUi::answer(int a, const QString& expectTitle) {
-    answers_.enqueue({a, expectTitle});
-}
-void ScriptedUi::saveAs(const QString& f) {
-    saves_.enqueue(f);
-}
-void ScriptedUi::cancelSave() {
-    saves_.enqueue(std::nullopt);
-}
-void ScriptedUi::shellResult(int code) {
-    shellResults_.enqueue(code);
-}
-void ScriptedUi::onModal(std::function<void(QDialog&)> act) {
-    modals_.enqueue(std::move(act));
-}
-
 QStringList ScriptedUi::titles() const {
     QStringList t;
     for (const auto& b : boxes)

@@ -20,22 +20,20 @@ struct ShownBox {
     QString title;
 };
 
-// A UiServices that answers from queues a test fills in advance and records what
-// the program showed. Anything unexpected, or an answer left unused, is reported
-// by problems(), which every test checks in its clean-up.
+// Answers the program's boxes and dialogs from queues a test fills in advance and records
+// what was shown; problems() names anything unexpected or left unused.
 class ScriptedUi : public UiServices {
   public:
     ScriptedUi();           // installs itself
     ~ScriptedUi() override; // restores the real services
 
     // ---- scripting ----
-    void answer(int answer, const QString& expectTitle = QString());
-    void saveAs(const QString& fileName); // the save dialog returns this name
-    void cancelSave();                    // the save dialog is cancelled
-    void shellResult(int code);           // next shellOpen result (default 42)
-    // Runs once the next modal form is shown; the form is rejected afterwards if it is
-    // still open.
-    void onModal(std::function<void(QDialog&)> act);
+    void answer(int a, const QString& title = {}) { answers_.enqueue({a, title}); }
+    void saveAs(const QString& fileName) { saves_.enqueue(fileName); } // the save dialog's answer
+    void cancelSave() { saves_.enqueue(std::nullopt); }
+    void shellResult(int code) { shellResults_.enqueue(code); } // next shellOpen result (else 42)
+    // Runs on the next modal form; the form is rejected afterwards if still open.
+    void onModal(std::function<void(QDialog&)> act) { modals_.enqueue(std::move(act)); }
     void setNow(const QDateTime& t) { now_ = t; }
     void setUpdateServer(const QString& s) { server_ = s; }
 
