@@ -179,7 +179,7 @@ class TstFullDisk : public QObject, AppFixture {
         }
         QCOMPARE(ui->boxes[ui->boxes.size() - 2].text, QString("61\r\nDisk full"));
         const QByteArray written = readFileBytes(part), all = readFileBytes(whole);
-        QVERIFY(written.size() < all.size() && all.startsWith(written));
+        QVERIFY(written.size() < all.size() && all.startsWith(written) && all.endsWith("\r\n"));
         QVERIFY(written.isEmpty() || written.endsWith("\r\n"));
         leftAsItWas(before);
     }
