@@ -1,6 +1,4 @@
-// A disk that fills up at the first write, half-way or near the end of each thing the
-// program writes (the engine's write budget is the free space): the user is told why,
-// nothing stored before is lost or half changed, and the window goes on working.
+// A disk full part way through each write (the engine's write budget): told, nothing lost.
 #include "app/frmKRVS.h"
 #include "db/WriteBudget.h"
 #include "grid/FlexGrid.h"
@@ -61,8 +59,7 @@ class TstFullDisk : public QObject, AppFixture {
         QCOMPARE(w->windowTitle(), loadedTitle(kCards));
         queryWorks();
     }
-    // Backup, compaction or an export ("text", "CSV", "over": the text over a file) from
-    // the menu, saving as file; its box titled box answered, a viewing declined.
+    // Backup, compaction or export ("text", "CSV", "over" a file) from the menu; box answered OK.
     void run(const QString& op, const QString& file, const QString& box) {
         if (!file.isEmpty()) ui->saveAs(file);
         if (op == "over") ui->answer(mb::AnsYes, "File already exists");
@@ -89,8 +86,7 @@ class TstFullDisk : public QObject, AppFixture {
         QVERIFY2(end(), qPrintable(problems()));
     }
 
-    // Backup and compaction: the box, the catalogue as it was, no copy or scratch file
-    // left, and the catalogue open again with every card.
+    // Backup and compaction: the box, no copy or scratch file left, the catalogue reopened.
     void backupAndCompaction_data() { addWhereRows({"backup", "compaction"}); }
     void backupAndCompaction() {
         QFETCH(QString, operation);
@@ -115,8 +111,7 @@ class TstFullDisk : public QObject, AppFixture {
         leftAsItWas(before, files);
     }
 
-    // Setting Own on many cards writes card by card: the cards before the full disk are
-    // set, the others untouched, and the file stays sound.
+    // Own is written card by card: those before the full disk set, the rest kept, the file sound.
     void bulkOwnUpdate_data() { addWhereRows({"own"}); }
     void bulkOwnUpdate() {
         QFETCH(QString, where);
@@ -162,8 +157,7 @@ class TstFullDisk : public QObject, AppFixture {
         QVERIFY(sound);
     }
 
-    // The export: "Disk full", the lines written before it kept whole, the question to
-    // view the file still asked.
+    // The export: "Disk full", the lines before it kept whole, the viewing still offered.
     void exportFile_data() { addWhereRows({"text", "CSV"}); }
     void exportFile() {
         QFETCH(QString, operation);
@@ -184,8 +178,7 @@ class TstFullDisk : public QObject, AppFixture {
         leftAsItWas(before);
     }
 
-    // The settings written at close report nothing, but each value is stored whole or not
-    // at all, and the next start is normal.
+    // Settings at close report nothing, but each value is stored whole or not at all.
     void settingsAtClose_data() { addWhereRows({"settings"}); }
     void settingsAtClose() {
         QFETCH(QString, where);
@@ -214,8 +207,7 @@ class TstFullDisk : public QObject, AppFixture {
         queryWorks();
     }
 
-    // A read-only folder (also for root): the user is told which, before anything is closed
-    // or replaced; the settings file itself stays writable there and is saved.
+    // A read-only folder (also for root) is named before anything closes; the settings still save.
     void readOnlyFolder_data() {
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("sub"); // the folder made read-only after the start

@@ -15,8 +15,7 @@ namespace {
 const QString kEndless = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
                          "SELECT count(*) FROM n;";
 
-// Keeps a query that is never stopped from hanging the test: after 20 s it interrupts
-// the connection from another thread, again and again until the query ends.
+// Keeps a query that is never stopped from hanging the test: after 20 s it interrupts it.
 struct Watchdog {
     std::atomic<bool> armed{true}, fired{false};
     std::thread thread;
@@ -61,10 +60,7 @@ class TestInterrupt : public QObject, AppFixture {
     }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // An endless typed statement is stopped by Esc or by closing the window; meanwhile the
-    // window paints but clicks and typing start nothing. It ends as a failed query: the
-    // engine's "interrupted", the grid cleared, the grid's statement kept. After Esc the
-    // program goes on; after a close the window closes as always, its settings written.
+    // Esc or closing stops an endless query as a failed one; the window paints, ignores input.
     void endlessQueryIsStopped_data() {
         QTest::addColumn<bool>("byClosing");
         QTest::newRow("Esc") << false;

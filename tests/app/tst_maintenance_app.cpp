@@ -26,8 +26,7 @@ class TstMaintenanceApp : public QObject, test::AppFixture {
         QCOMPARE(w->windowTitle(), loadedTitle(kCards));
     }
 
-    // The password dialog from the menu: old, new and retyped (the new again when left
-    // out) typed in, "disable" ticked when a fourth is given; OK answered with box, then after.
+    // The password dialog: old, new, retyped (default: new), a fourth ticks "disable"; then OK.
     void password(const QStringList& typed, const char* box,
                   const std::function<void(frmPassword&)>& after = {}) {
         ui->onModal([&](QDialog& d) {
@@ -93,9 +92,8 @@ class TstMaintenanceApp : public QObject, test::AppFixture {
         checkReloaded();
     }
 
-    // Compaction and backup keep the password, and no card text shows in the files; a
-    // compaction the engine cannot do leaves the catalogue loaded. A changed password is
-    // the one the next start asks for; disabled, none is asked.
+    // Compaction and backup keep the password (no card text readable); changed or removed, as
+    // asked.
     void passwordKeptChangedAndDisabled() {
         start();
         const QByteArray secret = "Plainly readable card note";

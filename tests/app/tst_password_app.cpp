@@ -1,5 +1,4 @@
-// The password dialog opened from the menu and typed into, the catalogue on disk, the
-// next start answering the prompt; and the program's scratch files.
+// The password dialog typed into, the catalogue on disk and the next start; the scratch files.
 #include "app/frmKRVS.h"
 #include "db/WriteBudget.h"
 #include "grid/FlexGrid.h"
@@ -28,8 +27,7 @@ class TstPasswordApp : public QObject, AppFixture {
 
     void checkLoaded(frmKRVS& w) { QCOMPARE(w.windowTitle(), loadedTitle(kCards)); }
 
-    // Opens the dialog from the Tools menu, types into its boxes and clicks OK; the box
-    // that follows is answered and, when the dialog stays open, it is cancelled.
+    // Types into the dialog from the menu and clicks OK; a dialog left open is cancelled.
     void changePassword(const QString& oldPwd, const QString& newPwd, const char* box,
                         std::function<void()> beforeOk = {}) {
         ui->onModal([&](QDialog& d) {
@@ -58,8 +56,7 @@ class TstPasswordApp : public QObject, AppFixture {
         checkLoaded(start(current));
     }
 
-    // Scratch files as a crash leaves them (the interrupted password removal left a whole
-    // readable copy), and the user's own files in the same places.
+    // Scratch files as a crash leaves them (a whole plain copy among them), and the user's own.
     QStringList scratch() const {
         return {at("KRVS.krv.newkey"),         at("KRVS.krv.newkey-journal"),
                 at("KRVS.krv.newkey-wal"),     at("KRVS.krv.newkey-shm"),
@@ -95,11 +92,7 @@ class TstPasswordApp : public QObject, AppFixture {
         QVERIFY2(end(), qPrintable(problems()));
     }
 
-    // Whatever characters a password holds, the file gets exactly that key: backups keep
-    // it and the next start accepts exactly what was typed. A password the connection
-    // settings would read back differently is refused, and a disk that fills up is
-    // reported; then the catalogue is byte for byte as it was, the window goes on
-    // working and the old password still opens it.
+    // The typed password is exactly the key, in backups too; refused or disk full, nothing changes.
     void passwordChange_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("password");
@@ -162,8 +155,7 @@ class TstPasswordApp : public QObject, AppFixture {
         checkLoaded(start(before));
     }
 
-    // Scratch files a crash left are gone after the next start and before each backup,
-    // compaction and password change; the user's files beside them stay.
+    // Scratch files go at start and before each file operation; the user's files stay.
     void scratchLeftoversRemoved_data() {
         QTest::addColumn<QString>("when");
         for (const char* when : {"start", "backup", "compaction", "password change"})

@@ -25,8 +25,7 @@ QString gridRows(const frmKRVS& w) {
     return rows.join(u'\n');
 }
 
-// The same statement run by the engine alone on the closed catalogue, with the
-// program's text comparison and LIKE, and Own read as the program shows it.
+// The statement run by the engine alone (the program's text functions, Own as True/False).
 QString engineRows(const QString& catalogue, const QString& statement) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(catalogue).constData(), &db, SQLITE_OPEN_READONLY,
@@ -57,8 +56,7 @@ QString engineRows(const QString& catalogue, const QString& statement) {
     return rows.join(u'\n');
 }
 
-// Cards that orders could tell apart: letter case, accents, ties on both ordering
-// columns, NULL, empty text and a blob.
+// Cards orders could tell apart: case, accents, ties on both columns, NULL, empty text, a blob.
 const char* const kTrickyCards[] = {
     "UPDATE tblKRVS101 SET Title = 'vellan' WHERE DbId IN (3, 9)",
     "UPDATE tblKRVS101 SET Title = 'VELLAN', \"Index\" = '7' WHERE DbId IN (4, 10)",
@@ -84,8 +82,7 @@ class TestResultOrder : public QObject, AppFixture {
     }
 
   private slots:
-    // The window's rows, for the statements the search panel builds and for a typed
-    // one, are the engine's rows in the engine's order.
+    // The grid shows the engine's rows in the engine's order, for built and typed statements.
     void gridMatchesTheEngine() {
         begin();
         QVERIFY(makeCatalogue(400));

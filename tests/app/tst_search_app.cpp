@@ -93,8 +93,7 @@ class TestSearchApp : public QObject, AppFixture {
         QCOMPARE(w->fgdCards->Rows() - 1, expected);
     }
 
-    // Each empty group is named in turn, and the grid stays. The select-all buttons
-    // alternate whatever the boxes show, so two clicks clear a group.
+    // Each empty group is named in turn, the grid kept; two select-all clicks clear a group.
     void emptyChecksAndEmptyEntry() {
         frmKRVS::setChkValue(w->chkTitle, 0);
         w->cmdAllSeries_Click();
@@ -126,8 +125,7 @@ class TestSearchApp : public QObject, AppFixture {
         QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Matches returned=1)"));
     }
 
-    // Typed statements run; a failing one keeps the last good statement of the grid. A
-    // pasted NUL is refused whole: the engine would stop reading there and delete every card.
+    // A failing statement keeps the grid's last good one; a pasted NUL (a cut DELETE) is refused.
     void advancedModeRunsTypedTextAndKeepsLastGoodStatement() {
         QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
         w->txtSQL->setPlainText("SELECT * FROM tblKRVS101 WHERE DbId <= 25 ORDER BY DbId DESC;");
@@ -159,8 +157,7 @@ class TestSearchApp : public QObject, AppFixture {
         QCOMPARE(ui->boxes.size(), 2);
     }
 
-    // Generate tidies the key words and shows the statement, with no history; an empty
-    // part is error 5 there and at Query, where the key words are already kept.
+    // Generate tidies the key words, keeps no history; an empty part is error 5 there and at Query.
     void generateShowsTheStatementOrError5() {
         w->cboSearch->setEditText(" Vellan , ,Qorth ,");
         w->cmdGen_Click();
@@ -190,8 +187,7 @@ class TestSearchApp : public QObject, AppFixture {
         w->cmdGen_Click();
     }
 
-    // The grid takes the window's room, the frames and buttons follow it; the advanced
-    // mode gives the SQL box its room and gives it back; too small snaps back.
+    // The grid takes the room, frames and buttons follow; too small snaps back.
     void layoutFollowsTheWindow() {
         w->show();
         w->resize(twipsToPx(14000), twipsToPx(9000));

@@ -20,8 +20,7 @@ int load(frmKRVS& w) try {
     return e.number();
 }
 
-// Everything the settings restore, as "|key=value|" pieces; ticks names the boxes not
-// clear, with the value when it is not 1.
+// Everything the settings restore as "|key=value|" pieces; ticks: boxes set (":value" unless 1).
 QString restored(const frmKRVS& w) {
     const auto n = [](int v) { return QString::number(v); };
     QStringList cols, items, ticks;
@@ -63,8 +62,7 @@ class TestSettingsExport : public QObject, AppFixture {
     void init() { begin(false); }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // No file: the defaults, centred; saved: the layout, byte for byte; then every key
-    // comes back as left.
+    // No file: defaults, centred; the file's layout byte for byte; every key comes back as left.
     void defaultsRoundTripAndFileLayout() {
         auto run = [&](const std::function<void(frmKRVS&)>& use) {
             frmKRVS w(folder->path(), "KRVS");

@@ -1,5 +1,4 @@
-// The keyboard in the windows, the way a user goes: typed key words stay as typed,
-// Tab moves on, Enter presses only the buttons meant for it.
+// The keyboard: key words stay as typed, Tab moves on, Enter presses only the buttons meant for it.
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
@@ -65,8 +64,7 @@ class TestWindowKeys : public QObject, AppFixture {
     }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
-    // Typing a key word that an older history item starts with, in another letter case,
-    // searches for exactly what was typed, however the box is left.
+    // A key word an older history item starts with (other case) is searched as typed, however left.
     void keyWordsStayAsTyped_data() {
         QTest::addColumn<int>("leaveBy"); // a key, or 0 for a click on Query
         QTest::newRow("tab away") << int(Qt::Key_Tab);
@@ -94,9 +92,7 @@ class TestWindowKeys : public QObject, AppFixture {
         QCOMPARE(history(w->cboSearch), QStringList({"vellan", "Vellan,Qorth"}));
     }
 
-    // Tab walks the search panel frame by frame, each frame's boxes down each column,
-    // left to right. In the SQL box Tab and Shift+Tab move on and leave the statement
-    // alone; Generate can be reached and pressed from the keyboard.
+    // Tab walks the panel by frames and columns; it passes the SQL box leaving the statement alone.
     void tabOrder() {
         focus(w->chkTitle);
         QStringList walked;
@@ -163,8 +159,7 @@ class TestWindowKeys : public QObject, AppFixture {
         form->hide();
     }
 
-    // Enter in the card's boxes neither asks nor writes anything; on a focused button
-    // it presses that button.
+    // Enter in the card's boxes neither asks nor writes; on a focused button it presses that one.
     void enterInCardDetails() {
         w->g.gCard.DbId = w->fgdCards->TextMatrix(1, 0).toInt();
         w->g.gCard.Own = false;
@@ -190,9 +185,7 @@ class TestWindowKeys : public QObject, AppFixture {
         QVERIFY(!form.isVisible());
     }
 
-    // The password prompt: typed characters show as "*"; Enter with nothing typed does
-    // nothing, Enter after typing is OK, Enter on Cancel is Cancel. The password dialog:
-    // Enter in a box is OK (its checks answer), Enter on Cancel closes it, nothing changed.
+    // Enter is OK once something is typed (the checks answer), and Cancel on Cancel.
     void enterInPasswordForms() {
         for (const bool onCancel : {false, true}) {
             frmAsk4Pwd form(w->g, w.get());
