@@ -1,8 +1,4 @@
-// A disk that fills up part way through each thing the program writes, met through the
-// main window: the user is told why, nothing stored before is lost or half changed, and
-// the window goes on working. The engine's write budget stands for the free space; each
-// operation is first run with an ample budget to learn how much it writes, then again
-// with the disk full at its first write, half-way and near its end.
+// A disk full part way through each write (the engine's write budget): told, nothing lost.
 #include "app/frmKRVS.h"
 #include "db/WriteBudget.h"
 #include "grid/FlexGrid.h"
@@ -56,6 +52,24 @@ class TstFullDisk : public QObject, AppFixture {
                  qPrintable(w->windowTitle()));
         QVERIFY(w->fgdCards->Rows() > 1);
     }
+    // After a failure: the catalogue and the folder as they were, every card still loaded.
+    void leftAsItWas(const QByteArray& catalogueBytes, const QStringList& files = {}) {
+        QVERIFY(readFileBytes(catalogue()) == catalogueBytes);
+        if (!files.isEmpty()) QCOMPARE(folderFiles(), files);
+        QCOMPARE(w->windowTitle(), loadedTitle(kCards));
+        queryWorks();
+    }
+    // Backup, compaction or export ("text", "CSV", "over" a file) from the menu; box answered OK.
+    void run(const QString& op, const QString& file, const QString& box) {
+        if (!file.isEmpty()) ui->saveAs(file);
+        if (op == "over") ui->answer(mb::AnsYes, "File already exists");
+        if (!box.isEmpty()) ui->answer(mb::AnsOK, box);
+        if (op == "text" || op == "CSV") ui->answer(mb::AnsNo, "View file?");
+        (op == "backup"       ? w->mnuBakDB
+         : op == "compaction" ? w->mnuCompact
+                              : w->mnuSaveIt[op == "CSV" ? 1 : 0])
+            ->trigger();
+    }
     QString lastBox() const { return ui->boxes.isEmpty() ? QString() : ui->boxes.last().text; }
     QStringList folderFiles(const QString& sub = QString()) const {
         return QDir(at(sub)).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -72,49 +86,32 @@ class TstFullDisk : public QObject, AppFixture {
         QVERIFY2(end(), qPrintable(problems()));
     }
 
-    // Backup and compaction: the box, the catalogue byte for byte as it was, no copy or
-    // scratch file left, and the catalogue open again with every card.
+    // Backup and compaction: the box, no copy or scratch file left, the catalogue reopened.
     void backupAndCompaction_data() { addWhereRows({"backup", "compaction"}); }
     void backupAndCompaction() {
         QFETCH(QString, operation);
         QFETCH(QString, where);
         const bool backup = operation == "backup";
         start();
-        const QString target = at("backup/copy.krv");
-        const auto run = [&](bool expectFailure) {
-            if (backup) {
-                ui->saveAs(target);
-                ui->answer(mb::AnsOK, expectFailure ? "Error in backing up database" : "Success");
-                w->mnuBakDB->trigger();
-            } else {
-                ui->answer(mb::AnsOK, expectFailure ? "Compact Error" : "Compact successful");
-                w->mnuCompact->trigger();
-            }
-        };
-        const qint64 used = bytesWrittenBy([&] { run(false); });
+        const QString target = backup ? at("backup/copy.krv") : QString();
+        const qint64 used = bytesWrittenBy(
+            [&] { run(operation, target, backup ? "Success" : "Compact successful"); });
         QVERIFY(used > 8192);
         if (backup) QVERIFY(QFile::remove(target));
         const QByteArray before = readFileBytes(catalogue());
         const QStringList files = folderFiles();
-
         {
             db::engine::ScopedWriteBudget full(budgetAt(where, used));
-            run(true);
+            run(operation, target, backup ? "Error in backing up database" : "Compact Error");
         }
-        if (backup)
-            QCOMPARE(lastBox(), "61\r\nDisk full: " + QDir::toNativeSeparators(target) +
-                                    " (No space left on device)");
-        else
-            QCOMPARE(lastBox(), QString("Failure in compacting database!"));
-        QVERIFY(readFileBytes(catalogue()) == before);
-        QCOMPARE(folderFiles(), files);
+        QCOMPARE(lastBox(), backup ? "61\r\nDisk full: " + QDir::toNativeSeparators(target) +
+                                         " (No space left on device)"
+                                   : QString("Failure in compacting database!"));
         QCOMPARE(folderFiles("backup"), QStringList());
-        QCOMPARE(w->windowTitle(), loadedTitle(kCards));
-        queryWorks();
+        leftAsItWas(before, files);
     }
 
-    // Setting Own on many cards writes card by card: the cards before the full disk are
-    // set, the others untouched, and the file stays sound.
+    // Own is written card by card: those before the full disk set, the rest kept, the file sound.
     void bulkOwnUpdate_data() { addWhereRows({"own"}); }
     void bulkOwnUpdate() {
         QFETCH(QString, where);
@@ -148,52 +145,40 @@ class TstFullDisk : public QObject, AppFixture {
         queryWorks();
         close();
         sqlite3* db = nullptr;
+        sqlite3_stmt* st = nullptr;
         QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
-        QString check;
-        sqlite3_exec(
-            db, "PRAGMA integrity_check;",
-            [](void* out, int, char** v, char**) {
-                *static_cast<QString*>(out) += QString::fromUtf8(v[0]);
-                return 0;
-            },
-            &check, nullptr);
+        sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &st, nullptr);
+        const bool sound =
+            sqlite3_step(st) == SQLITE_ROW &&
+            !qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok") &&
+            sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_finalize(st);
         sqlite3_close(db);
-        QCOMPARE(check, QString("ok"));
+        QVERIFY(sound);
     }
 
-    // The export: "Disk full", the lines written before it kept whole, the question to
-    // view the file still asked, the catalogue untouched.
+    // The export: "Disk full", the lines before it kept whole, the viewing still offered.
     void exportFile_data() { addWhereRows({"text", "CSV"}); }
     void exportFile() {
         QFETCH(QString, operation);
         QFETCH(QString, where);
-        const int index = operation == "text" ? 0 : 1;
         start();
         const QByteArray before = readFileBytes(catalogue());
-        const auto save = [&](const QString& name, bool expectFailure) {
-            ui->saveAs(name);
-            if (expectFailure) ui->answer(mb::AnsOK, "Error in dump-to-text");
-            ui->answer(mb::AnsNo, "View file?");
-            w->mnuSaveIt[index]->trigger();
-        };
         const QString whole = at("whole.out"), part = at("part.out");
-        const qint64 used = bytesWrittenBy([&] { save(whole, false); });
+        const qint64 used = bytesWrittenBy([&] { run(operation, whole, ""); });
         QCOMPARE(used, QFileInfo(whole).size());
-
         {
             db::engine::ScopedWriteBudget full(budgetAt(where, used));
-            save(part, true);
+            run(operation, part, "Error in dump-to-text");
         }
         QCOMPARE(ui->boxes[ui->boxes.size() - 2].text, QString("61\r\nDisk full"));
         const QByteArray written = readFileBytes(part), all = readFileBytes(whole);
-        QVERIFY(written.size() < all.size() && all.startsWith(written));
+        QVERIFY(written.size() < all.size() && all.startsWith(written) && all.endsWith("\r\n"));
         QVERIFY(written.isEmpty() || written.endsWith("\r\n"));
-        QVERIFY(readFileBytes(catalogue()) == before);
-        queryWorks();
+        leftAsItWas(before);
     }
 
-    // The settings written at close report nothing, but the file is never left half
-    // written: each value is stored whole or not at all, and the next start is normal.
+    // Settings at close report nothing, but each value is stored whole or not at all.
     void settingsAtClose_data() { addWhereRows({"settings"}); }
     void settingsAtClose() {
         QFETCH(QString, where);
@@ -222,22 +207,20 @@ class TstFullDisk : public QObject, AppFixture {
         queryWorks();
     }
 
-    // A folder made read-only (also where the system would let root write anyway): the
-    // user is told which folder, before anything is closed or replaced, and the window
-    // goes on working. The settings file itself stays writable there and is saved.
+    // A read-only folder (also for root) is named before anything closes; the settings still save.
     void readOnlyFolder_data() {
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("sub"); // the folder made read-only after the start
         QTest::addColumn<QString>("box");
-        const auto row = [](const char* name, const char* operation, const char* folder,
+        const auto row = [](const char* name, const char* operation, const char* sub,
                             const char* box) {
-            QTest::newRow(name) << QString(operation) << QString(folder) << QString(box);
+            QTest::newRow(name) << QString(operation) << QString(sub) << QString(box);
         };
         row("backup, program folder", "backup", "", "Error in backing up database");
         row("backup, backup folder", "backup", "backup", "Error in backing up database");
         row("compaction", "compaction", "", "Error in compacting database");
-        row("export", "export", "", "Error in dump-to-text");
-        row("export over a file", "export over", "", "Error in saving file");
+        row("export", "text", "", "Error in dump-to-text");
+        row("export over a file", "over", "", "Error in saving file");
         row("settings", "settings", "", "");
     }
     void readOnlyFolder() {
@@ -253,38 +236,28 @@ class TstFullDisk : public QObject, AppFixture {
         const auto permissions = QFile::permissions(readOnly);
         QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner |
                                                     QFile::ReadGroup | QFile::ExeGroup));
-        if (operation == "backup") {
-            if (!sub.isEmpty()) ui->saveAs(at("backup/copy.krv"));
-            ui->answer(mb::AnsOK, box);
-            w->mnuBakDB->trigger();
-        } else if (operation == "compaction") {
-            ui->answer(mb::AnsOK, box);
-            w->mnuCompact->trigger();
-        } else if (operation.startsWith("export")) {
-            const bool over = operation == "export over";
-            ui->saveAs(at(over ? "old.txt" : "new.txt"));
-            if (over) ui->answer(mb::AnsYes, "File already exists");
-            ui->answer(mb::AnsOK, box);
-            if (!over) ui->answer(mb::AnsNo, "View file?");
-            w->mnuSaveIt[0]->trigger();
-        } else {
+        if (operation == "settings")
             close();
-        }
+        else
+            run(operation,
+                operation == "over"                       ? at("old.txt")
+                : operation == "text"                     ? at("new.txt")
+                : operation == "backup" && !sub.isEmpty() ? at("backup/copy.krv")
+                                                          : QString(),
+                box);
         QFile::setPermissions(readOnly, permissions);
-        if (!box.isEmpty()) {
+        if (operation == "settings") {
+            QVERIFY(readFileBytes(iniFile()).contains("[Columns]\r\nCol0Width="));
+            start();
+            queryWorks();
+        } else {
             const qsizetype shown = ui->titles().indexOf(box);
             QVERIFY(shown >= 0);
             QCOMPARE(ui->boxes[shown].text,
                      "70\r\nPermission denied: " + QDir::toNativeSeparators(readOnly) +
                          " (Permission denied)");
-            QCOMPARE(folderFiles(), files);
             QCOMPARE(readFileBytes(at("old.txt")), QByteArray("kept"));
-            QCOMPARE(w->windowTitle(), loadedTitle(kCards));
-            queryWorks();
-        } else {
-            QVERIFY(readFileBytes(iniFile()).contains("[Columns]\r\nCol0Width="));
-            start();
-            queryWorks();
+            leftAsItWas(before, files);
         }
         QVERIFY(readFileBytes(catalogue()) == before);
     }

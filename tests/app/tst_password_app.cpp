@@ -1,6 +1,4 @@
-// The password dialog and the program's scratch files, the way the user meets them: the
-// dialog opened from the main window's menu and typed into, the catalogue on disk, the
-// next start answering the password prompt.
+// The password dialog typed into, the catalogue on disk and the next start; the scratch files.
 #include "app/frmKRVS.h"
 #include "db/WriteBudget.h"
 #include "grid/FlexGrid.h"
@@ -19,6 +17,7 @@ namespace {
 constexpr int kCards = 60;
 
 enum Mode { Set, Change, Remove };
+constexpr int kNone = -1, kRefused = -2;
 
 } // namespace
 
@@ -28,9 +27,8 @@ class TstPasswordApp : public QObject, AppFixture {
 
     void checkLoaded(frmKRVS& w) { QCOMPARE(w.windowTitle(), loadedTitle(kCards)); }
 
-    // Opens the dialog from the Tools menu, types into its boxes and clicks OK; the box
-    // that follows is answered and, when the dialog stays open, it is cancelled.
-    void changePassword(frmKRVS& w, const QString& oldPwd, const QString& newPwd, const char* box,
+    // Types into the dialog from the menu and clicks OK; a dialog left open is cancelled.
+    void changePassword(const QString& oldPwd, const QString& newPwd, const char* box,
                         std::function<void()> beforeOk = {}) {
         ui->onModal([&](QDialog& d) {
             auto& f = static_cast<frmPassword&>(d);
@@ -49,7 +47,7 @@ class TstPasswordApp : public QObject, AppFixture {
             stayedOpen = f.isVisible() && f.txtNewPswd->text() == newPwd;
             if (f.isVisible()) f.cmdCancel->click();
         });
-        w.mnuPass->trigger();
+        w->mnuPass->trigger();
     }
 
     // Makes the catalogue for a mode and starts on it: the password before the change.
@@ -58,28 +56,24 @@ class TstPasswordApp : public QObject, AppFixture {
         checkLoaded(start(current));
     }
 
-    // The program's scratch files, laid beside the catalogue as a crash leaves them;
-    // the interrupted password removal left a whole readable copy.
-    QStringList layLeftovers() {
-        const QStringList files{at("KRVS.krv.newkey"),         at("KRVS.krv.newkey-journal"),
-                                at("KRVS.krv.newkey-wal"),     at("KRVS.krv.newkey-shm"),
-                                at("backup.qmx.part"),         at("backup.qmx.part-journal"),
-                                at("backup/.krvs-copy-Xy12Zq")};
-        QDir(folder->path()).mkpath("backup");
-        [&] { QVERIFY(copyOfCatalogue(files[0], kCards)); }();
-        [&] { QVERIFY(readFileBytes(files[0]).startsWith("SQLite format 3")); }();
-        for (const QString& f : files.mid(1))
-            [&] { QVERIFY(writeFileBytes(f, "partly written")); }();
-        return files;
+    // Scratch files as a crash leaves them (a whole plain copy among them), and the user's own.
+    QStringList scratch() const {
+        return {at("KRVS.krv.newkey"),         at("KRVS.krv.newkey-journal"),
+                at("KRVS.krv.newkey-wal"),     at("KRVS.krv.newkey-shm"),
+                at("backup.qmx.part"),         at("backup.qmx.part-journal"),
+                at("backup/.krvs-copy-Xy12Zq")};
     }
-    // The user's own files in the same places, which stay.
-    QStringList layKeepers() {
-        const QStringList files{at("backup/DEC05-2026.krv"), at("KRVS.krv.newkey.txt"),
-                                at("backup/krvs-copy-notes.txt")};
+    QStringList keepers() const {
+        return {at("backup/DEC05-2026.krv"), at("KRVS.krv.newkey.txt"),
+                at("backup/krvs-copy-notes.txt")};
+    }
+    void layFiles() {
         QDir(folder->path()).mkpath("backup");
-        for (const QString& f : files)
-            [&] { QVERIFY(writeFileBytes(f, "mine")); }();
-        return files;
+        QVERIFY(copyOfCatalogue(scratch()[0], kCards));
+        for (const QString& f : scratch().mid(1))
+            QVERIFY(writeFileBytes(f, "partly written"));
+        for (const QString& f : keepers())
+            QVERIFY(writeFileBytes(f, "mine"));
     }
     static QStringList existing(const QStringList& files) {
         QStringList out;
@@ -98,99 +92,62 @@ class TstPasswordApp : public QObject, AppFixture {
         QVERIFY2(end(), qPrintable(problems()));
     }
 
-    // Whatever characters a password holds, the file gets exactly that key: backups
-    // keep it and the next start accepts exactly what was typed.
-    void typedPasswordIsTheKey_data() {
+    // The typed password is exactly the key, in backups too; refused or disk full, nothing changes.
+    void passwordChange_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("fault"); // kRefused, or sixteenths written before the disk fills
         const QStringList awkward{"[abcd]",  "ab]cd", "`abc`",       "it's",
                                   "\"quo\"", "ab;cd", "back\\slash", QString::fromUtf8("Kärtø€ñ")};
-        const std::pair<Mode, const char*> modes[] = {
-            {Set, "set"}, {Change, "change"}, {Remove, "remove"}};
-        for (const auto& [mode, name] : modes)
+        for (const auto& [mode, name] :
+             {std::pair{Set, "set"}, {Change, "change"}, {Remove, "remove"}}) {
             for (const QString& p : awkward)
-                QTest::addRow("%s %s", name, qPrintable(p)) << int(mode) << p;
+                QTest::addRow("%s %s", name, qPrintable(p)) << int(mode) << p << kNone;
+            for (const int part : {0, 8, 15})
+                QTest::addRow("%s, disk full after %d/16", name, part)
+                    << int(mode) << "Next-pw2" << part;
+        }
+        for (const char* p : {"a;Mode=1", "abcd;"})
+            QTest::addRow("set %s refused", p) << int(Set) << p << kRefused;
+        for (const char* p : {"x;Provider=y", "abcd;;"})
+            QTest::addRow("change to %s refused", p) << int(Change) << p << kRefused;
     }
-    void typedPasswordIsTheKey() {
+    void passwordChange() {
         QFETCH(int, mode);
         QFETCH(QString, password);
+        QFETCH(int, fault);
         const QString before = mode == Set ? "" : mode == Change ? "Start-pw1" : password;
         const QString after = mode == Remove ? "" : password;
         startFor(Mode(mode), before);
-        changePassword(*w, before, after, "Password success");
-        QVERIFY(!stayedOpen);
-        QCOMPARE(w->g.gDbPwd, after);
-
-        ui->saveAs(at("copy.krv"));
-        ui->answer(mb::AnsOK, "Success");
-        w->mnuBakDB->trigger();
-        checkLoaded(*w);
-        QCOMPARE(cardsOrError(at("copy.krv"), after), kCards);
-        w.reset();
-
-        QCOMPARE(cardsOrError(catalogue(), after), kCards);
-        if (!after.isEmpty()) QCOMPARE(cardsOrError(catalogue(), ""), int(err::BadPassword));
-        checkLoaded(start(after));
-    }
-
-    // A password the program's statements or connection settings would read back
-    // differently is refused before anything changes.
-    void passwordTheSettingsCannotCarryIsRefused_data() {
-        QTest::addColumn<QString>("current");
-        QTest::addColumn<QString>("password");
-        QTest::newRow("set, a setting inside") << ""
-                                               << "a;Mode=1";
-        QTest::newRow("set, ends in ;") << ""
-                                        << "abcd;";
-        QTest::newRow("change, a setting inside") << "Start-pw1"
-                                                  << "x;Provider=y";
-        QTest::newRow("change, ends in ;") << "Start-pw1"
-                                           << "abcd;;";
-    }
-    void passwordTheSettingsCannotCarryIsRefused() {
-        QFETCH(QString, current);
-        QFETCH(QString, password);
-        startFor(current.isEmpty() ? Set : Change, current);
-        const QByteArray bytes = readFileBytes(catalogue());
-        changePassword(*w, current, password, "Error in setting password");
-        QCOMPARE(ui->boxes.last().flags, int(mb::Critical));
-        QVERIFY(stayedOpen);
-        QCOMPARE(w->g.gDbPwd, current);
-        w.reset();
-        QVERIFY(readFileBytes(catalogue()) == bytes);
-        checkLoaded(start(current));
-    }
-
-    // The disk fills up while the password changes: the user is told so, the catalogue is
-    // byte for byte as it was, the window goes on working and the old password still opens it.
-    void diskFullDuringChangeLeavesAllAsItWas_data() {
-        QTest::addColumn<int>("mode");
-        // Sixteenths of the catalogue's size written before the disk fills.
-        QTest::addColumn<int>("part");
-        for (const auto& [mode, name] :
-             {std::pair{Set, "set"}, {Change, "change"}, {Remove, "remove"}}) {
-            QTest::addRow("%s, first write", name) << int(mode) << 0;
-            QTest::addRow("%s, part way", name) << int(mode) << 8;
-            QTest::addRow("%s, near the end of the copy", name) << int(mode) << 15;
-        }
-    }
-    void diskFullDuringChangeLeavesAllAsItWas() {
-        QFETCH(int, mode);
-        QFETCH(int, part);
-        const QString before = mode == Set ? "" : "Start-pw1";
-        const QString after = mode == Remove ? "" : "Next-pw2";
-        startFor(Mode(mode), before);
         const QByteArray bytes = readFileBytes(catalogue());
         QVERIFY(bytes.size() > 8192);
-        changePassword(*w, before, after, "Error in setting password",
-                       [&] { db::engine::setWriteBudget(bytes.size() * part / 16); });
-        QVERIFY2(ui->boxes.last().text.contains("the disk is full", Qt::CaseInsensitive),
-                 qPrintable(ui->boxes.last().text));
+        changePassword(before, after,
+                       fault == kNone ? "Password success" : "Error in setting password", [&] {
+                           if (fault >= 0) db::engine::setWriteBudget(bytes.size() * fault / 16);
+                       });
+        if (fault == kNone) {
+            QVERIFY(!stayedOpen);
+            QCOMPARE(w->g.gDbPwd, after);
+            ui->saveAs(at("copy.krv"));
+            ui->answer(mb::AnsOK, "Success");
+            w->mnuBakDB->trigger();
+            checkLoaded(*w);
+            QCOMPARE(cardsOrError(at("copy.krv"), after), kCards);
+            w.reset();
+            QCOMPARE(cardsOrError(catalogue(), after), kCards);
+            if (!after.isEmpty()) QCOMPARE(cardsOrError(catalogue(), ""), int(err::BadPassword));
+            checkLoaded(start(after));
+            return;
+        }
+        if (fault == kRefused)
+            QCOMPARE(ui->boxes.last().flags, int(mb::Critical));
+        else
+            QVERIFY2(ui->boxes.last().text.contains("the disk is full", Qt::CaseInsensitive),
+                     qPrintable(ui->boxes.last().text));
         QVERIFY(stayedOpen);
         QCOMPARE(w->g.gDbPwd, before);
         QVERIFY(readFileBytes(catalogue()) == bytes);
         QCOMPARE(existing({at("KRVS.krv.newkey"), at("KRVS.krv.newkey-journal")}), QStringList());
-
         w->cmdQuery->click();
         QVERIFY2(w->windowTitle().startsWith("Korvessa Database - (Matches returned="),
                  qPrintable(w->windowTitle()));
@@ -198,8 +155,7 @@ class TstPasswordApp : public QObject, AppFixture {
         checkLoaded(start(before));
     }
 
-    // Scratch files a crash left are gone after the next start and before each backup,
-    // compaction and password change; the user's files beside them stay.
+    // Scratch files go at start and before each file operation; the user's files stay.
     void scratchLeftoversRemoved_data() {
         QTest::addColumn<QString>("when");
         for (const char* when : {"start", "backup", "compaction", "password change"})
@@ -208,11 +164,9 @@ class TstPasswordApp : public QObject, AppFixture {
     void scratchLeftoversRemoved() {
         QFETCH(QString, when);
         QVERIFY(makeCatalogue(kCards, "abcd"));
-        const QStringList keep = layKeepers();
-        QStringList scratch;
-        if (when == "start") scratch = layLeftovers();
+        if (when == "start") layFiles();
         checkLoaded(start("abcd"));
-        if (when != "start") scratch = layLeftovers();
+        if (when != "start") layFiles();
         if (when == "backup") {
             ui->saveAs(at("elsewhere.krv"));
             ui->answer(mb::AnsOK, "Success");
@@ -221,22 +175,21 @@ class TstPasswordApp : public QObject, AppFixture {
             ui->answer(mb::AnsOK, "Compact successful");
             w->mnuCompact->trigger();
         } else if (when == "password change") {
-            changePassword(*w, "abcd", "efgh", "Password success");
+            changePassword("abcd", "efgh", "Password success");
         }
         checkLoaded(*w);
-        QCOMPARE(existing(scratch), QStringList());
-        QCOMPARE(existing(keep).size(), keep.size());
+        QCOMPARE(existing(scratch()), QStringList());
+        QCOMPARE(existing(keepers()).size(), keepers().size());
     }
 
-    // A second start that finds the catalogue held by the first leaves the first one's
-    // scratch files alone.
+    // A second start that finds the catalogue held by the first leaves its scratch files.
     void heldCatalogueKeepsItsScratchFiles() {
         checkLoaded(start());
-        const QStringList scratch = layLeftovers();
+        layFiles();
         ui->answer(mb::AnsOK, "Error in Load");
         const auto second = startMainWindow(ui.get(), folder->path());
         QVERIFY(ui->boxes.last().text.contains("in use"));
-        QCOMPARE(existing(scratch).size(), scratch.size());
+        QCOMPARE(existing(scratch()).size(), scratch().size());
     }
 };
 

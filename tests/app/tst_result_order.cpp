@@ -4,13 +4,8 @@
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 #include <sqlite3.h>
 
 using namespace krvs;
@@ -30,8 +25,7 @@ QString gridRows(const frmKRVS& w) {
     return rows.join(u'\n');
 }
 
-// The same statement run by the engine alone on the closed catalogue, with the
-// program's text comparison and LIKE, and Own read as the program shows it.
+// The statement run by the engine alone (the program's text functions, Own as True/False).
 QString engineRows(const QString& catalogue, const QString& statement) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(catalogue).constData(), &db, SQLITE_OPEN_READONLY,
@@ -62,8 +56,7 @@ QString engineRows(const QString& catalogue, const QString& statement) {
     return rows.join(u'\n');
 }
 
-// Cards that orders could tell apart: letter case, accents, ties on both ordering
-// columns, NULL, empty text and a blob.
+// Cards orders could tell apart: case, accents, ties on both columns, NULL, empty text, a blob.
 const char* const kTrickyCards[] = {
     "UPDATE tblKRVS101 SET Title = 'vellan' WHERE DbId IN (3, 9)",
     "UPDATE tblKRVS101 SET Title = 'VELLAN', \"Index\" = '7' WHERE DbId IN (4, 10)",
@@ -78,67 +71,52 @@ const char* const kTrickyCards[] = {
 
 } // namespace
 
-class TestResultOrder : public QObject {
+class TestResultOrder : public QObject, AppFixture {
     Q_OBJECT
+
+    // Runs the query and keeps its statement and the rows shown.
+    void query(QStringList& statements, QStringList& shown) {
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+        statements << w->g.gCurSQL;
+        shown << gridRows(*w);
+    }
+
   private slots:
-    void gridMatchesTheEngine();
-};
-
-// The window's rows, for the statements the search panel builds and for typed ones,
-// are the engine's rows in the engine's order.
-void TestResultOrder::gridMatchesTheEngine() {
-    ScriptedUi ui;
-    AppFolder folder;
-    folder.skipFirstStartWarning();
-    QVERIFY(makeCatalogue(folder.catalogue(), 400));
-    QStringList statements, shown;
-    {
-        frmKRVS w(folder.path(), "KRVS");
-        w.Form_Load();
-        QVERIFY(w.cmdQuery->isEnabled());
-
-        // The odd cards are typed in the advanced mode.
-        QTest::mouseClick(w.cmdAdv, Qt::LeftButton);
-        for (const char* update : kTrickyCards) {
-            w.txtSQL->clear();
-            QTest::keyClicks(w.txtSQL, QString::fromUtf8(update));
-            QTest::mouseClick(w.cmdQuery, Qt::LeftButton);
-        }
-        const QString typed =
-            QStringLiteral("SELECT * FROM tblKRVS101 WHERE Title LIKE '%e%' OR Title IS NULL "
-                           "ORDER BY Title DESC, Index;");
-        w.txtSQL->clear();
-        QTest::keyClicks(w.txtSQL, typed);
-        QTest::mouseClick(w.cmdQuery, Qt::LeftButton);
-        statements << w.g.gCurSQL;
-        shown << gridRows(w);
+    // The grid shows the engine's rows in the engine's order, for built and typed statements.
+    void gridMatchesTheEngine() {
+        begin();
+        QVERIFY(makeCatalogue(400));
+        start();
+        for (const char* update : kTrickyCards)
+            w->g.gConn->execute(QString::fromUtf8(update));
+        QStringList statements, shown;
+        const QString typed = "SELECT * FROM tblKRVS101 WHERE Title LIKE '%e%' OR Title IS NULL "
+                              "ORDER BY Title DESC, Index;";
+        QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+        w->txtSQL->clear();
+        QTest::keyClicks(w->txtSQL, typed);
+        query(statements, shown);
         QCOMPARE(statements.back(), typed);
 
         // The search panel: key words in titles and comments, every series and category.
-        QTest::mouseClick(w.cmdAdv, Qt::LeftButton);
-        frmKRVS::setChkValue(w.chkTitle, 1);
-        frmKRVS::setChkValue(w.chkComm, 1);
-        for (QCheckBox* c : w.chkSeries)
+        QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+        for (QCheckBox* c : w->findChildren<QCheckBox*>())
             frmKRVS::setChkValue(c, 1);
-        for (QCheckBox* c : w.chkCategory)
-            frmKRVS::setChkValue(c, 1);
-        w.optBothOwn->setChecked(true);
-        for (const QString& words : {QStringLiteral("Vellan,Qorth"), QStringLiteral("*")}) {
-            w.cboSearch->setEditText(QString());
-            QTest::keyClicks(w.cboSearch, words);
-            QTest::mouseClick(w.cmdQuery, Qt::LeftButton);
-            QVERIFY(w.g.gCurSQL.contains(QStringLiteral("ORDER BY")));
-            statements << w.g.gCurSQL;
-            shown << gridRows(w);
+        w->optBothOwn->setChecked(true);
+        for (const char* words : {"Vellan,Qorth", "*"}) {
+            w->cboSearch->setEditText(QString());
+            QTest::keyClicks(w->cboSearch, words);
+            query(statements, shown);
+            QVERIFY(statements.back().contains("ORDER BY"));
         }
-        w.Form_Unload();
+        close();
+        for (qsizetype i = 0; i < statements.size(); ++i) {
+            QVERIFY(shown[i].count(u'\n') > 20);
+            QCOMPARE(shown[i], engineRows(catalogue(), statements[i]));
+        }
+        QVERIFY2(end(), qPrintable(problems()));
     }
-    QVERIFY2(ui.problems().isEmpty(), qPrintable(ui.problems()));
-    for (qsizetype i = 0; i < statements.size(); ++i) {
-        QVERIFY(shown[i].count(u'\n') > 20);
-        QCOMPARE(shown[i], engineRows(folder.catalogue(), statements[i]));
-    }
-}
+};
 
 QTEST_MAIN(TestResultOrder)
 #include "tst_result_order.moc"
