@@ -11,6 +11,7 @@
 
 #include "app/frmKRVS.h"
 #include "db/Dialect.h"
+#include "db/TextFold.h"
 #include "grid/FlexGrid.h"
 #include "grid/SortFlexP.h"
 #include "util/AppError.h"
@@ -30,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -81,6 +83,30 @@ long peakKb() {
 
 double ms(const QElapsedTimer& t) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+// A fingerprint of the order of a result's rows: FNV-1a over each row's DbId text, kept to
+// 48 bits so that it travels exactly as a number of the RESULT line.
+class RowPrint {
+  public:
+    void add(std::string_view id) {
+        for (const char c : id)
+            h_ = (h_ ^ static_cast<unsigned char>(c)) * kPrime;
+        h_ = (h_ ^ '\n') * kPrime;
+    }
+    double value() const { return static_cast<double>(h_ & ((std::uint64_t{1} << 48) - 1)); }
+
+  private:
+    static constexpr std::uint64_t kPrime = 1099511628211ULL;
+    std::uint64_t h_ = 14695981039346656037ULL;
+};
+
+// The grid's rows as the user sees them, DbId first.
+double gridPrint(const frmKRVS& w) {
+    RowPrint print;
+    for (int r = 1; r < w.fgdCards->Rows(); ++r)
+        print.add(w.fgdCards->TextMatrix(r, 0).toStdString());
+    return print.value();
 }
 
 // The statements the program ran, in the engine's dialect, handed to the plain loop.
@@ -144,6 +170,7 @@ int runOne(const QString& catalogue) {
             err() << "start-up did not finish: " << w.windowTitle() << Qt::endl;
             return 1;
         }
+        put("orderStartup", gridPrint(w));
         statements << engineSql(w.g.gCurSQL);
 
         // The search panel with every series and category, titles and comments.
@@ -157,6 +184,7 @@ int runOne(const QString& catalogue) {
         put("query", ms(t));
         put("matches", w.fgdCards->Rows() - 1);
         put("peakQuery", static_cast<double>(peakKb()));
+        put("orderQuery", gridPrint(w));
         statements << engineSql(w.g.gCurSQL);
 
         w.cboSearch->setEditText(QStringLiteral("*"));
@@ -165,6 +193,7 @@ int runOne(const QString& catalogue) {
         put("all", ms(t));
         put("allRows", w.fgdCards->Rows() - 1);
         put("peakAll", static_cast<double>(peakKb()));
+        put("orderAll", gridPrint(w));
         statements << engineSql(w.g.gCurSQL);
 
         // Header clicks on Title (generic: ascending, then descending) and DbId (numeric).
@@ -288,6 +317,38 @@ TextKeys collationKeys(const PlainSnapshot& snap, int col) {
     return keys;
 }
 
+// The same statements once more, untimed, with the program's text functions in the engine
+// (its LIKE and letter-case collation): the rows, in the order, the program must show.
+template <class Put>
+bool putEngineOrders(const QByteArray& file, const QStringList& statements, Put put) {
+    const char* orders[] = {"orderStartup", "orderQuery", "orderAll"};
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        db::text::registerFunctions(db) != SQLITE_OK) {
+        sqlite3_close(db);
+        err() << "plain loop: cannot open " << file << " for the order check" << Qt::endl;
+        return false;
+    }
+    bool ok = true;
+    for (int i = 0; ok && i < statements.size() && i < 3; ++i) {
+        const QByteArray sql = statements[i].toUtf8();
+        sqlite3_stmt* st = nullptr;
+        ok = sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &st, nullptr) ==
+             SQLITE_OK;
+        RowPrint print;
+        int rc = SQLITE_DONE;
+        while (ok && (rc = sqlite3_step(st)) == SQLITE_ROW)
+            print.add(std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                                       static_cast<std::size_t>(sqlite3_column_bytes(st, 0))));
+        ok = ok && rc == SQLITE_DONE;
+        if (!ok) err() << "order check: " << sqlite3_errmsg(db) << Qt::endl;
+        sqlite3_finalize(st);
+        put(orders[i], print.value());
+    }
+    sqlite3_close(db);
+    return ok;
+}
+
 // Times the three statements the program ran, then std::stable_sort of the keys
 // of the header sorts the program did on the last result.
 int runPlain(const QString& catalogue, const QStringList& statements) {
@@ -313,6 +374,7 @@ int runPlain(const QString& catalogue, const QStringList& statements) {
     }
     sqlite3_close(db);
     put("peak", static_cast<double>(peakKb()));
+    if (!putEngineOrders(file, statements, put)) return 1;
 
     // The header sorts of the program, on precomputed keys of the same rows in the
     // same order: Title ascending, then descending, then DbId as numbers.
@@ -480,6 +542,13 @@ int runAll(const QList<int>& sizes, const QString& keep) {
         out() << "plain loop: the same statements, prepare + step + copy into one buffer"
               << Qt::endl;
         printTable(table);
+        auto same = [&](const char* k) {
+            return p(k) == q(k) ? QStringLiteral("same") : QStringLiteral("DIFFERENT");
+        };
+        out() << "rows and their order beside the plain loop's (DbId of every row): start-up "
+              << same("orderStartup") << ", key words " << same("orderQuery") << ", \"*\" "
+              << same("orderAll") << Qt::endl
+              << Qt::endl;
 
         QList<QStringList> sorts{
             {cards + QStringLiteral(" rows"), "program", "std::stable_sort of keys", "ratio"}};
