@@ -535,8 +535,11 @@ int runAll(const QList<int>& sizes, const QString& keep) {
             table.append({what, fmtMs(p(k)), fmtMs(q(k)), fmtRatio(p(k), q(k))});
         };
         timed(QStringLiteral("start-up (all cards by DbId)"), "startup");
-        timed(QStringLiteral("key words (%1 rows)").arg(p("matches")), "query");
-        timed(QStringLiteral("\"*\" (%1 rows)").arg(p("allRows")), "all");
+        const QLocale english(QLocale::English);
+        timed(QStringLiteral("key words (%1 rows)").arg(english.toString(qRound64(p("matches")))),
+              "query");
+        timed(QStringLiteral("\"*\" (%1 rows)").arg(english.toString(qRound64(p("allRows")))),
+              "all");
         table.append({QStringLiteral("peak memory"), fmtMb(p("peak")), fmtMb(q("peak")),
                       fmtRatio(p("peak"), q("peak"))});
         out() << "plain loop: the same statements, prepare + step + copy into one buffer"
