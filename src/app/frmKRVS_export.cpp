@@ -16,7 +16,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <unistd.h>
 
 namespace krvs {
 
@@ -28,9 +31,25 @@ AppError openError(const QString& fileName) {
     return AppError::of(err::PathFileAccess);
 }
 
-AppError writeError(const QFile& f) {
-    if (f.error() == QFileDevice::ResourceError) return AppError::of(err::DiskFull);
-    return AppError::of(err::DeviceIO);
+// A failed write names the file and the system's reason, "Disk full" for a full disk.
+AppError writeError(int errnum, const QString& fileName) {
+    const int number = errnum == ENOSPC || errnum == EDQUOT ? err::DiskFull : err::DeviceIO;
+    return AppError::of(number, QDir::toNativeSeparators(fileName) + QStringLiteral(" (") +
+                                    QString::fromLocal8Bit(std::strerror(errnum)) +
+                                    QStringLiteral(")"));
+}
+
+// Writes all of bytes to the open file, unbuffered: a full disk is met at the
+// write that does not fit, never hidden in a later flush.
+void writeAll(int fd, const QByteArray& bytes, const QString& fileName) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            throw writeError(errno, fileName);
+        }
+        done += put;
+    }
 }
 
 } // namespace
@@ -99,7 +118,8 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         // A read-only folder is not written, even by a user the system would let.
         const QString folder = QFileInfo(fileName).absolutePath();
         if (QFileInfo(folder).isDir()) maint::requireWritableFolder(folder);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw openError(fileName);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            throw openError(fileName);
 
         const FlexGrid* grid = fgdCards;
         GridSource source;
@@ -113,10 +133,12 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         TextEncoder encoder; // the system's character set
         writeExport(format, source, header, encoder, [&](const QByteArray& bytes) {
             // the engine's write budget stands for the disk's free space in tests
-            if (!db::engine::takeFromWriteBudget(bytes.size())) throw AppError::of(err::DiskFull);
-            if (file.write(bytes) != bytes.size()) throw writeError(file);
+            if (!db::engine::takeFromWriteBudget(bytes.size())) throw writeError(ENOSPC, fileName);
+            writeAll(file.handle(), bytes, fileName);
         });
-        if (!file.flush()) throw writeError(file);
+        // Some files (a pipe, a device) take no flush; that is no failure.
+        if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
+            throw writeError(errno, fileName);
         file.close();
     } catch (const AppError& e) {
         file.close();

@@ -77,6 +77,7 @@ void reopenAndReload(frmKRVS& w) {
 void frmKRVS::mnuBakDB_Click() {
     std::optional<AppError> pending;
     const bool wasOpen = g.gConn && g.gConn->State() == db::adStateOpen;
+    bool closed = false; // the grid was emptied for the copy
     try {
         [&] {
             const QString folder = maint::backupFolder(programFolder());
@@ -90,7 +91,8 @@ void frmKRVS::mnuBakDB_Click() {
             request.filterIndex = 1;
             request.flags = 4;
             const QString target = ui().showSave(request);
-            if (target.trimmed().isEmpty()) return; // nothing to copy
+            // A name of blanks only is no name: nothing is copied, as for an empty one.
+            if (maint::blankFileName(target, QStringLiteral(".krv"))) return;
 
             // The live catalogue is never a backup target, however its path is written.
             if (sameFile(target, g.gDbPath))
@@ -114,6 +116,7 @@ void frmKRVS::mnuBakDB_Click() {
             // A folder that takes no file is told while the catalogue is still open.
             maint::requireWritableFolder(maint::folderOf(target));
             removeScratchWhileHeld(*this);
+            closed = true;
             closeForFileWork(*this);
             maint::safeCopy(g.gDbPath, target);
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
@@ -128,31 +131,35 @@ void frmKRVS::mnuBakDB_Click() {
     finishFileWork(*this, pending, true, QStringLiteral("Error in backing up database"));
 
     // A copy that failed (a full disk, say) left the catalogue closed but whole: it is
-    // opened again, so that the user can go on working; one still open keeps its count.
+    // opened again, so that the user can go on working. A backup refused before the
+    // catalogue was closed keeps its rows and shows their count. A reopen that failed
+    // (the catalogue opens, its cards cannot be read) claims no records.
     if (pending && wasOpen) {
-        std::optional<AppError> reopenError;
-        const bool closed = !g.gConn;
-        if (closed) {
+        if (!g.gConn) {
+            std::optional<AppError> reopenError;
             try {
                 reopenAndReload(*this);
             } catch (const AppError& e) {
                 reopenError = e;
             }
-        }
-        if (closed || g.gConn->State() == db::adStateOpen)
             finishFileWork(*this, reopenError, false,
                            QStringLiteral("Error in backing up database"));
+        } else if (!closed && g.gConn->State() == db::adStateOpen) {
+            finishFileWork(*this, std::nullopt, false, QString());
+        }
     }
 }
 
 void frmKRVS::mnuCompact_Click() {
     std::optional<AppError> pending;
+    bool closed = false; // the grid was emptied for the compaction
     try {
         // The scratch file goes beside the catalogue: a folder that takes no file is
         // told while the catalogue is still open.
         if (g.gConn && g.gConn->State() == db::adStateOpen)
             maint::requireWritableFolder(maint::folderOf(g.gDbPath));
         removeScratchWhileHeld(*this);
+        closed = true;
         closeForFileWork(*this);
         if (!CompactDB([this](int code) { setMousePointer(code); }, g.gDbPath, g.gDbPwd))
             ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
@@ -164,11 +171,22 @@ void frmKRVS::mnuCompact_Click() {
     }
 
     finishFileWork(*this, pending, false, QStringLiteral("Error in compacting database"));
-    if (pending && g.gConn && g.gConn->State() == db::adStateOpen)
-        finishFileWork(*this, std::nullopt, false, QString()); // the count again
+    // Refused before anything closed: the grid keeps its rows, and their count is shown
+    // again. A reload that failed claims no records.
+    if (pending && !closed && g.gConn && g.gConn->State() == db::adStateOpen)
+        finishFileWork(*this, std::nullopt, false, QString());
 }
 
 void frmKRVS::mnuPass_Click() {
+    // The new copy is written beside the catalogue and renamed over it: a folder that
+    // takes no file is told before anything is asked or written (the system would let
+    // root write into a read-only folder anyway).
+    try {
+        maint::requireWritableFolder(maint::folderOf(g.gDbPath));
+    } catch (const AppError& e) {
+        ui().msgBox(errorBoxText(e), mb::Critical, QStringLiteral("Error in setting password"));
+        return;
+    }
     removeScratchWhileHeld(*this);
     frmPassword form(g, mnuPass, this);
     ui().showModal(form);

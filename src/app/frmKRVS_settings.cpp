@@ -179,8 +179,15 @@ void frmKRVS::LoadINI() {
     if (ReadINI("Search", "Type", "Advanced") == QLatin1String("Simple")) cmdAdv_Click();
 }
 
-// Stores the window and the search panel in the settings file.
+// Stores the window and the search panel in the settings file. The values are
+// written in their order into the file's text in memory, and the file is replaced
+// by the result in one step: a full disk or a kill keeps the old file whole.
 void frmKRVS::SaveINI() {
+    if (g.gIniFile.isEmpty())
+        g.gIniFile = programFolderWithSep() + exeName() + QStringLiteral(".ini");
+    IniEdit edit(g.gIniFile);
+    const auto WriteINI = [&edit](const QString& section, const QString& key,
+                                  const QString& value) { edit.write(section, key, value); };
     WriteINI("Main", "Backup_Warn", QString::number(g.gRunCount));
 
     // The placement only from the normal state; otherwise the earlier one stays.
@@ -206,7 +213,7 @@ void frmKRVS::SaveINI() {
     for (int i = 0; i < n; ++i)
         WriteINI("Search_Items", QString::number(i), trimBlanks(cboSearch->itemText(i)));
 
-    const auto saveBox = [this](const QCheckBox* box, const char* key) {
+    const auto saveBox = [&WriteINI](const QCheckBox* box, const char* key) {
         WriteINI("Checks", key, QString::number(chkValue(box)));
     };
     saveBox(chkTitle, SearchInKeys[0].key);
@@ -222,6 +229,7 @@ void frmKRVS::SaveINI() {
     WriteINI("Search", "Type",
              cmdAdv->text().contains(QLatin1String("Advanced")) ? QStringLiteral("Advanced")
                                                                 : QStringLiteral("Simple"));
+    edit.commit(); // a file that cannot be written keeps the old settings, silently
 }
 
 } // namespace krvs

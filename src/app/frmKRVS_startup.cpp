@@ -1,5 +1,6 @@
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
+#include "settings/IniFile.h"
 
 #include "grid/FlexGrid.h"
 #include "maintenance/FileOps.h"
@@ -93,6 +94,7 @@ void frmKRVS::Form_Load() {
                 openCatalogue(db::ConnectionUse::Startup);
                 // Held now: what an interrupted run left beside it is no one else's.
                 maint::removeScratchFiles(programFolder(), g.gDbPath);
+                removeIniLeftovers(g.gIniFile);
                 break;
             } catch (const AppError& e) {
                 if (e.number() != err::BadPassword) throw;

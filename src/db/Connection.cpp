@@ -505,6 +505,19 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
     return rows;
 }
 
+namespace {
+
+// A reason put before a sentence of our own ends with its full stop.
+QString asSentence(QString text) {
+    text = text.trimmed();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1Char('!')) &&
+        !text.endsWith(QLatin1Char('?')))
+        text += QLatin1Char('.');
+    return text;
+}
+
+} // namespace
+
 void Connection::alterPassword(const QString& newPassword, const QString& oldPassword) {
     if (mode_ != adModeShareExclusive)
         throw fail(err::Engine, QStringLiteral("Cannot change the password of a database that is "
@@ -528,7 +541,7 @@ void Connection::alterPassword(const QString& newPassword, const QString& oldPas
             reported = engine::error(err::Engine,
                                      QStringLiteral("The password was not changed: %1 The database "
                                                     "is unchanged and still uses its old password.")
-                                         .arg(e.description()));
+                                         .arg(asSentence(e.description())));
         errors_ = reported.engineErrors();
         throw reported;
     }
@@ -562,9 +575,9 @@ void Connection::replaceUnderConnection(const QString& newPassword) {
     if (!swapError.isEmpty()) {
         engine::removeDatabaseFiles(scratch);
         openFile(path_, password_); // the catalogue is unchanged: reopen it as it was
-        throw engine::error(
-            err::Engine, QStringLiteral("Could not put the new copy in the database's place: %1.")
-                             .arg(swapError));
+        throw engine::error(err::Engine,
+                            QStringLiteral("Could not put the new copy in the database's place: %1")
+                                .arg(asSentence(swapError)));
     }
     try {
         openFile(path_, newPassword);
@@ -573,7 +586,7 @@ void Connection::replaceUnderConnection(const QString& newPassword) {
         throw engine::error(err::Engine,
                             QStringLiteral("The password was changed, but the database could not "
                                            "be opened again: %1")
-                                .arg(e.description()));
+                                .arg(asSentence(e.description())));
     }
 }
 

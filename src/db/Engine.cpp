@@ -357,7 +357,7 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
     {
         QFile empty(destPath);
         if (!empty.open(QIODevice::NewOnly | QIODevice::WriteOnly))
-            throw error(err::Engine, QStringLiteral("Could not create '%1': %2")
+            throw error(err::Engine, QStringLiteral("Could not create '%1': %2.")
                                          .arg(native(destPath), empty.errorString()));
     }
     crashPoint("export-begun");
@@ -372,8 +372,9 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
     rc = sqlite3_step(st);
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE)
-        throw error(err::Engine,
-                    QStringLiteral("Could not create '%1': %2").arg(native(destPath), message(db)));
+        throw error(
+            err::Engine,
+            QStringLiteral("Could not create '%1': %2.").arg(native(destPath), message(db)));
 
     QString failure;
     char* msg = nullptr;
@@ -396,7 +397,7 @@ void exportTo(sqlite3* db, const QString& destPath, const QString& password) {
     sqlite3_free(msg);
     if (!failure.isEmpty())
         throw error(err::Engine,
-                    QStringLiteral("Could not write '%1': %2").arg(native(destPath), failure));
+                    QStringLiteral("Could not write '%1': %2.").arg(native(destPath), failure));
     if (QFileInfo::exists(destPath + QStringLiteral("-wal")))
         throw error(
             err::Engine,
@@ -423,7 +424,7 @@ void replaceFile(const QString& from, const QString& to) {
         std::filesystem::rename(fsPath(from), fsPath(to), ec);
     if (ec)
         throw error(err::Engine,
-                    QStringLiteral("Could not rename '%1' to '%2': %3")
+                    QStringLiteral("Could not rename '%1' to '%2': %3.")
                         .arg(native(from), native(to), QString::fromLocal8Bit(ec.message())));
     crashPoint("swap-after");
     const QString dir = QFileInfo(to).absolutePath();

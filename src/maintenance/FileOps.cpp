@@ -104,6 +104,12 @@ QString defaultBackupName(const QDateTime& when) {
            QStringLiteral(".krv");
 }
 
+bool blankFileName(const QString& path, const QString& suffix) {
+    QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!suffix.isEmpty() && name.endsWith(suffix)) name.chop(suffix.size());
+    return name.trimmed().isEmpty();
+}
+
 QString scratchPath(const QString& folder) {
     if (folder.endsWith(QLatin1Char('/'))) return folder + QStringLiteral("backup.qmx");
     return folder + QStringLiteral("/backup.qmx");
@@ -145,24 +151,14 @@ bool removeScratchFiles(const QString& programFolder, const QString& catalogue) 
     return ok;
 }
 
-void safeCopy(const QString& source, const QString& target) {
-    Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) throw fileError(errno, source);
-    struct stat st {};
-    if (::fstat(in.get(), &st) != 0) throw fileError(errno, source);
+namespace {
 
-    // The temporary file lies in the target's folder, so the rename below never
-    // crosses file systems and the target is replaced in one step.
-    const QString folder = folderOf(target);
-    requireWritableFolder(folder);
-    QByteArray tmpName = native(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
-    Fd out(::mkstemp(tmpName.data()));
-    if (out.get() < 0) throw folderError(errno, folder);
-    ScopeGuard removeTemp([&] { ::unlink(tmpName.constData()); });
-
+// Writes the whole of in to out, flushed to the disk, with the source's permission bits.
+void copyData(int in, int out, const struct stat& st, const QString& source,
+              const QString& target) {
     std::vector<char> buffer(1 << 20);
     for (;;) {
-        const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) continue;
             throw fileError(errno, source);
@@ -171,7 +167,7 @@ void safeCopy(const QString& source, const QString& target) {
         // the engine's write budget stands for the disk's free space in tests
         if (!db::engine::takeFromWriteBudget(got)) throw fileError(ENOSPC, target);
         for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out.get(), buffer.data() + done, got - done);
+            const ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
             if (put < 0) {
                 if (errno == EINTR) continue;
                 throw fileError(errno, target);
@@ -181,17 +177,81 @@ void safeCopy(const QString& source, const QString& target) {
         crashPoint("copy-written");
     }
     // The copy gets the source's permission bits, as a plain copy would.
-    if (::fchmod(out.get(), st.st_mode & 0777) != 0) throw fileError(errno, target);
-    if (::fsync(out.get()) != 0) throw fileError(errno, target);
-    if (out.close() != 0) throw fileError(errno, target);
-    crashPoint("copy-before-rename");
-    if (::rename(tmpName.constData(), native(target).constData()) != 0) {
-        const int e = errno;
-        throw fileError(e, target);
+    if (::fchmod(out, st.st_mode & 0777) != 0) throw fileError(errno, target);
+    if (::fsync(out) != 0) throw fileError(errno, target);
+}
+
+// Gives the unnamed file fd the name path; false with errno set when that fails.
+bool linkUnnamed(int fd, const QByteArray& path) {
+    if (::linkat(fd, "", AT_FDCWD, path.constData(), AT_EMPTY_PATH) == 0) return true;
+    if (errno != ENOENT && errno != EPERM) return false;
+    // Without the right to link by descriptor, the same file through /proc.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// A free name for a temporary copy in folder.
+QByteArray tempName(const QString& folder) {
+    QByteArray name = native(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) throw folderError(errno, folder);
+    ::close(fd);
+    ::unlink(name.constData());
+    return name;
+}
+
+} // namespace
+
+void safeCopy(const QString& source, const QString& target) {
+    Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) throw fileError(errno, source);
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) throw fileError(errno, source);
+
+    // The copy is written into a file without a name in the target's folder, so that
+    // a kill part-way leaves nothing behind there, whatever folder the user chose;
+    // it gets its name only once it is complete. (A named temporary file would
+    // outlive a kill in a folder no later start looks into.)
+    const QString folder = folderOf(target);
+    requireWritableFolder(folder);
+    const QByteArray to = native(target);
+    Fd out(::open(native(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (out.get() < 0) {
+        // Some file systems have no unnamed files: a named one, removed on failure.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throw folderError(errno, folder);
+        QByteArray tmpName =
+            native(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
+        Fd named(::mkstemp(tmpName.data()));
+        if (named.get() < 0) throw folderError(errno, folder);
+        ScopeGuard removeTemp([&] { ::unlink(tmpName.constData()); });
+        copyData(in.get(), named.get(), st, source, target);
+        if (named.close() != 0) throw fileError(errno, target);
+        crashPoint("copy-before-rename");
+        if (::rename(tmpName.constData(), to.constData()) != 0) throw fileError(errno, target);
+        removeTemp.dismiss(); // it is the target now
+        crashPoint("copy-after-rename");
+        syncPath(folder);
+        return;
     }
-    removeTemp.dismiss(); // it is the target now
+
+    copyData(in.get(), out.get(), st, source, target);
+    crashPoint("copy-before-rename");
+    if (!linkUnnamed(out.get(), to)) {
+        if (errno != EEXIST) throw fileError(errno, target);
+        // A file the user agreed to replace: the complete copy is named beside it and
+        // renamed over it in one step, so a failure keeps the old file.
+        const QByteArray tmpName = tempName(folder);
+        if (!linkUnnamed(out.get(), tmpName)) throw fileError(errno, target);
+        if (::rename(tmpName.constData(), to.constData()) != 0) {
+            const int e = errno;
+            ::unlink(tmpName.constData());
+            throw fileError(e, target);
+        }
+    }
+    if (out.close() != 0) throw fileError(errno, target);
     crashPoint("copy-after-rename");
-    // The rename is made durable; a folder that cannot be flushed (some file
+    // The new name is made durable; a folder that cannot be flushed (some file
     // systems refuse) is not an error: the data itself was flushed.
     syncPath(folder);
 }

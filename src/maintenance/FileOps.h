@@ -19,6 +19,11 @@ QString backupFolder(const QString& programFolder);
 // month, upper-cased, then ".krv" (for example DEC06-2026.krv).
 QString defaultBackupName(const QDateTime& when);
 
+// True when the name a save dialog gave holds no name: blank, or a folder
+// followed by blanks and at most the extension the dialog adds (suffix, such as
+// ".krv"), as when only blanks were typed.
+bool blankFileName(const QString& path, const QString& suffix);
+
 // The compaction scratch file beside the catalogue: folder + "/backup.qmx", or
 // folder + "backup.qmx" when the folder already ends with a separator.
 QString scratchPath(const QString& folder);
@@ -43,10 +48,11 @@ void makeFolder(const QString& folder);
 // touched. Returns false when something could not be removed.
 bool removeScratchFiles(const QString& programFolder, const QString& catalogue);
 
-// Copies source to target through a temporary file in the target's folder: the
-// data is written, flushed to the disk and only then renamed over the target. On
-// any failure the temporary file is removed, a previous target stays as it was,
-// and AppError is thrown.
+// Copies source to target through a file without a name in the target's folder:
+// the data is written and flushed to the disk, and only then the file takes the
+// target's name (an existing target is replaced in one rename). On any failure a
+// previous target stays as it was, nothing is left in the folder, and AppError is
+// thrown. A kill part-way leaves nothing behind either.
 void safeCopy(const QString& source, const QString& target);
 
 } // namespace krvs::maint

@@ -1,10 +1,9 @@
 #include "settings/IniFile.h"
 
 #include "db/WriteBudget.h"
-#include "util/CrashPoint.h"
+#include "util/Files.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 // Only the byte-string flavour is used; the text encoding is ours. The packaged
@@ -37,10 +36,12 @@ using Profile = CSimpleIniA;
 // The file's text as UTF-8. A file saved by an older release in an 8-bit code
 // page is not valid UTF-8; its text is taken as Windows-1252 (Latin-1 where the
 // converter lacks it) so that nothing is lost, and it is written back as UTF-8.
-std::string readFileUtf8(const QString& file, bool* exists) {
+std::string readFileUtf8(const QString& file, bool* exists, bool* readable = nullptr) {
     QFile f(file);
     *exists = f.exists();
+    if (readable) *readable = !*exists;
     if (!f.open(QIODevice::ReadOnly)) return {};
+    if (readable) *readable = true;
     const QByteArray bytes = f.readAll();
     // Checked whole: a decoder would take a last byte that starts a character as
     // the beginning of more text to come, not as an error.
@@ -56,9 +57,11 @@ std::string readFileUtf8(const QString& file, bool* exists) {
     return converted.toUtf8().toStdString();
 }
 
+// False when the file exists but cannot be read: it is then never replaced.
 bool load(Profile& ini, const QString& file, bool* exists) {
-    const std::string data = readFileUtf8(file, exists);
-    return ini.LoadData(data) >= 0;
+    bool readable = false;
+    const std::string data = readFileUtf8(file, exists, &readable);
+    return readable && ini.LoadData(data) >= 0;
 }
 
 // A value or name must stay on its own line.
@@ -111,42 +114,64 @@ QString ReadINI(const QString& section, const QString& key, const QString& def,
     return value;
 }
 
-long WriteINI(const QString& section, const QString& key, const QString& value,
-              const QString& file) {
+struct IniEdit::Data {
+    QString file;
     Profile ini;
-    bool exists = false;
-    if (!load(ini, file, &exists)) return 0;
+    bool loaded = false;
+    bool changed = false;
+};
 
+IniEdit::IniEdit(const QString& file) : d_(std::make_unique<Data>()) {
+    d_->file = file;
+    bool exists = false;
+    d_->loaded = load(d_->ini, file, &exists);
+}
+
+IniEdit::~IniEdit() = default;
+
+void IniEdit::write(const QString& section, const QString& key, const QString& value) {
+    if (!d_->loaded) return;
     const QByteArray s = oneLine(section);
     const QByteArray k = oneLine(key);
     const QByteArray v = oneLine(value);
-    bool changed = false;
+    Profile& ini = d_->ini;
     if (key.isEmpty()) {
-        changed = ini.Delete(s.constData(), nullptr);
+        d_->changed = ini.Delete(s.constData(), nullptr) || d_->changed;
     } else if (value.isEmpty()) {
-        changed = ini.Delete(s.constData(), k.constData(), false);
+        d_->changed = ini.Delete(s.constData(), k.constData(), false) || d_->changed;
     } else {
         const char* old = ini.GetValue(s.constData(), k.constData(), nullptr);
-        changed = !old || v != QByteArray(old);
-        if (changed && ini.SetValue(s.constData(), k.constData(), v.constData()) < 0) return 0;
+        if (!old || v != QByteArray(old)) {
+            if (ini.SetValue(s.constData(), k.constData(), v.constData()) < 0)
+                d_->loaded = false; // nothing is stored then
+            else
+                d_->changed = true;
+        }
     }
-    // Deleting what is not there, or storing the value already stored, leaves
-    // the file (or its absence) as it was.
-    if (!changed) return 1;
+}
 
+bool IniEdit::commit() {
+    if (!d_->loaded) return false;
+    // Storing what is already stored leaves the file (or its absence) as it was.
+    if (!d_->changed) return true;
     QByteArray bytes;
-    if (!serialise(ini, bytes)) return 0;
-    QSaveFile out(file);
-    // The folder may refuse new files while the settings file itself is writable.
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly)) return 0;
+    if (!serialise(d_->ini, bytes)) return false;
     // the engine's write budget stands for the disk's free space in tests
-    if (!db::engine::takeFromWriteBudget(bytes.size()) || out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return 0;
-    }
-    crashPoint("ini-write");
-    return out.commit() ? 1 : 0;
+    if (!db::engine::takeFromWriteBudget(bytes.size())) return false;
+    if (replaceWhole(d_->file, bytes, "ini-write") != 0) return false;
+    d_->changed = false;
+    return true;
+}
+
+long WriteINI(const QString& section, const QString& key, const QString& value,
+              const QString& file) {
+    IniEdit edit(file);
+    edit.write(section, key, value);
+    return edit.commit() ? 1 : 0;
+}
+
+bool removeIniLeftovers(const QString& file) {
+    return removeReplaceLeftovers(file);
 }
 
 } // namespace krvs

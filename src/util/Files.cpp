@@ -1,12 +1,46 @@
 #include "util/Files.h"
 
-#include <QFile>
+#include "util/CrashPoint.h"
+#include "util/ScopeGuard.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace krvs {
+
+namespace {
+
+// The six characters after the file's name and a dot that mark replaceWhole's
+// temporary file.
+constexpr int kTempSuffixLength = 6;
+
+QString randomSuffix() {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString s;
+    for (int i = 0; i < kTempSuffixLength; ++i)
+        s += QLatin1Char(alphabet[QRandomGenerator::global()->bounded(62)]);
+    return s;
+}
+
+// The file a path ends at, following symbolic links; the path itself when there
+// is none yet.
+QString resolved(const QString& path) {
+    const QFileInfo fi(path);
+    if (fi.isSymLink()) {
+        const QString target = fi.canonicalFilePath();
+        if (!target.isEmpty()) return target;
+    }
+    return path;
+}
+
+} // namespace
 
 bool sameFile(const QString& a, const QString& b) {
     if (a.isEmpty() || b.isEmpty()) return false;
@@ -22,6 +56,66 @@ bool syncPath(const QString& path) {
     if (fd < 0) return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
+    return ok;
+}
+
+int replaceWhole(const QString& path, const QByteArray& bytes, const char* crashStep) {
+    const QString file = resolved(path);
+    const QByteArray target = QFile::encodeName(file);
+
+    // Plain system calls: every write and the flush report a full disk here, before
+    // anything is renamed (a buffered writer may meet it only at the end).
+    QByteArray temp;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+        temp = QFile::encodeName(file + QLatin1Char('.') + randomSuffix());
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    if (fd < 0) return EEXIST;
+    bool named = true;
+    ScopeGuard cleanUp([&] {
+        if (fd >= 0) ::close(fd);
+        if (named) ::unlink(temp.constData());
+    });
+
+    struct stat old {};
+    if (::stat(target.constData(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
+        return errno;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += put;
+    }
+    if (::fsync(fd) != 0) return errno;
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) return errno;
+    // The new file is whole on the disk: check it before it takes the old one's place.
+    struct stat st {};
+    if (::stat(temp.constData(), &st) != 0) return errno;
+    if (st.st_size != bytes.size()) return EIO;
+    crashPoint(crashStep);
+    if (::rename(temp.constData(), target.constData()) != 0) return errno;
+    named = false;
+    // The rename is made durable; a folder that cannot be flushed is not an error.
+    syncPath(QFileInfo(file).absolutePath());
+    return 0;
+}
+
+bool removeReplaceLeftovers(const QString& path) {
+    if (path.isEmpty()) return true;
+    const QFileInfo fi(resolved(path));
+    const QDir dir = fi.absoluteDir();
+    QString pattern = fi.fileName() + QLatin1Char('.');
+    for (int i = 0; i < kTempSuffixLength; ++i)
+        pattern += QLatin1Char('?');
+    bool ok = true;
+    for (const QString& name : dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
+        ok = QFile::remove(dir.filePath(name)) && ok;
     return ok;
 }
 
