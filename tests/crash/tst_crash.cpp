@@ -22,6 +22,8 @@ constexpr int kCards = 3000;
 const QString kOldPwd = QStringLiteral("Old-pw1");
 const QString kNewPwd = QStringLiteral("New-pw2");
 const QString kBackupName = QStringLiteral("backup/crash.krv");
+const QString kElsewhereName = QStringLiteral("elsewhere/crash.krv");
+const QByteArray kEarlierBackup = "an earlier backup";
 const QString kLoaded = loadedTitle(kCards);
 
 // The child: one operation through the window; returning means the kill never came.
@@ -37,8 +39,12 @@ int runChild(const QStringList& args) {
     if (op == "compaction") {
         ui.answer(mb::AnsOK, "Compact successful");
         w->mnuCompact->trigger();
-    } else if (op == "backup") {
-        ui.saveAs(folder + QLatin1Char('/') + kBackupName);
+    } else if (op == "backup" || op == "backup elsewhere" || op == "backup over") {
+        // elsewhere: a folder of the user's choice, which no start sweeps
+        const QString name = op == "backup" ? kBackupName : kElsewhereName;
+        QDir(folder).mkpath(name.section(QLatin1Char('/'), 0, 0));
+        ui.saveAs(folder + QLatin1Char('/') + name);
+        if (op == "backup over") ui.answer(mb::AnsYes, "Over-write file?");
         ui.answer(mb::AnsOK, "Success");
         w->mnuBakDB->trigger();
     } else if (op == "password") {
@@ -153,8 +159,10 @@ class TstCrash : public QObject, AppFixture {
                                      "swap-after:1", "swap-before:2", "swap-after:2"})
                 QTest::addRow("compaction, %s, %s", kind, step)
                     << "compaction" << step << enc << pwd;
-            for (const char* step : {"copy-written", "copy-before-rename", "copy-after-rename"})
-                QTest::addRow("backup, %s, %s", kind, step) << "backup" << step << enc << pwd;
+            for (const char* op : {"backup", "backup elsewhere", "backup over"})
+                for (const char* step :
+                     {"copy-written", "copy-before-rename", "copy-after-rename"})
+                    QTest::addRow("%s, %s, %s", op, kind, step) << op << step << enc << pwd;
             // before the first card, part-way, before the last card
             for (const int n : {1, kCards / 3, kCards})
                 QTest::addRow("bulk update, %s, card %d", kind, n)
@@ -184,6 +192,10 @@ class TstCrash : public QObject, AppFixture {
         begin();
         QVERIFY(makeCatalogue(kCards, before));
         // killed at exit: the file the start wrote; killed at start: the one before it
+        if (op == "backup over") {
+            QVERIFY(QDir(folder->path()).mkpath("elsewhere"));
+            QVERIFY(writeFileBytes(at(kElsewhereName), kEarlierBackup));
+        }
         QByteArray iniBefore = readFileBytes(iniFile());
         if (step == "ini-write:2") iniBefore.replace("Backup_Warn=5", "Backup_Warn=6");
 
@@ -227,9 +239,12 @@ class TstCrash : public QObject, AppFixture {
                          QString("card %1, %2 of %3 updated").arg(it.key()).arg(done).arg(kCards)));
         }
 
-        // A backup the kill left under its name is a whole one.
-        const QString backup = QDir(folder->path()).filePath(kBackupName);
-        if (QFileInfo::exists(backup)) {
+        // A backup the kill left under its name is a whole one; an earlier file it was
+        // to replace is whole until then.
+        const QString backup = at(op == "backup" ? kBackupName : kElsewhereName);
+        if (op == "backup over" && step != "copy-after-rename")
+            QCOMPARE(readFileBytes(backup), kEarlierBackup);
+        else if (QFileInfo::exists(backup)) {
             const auto copy = readCards(backup, before, &integrity);
             QVERIFY2(copy, "the backup does not open");
             QCOMPARE(integrity, QStringLiteral("ok"));
@@ -250,7 +265,8 @@ class TstCrash : public QObject, AppFixture {
         while (it.hasNext())
             left << QDir(folder->path()).relativeFilePath(it.next());
         left.removeIf([](const QString& f) {
-            return QStringList{"KRVS.krv", "KRVS.krv-wal", "KRVS.krv-shm", "KRVS.ini", kBackupName}
+            return QStringList{"KRVS.krv",    "KRVS.krv-wal", "KRVS.krv-shm",
+                               "KRVS.ini",    kBackupName,    kElsewhereName}
                 .contains(f);
         });
         QVERIFY2(left.isEmpty(), qPrintable("left behind: " + left.join(", ")));
