@@ -116,6 +116,7 @@ QString ReadINI(const QString& section, const QString& key, const QString& def,
 
 struct IniEdit::Data {
     QString file;
+    QByteArray original; // the file's bytes as read
     Profile ini;
     bool loaded = false;
     bool changed = false;
@@ -125,6 +126,10 @@ IniEdit::IniEdit(const QString& file) : d_(std::make_unique<Data>()) {
     d_->file = file;
     bool exists = false;
     d_->loaded = load(d_->ini, file, &exists);
+    if (d_->loaded && exists) {
+        QFile f(file);
+        if (f.open(QIODevice::ReadOnly)) d_->original = f.readAll();
+    }
 }
 
 IniEdit::~IniEdit() = default;
@@ -156,6 +161,8 @@ bool IniEdit::commit() {
     if (!d_->changed) return true;
     QByteArray bytes;
     if (!serialise(d_->ini, bytes)) return false;
+    // A section deleted and written again as it was changes nothing either.
+    if (bytes == d_->original) return true;
     // the engine's write budget stands for the disk's free space in tests
     if (!db::engine::takeFromWriteBudget(bytes.size())) return false;
     if (replaceWhole(d_->file, bytes, "ini-write") != 0) return false;

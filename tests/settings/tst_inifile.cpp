@@ -3,7 +3,9 @@
 #include "support/TestFiles.h"
 #include "util/AppError.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +39,60 @@ class tst_IniFile : public QObject {
     void init() {
         ini_ = dir_.filePath(QStringLiteral("KRVS.ini"));
         QFile::remove(ini_);
+    }
+
+    // Edits stored together leave exactly what the same writes one by one leave, over
+    // any earlier file: sections and keys in their order, a section deleted and written
+    // afresh at the end, empty values deleting, nothing written when nothing changes.
+    void editsTogetherAsOneByOne_data() {
+        QTest::addColumn<QByteArray>("earlier");
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("earlier settings")
+            << QByteArray("[Search_Items]\r\nNumber=3\r\n0=a\r\n1=b\r\n2=c\r\n[Main]\r\n"
+                          "Backup_Warn=4\r\nLeft=100\r\n[Checks]\r\nTitle=1\r\n");
+        QTest::newRow("comments and odd spacing")
+            << QByteArray("; kept\n[main]\nbackup_warn = 9\n\n[Other]\nk=v\n");
+    }
+    void editsTogetherAsOneByOne() {
+        QFETCH(QByteArray, earlier);
+        const QString together = dir_.filePath("together.ini");
+        QFile::remove(together);
+        if (!earlier.isEmpty()) {
+            QVERIFY(writeFileBytes(ini_, earlier));
+            QVERIFY(writeFileBytes(together, earlier));
+        }
+        const QList<QStringList> writes = {
+            {"Main", "Backup_Warn", "5"},    {"Main", "Left", "-300"},
+            {"Main", "Maximized", "False"},  {"Search_Items", "", ""},
+            {"Search_Items", "Number", "2"}, {"Search_Items", "Current", ""},
+            {"Search_Items", "0", "comet*"}, {"Search_Items", "1", ""},
+            {"Checks", "Title", "0"},        {"Search", "Type", "Simple"}};
+        IniEdit edit(together);
+        for (const QStringList& v : writes) {
+            QVERIFY(WriteINI(v[0], v[1], v[2], ini_) != 0);
+            edit.write(v[0], v[1], v[2]);
+        }
+        QVERIFY(edit.commit());
+        QCOMPARE(readFileBytes(together), readFileBytes(ini_));
+        if (earlier.isEmpty())
+            QVERIFY(readFileBytes(together).contains(
+                "[Search_Items]\r\nNumber=2\r\n0=comet*\r\n[Checks]"));
+        // A second save moves the history to the end; a third changes nothing, and the file
+        // is not written again (its time stays).
+        const auto saveAgain = [&] {
+            IniEdit again(together);
+            for (const QStringList& v : writes)
+                again.write(v[0], v[1], v[2]);
+            return again.commit();
+        };
+        QVERIFY(saveAgain());
+        QVERIFY(readFileBytes(together).endsWith("[Search_Items]\r\nNumber=2\r\n0=comet*\r\n"));
+        const QDateTime written = QFileInfo(together).lastModified();
+        QTest::qWait(20);
+        QVERIFY(saveAgain());
+        QCOMPARE(QFileInfo(together).lastModified(), written);
+        QCOMPARE(QDir(dir_.path()).entryList({"*.ini.*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void writingAndDeleting() {
