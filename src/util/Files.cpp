@@ -34,7 +34,7 @@ QString randomSuffix() {
 QString resolved(const QString& path) {
     const QFileInfo fi(path);
     if (fi.isSymLink()) {
-        const QString target = fi.canonicalFilePath();
+        QString target = fi.canonicalFilePath();
         if (!target.isEmpty()) return target;
     }
     return path;

@@ -27,8 +27,8 @@ class TstMaintenanceEdges : public QObject, AppFixture {
         ui->setNow(QDateTime(QDate(2026, 12, 7), QTime(4, 5, 6)));
     }
     void cleanup() {
-        QFile::setPermissions(folder->path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ExeOwner);
+        QFile::setPermissions(folder->path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY2(end(), qPrintable(problems()));
     }
 
@@ -54,15 +54,15 @@ class TstMaintenanceEdges : public QObject, AppFixture {
         w->mnuPass->trigger();
         QCOMPARE(ui->titles(), QStringList{"Error in setting password"});
         QCOMPARE(ui->modalForms.size(), forms); // no password dialog
-        QCOMPARE(ui->boxes.last().text, "70\r\nPermission denied: " +
-                                            QDir::toNativeSeparators(folder->path()) +
-                                            " (Permission denied)");
+        QCOMPARE(ui->boxes.last().text,
+                 "70\r\nPermission denied: " + QDir::toNativeSeparators(folder->path()) +
+                     " (Permission denied)");
         QVERIFY(readFileBytes(catalogue()) == before);
         QCOMPARE(w->mnuPass->text(), caption);
         queryWorks();
         close();
-        QVERIFY(QFile::setPermissions(folder->path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                          QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(folder->path(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(cardsOrError(catalogue(), password), 60);
     }
 

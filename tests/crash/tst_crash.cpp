@@ -160,8 +160,7 @@ class TstCrash : public QObject, AppFixture {
                 QTest::addRow("compaction, %s, %s", kind, step)
                     << "compaction" << step << enc << pwd;
             for (const char* op : {"backup", "backup elsewhere", "backup over"})
-                for (const char* step :
-                     {"copy-written", "copy-before-rename", "copy-after-rename"})
+                for (const char* step : {"copy-written", "copy-before-rename", "copy-after-rename"})
                     QTest::addRow("%s, %s, %s", op, kind, step) << op << step << enc << pwd;
             // before the first card, part-way, before the last card
             for (const int n : {1, kCards / 3, kCards})
@@ -265,8 +264,8 @@ class TstCrash : public QObject, AppFixture {
         while (it.hasNext())
             left << QDir(folder->path()).relativeFilePath(it.next());
         left.removeIf([](const QString& f) {
-            return QStringList{"KRVS.krv",    "KRVS.krv-wal", "KRVS.krv-shm",
-                               "KRVS.ini",    kBackupName,    kElsewhereName}
+            return QStringList{"KRVS.krv", "KRVS.krv-wal", "KRVS.krv-shm",
+                               "KRVS.ini", kBackupName,    kElsewhereName}
                 .contains(f);
         });
         QVERIFY2(left.isEmpty(), qPrintable("left behind: " + left.join(", ")));
