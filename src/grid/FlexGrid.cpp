@@ -5,12 +5,14 @@
 #include "grid/FlexGridModel.h"
 #include "util/Twips.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleHints>
 #include <algorithm>
 
 namespace krvs {
@@ -183,6 +185,14 @@ void FlexGrid::moveSelection(int row, int col, bool extend) {
     applySelection();
 }
 
+void FlexGrid::moveSelectionInPlace(int row, int col, bool extend) {
+    // A new current cell scrolls itself into view unless auto-scroll is off.
+    const bool autoScrolls = hasAutoScroll();
+    setAutoScroll(false);
+    moveSelection(row, col, extend);
+    setAutoScroll(autoScrolls);
+}
+
 // ---- sorting, widths, content -------------------------------------------------------
 
 void FlexGrid::setSort(int code) {
@@ -265,8 +275,12 @@ void FlexGrid::mousePressEvent(QMouseEvent* e) {
     suppressClick_ = false;
     if (e->button() == Qt::LeftButton) {
         setFocus(Qt::MouseFocusReason);
+        pressBefore_ = lastPress_;
+        lastPress_ = {-1, -1, pos};
         if (mouseRow_ >= 1 && mouseCol_ >= 0) {
-            moveSelection(mouseRow_, mouseCol_, e->modifiers() & Qt::ShiftModifier);
+            lastPress_.row = mouseRow_;
+            lastPress_.col = mouseCol_;
+            moveSelectionInPlace(mouseRow_, mouseCol_, e->modifiers() & Qt::ShiftModifier);
             dragging_ = true;
         }
     }
@@ -316,12 +330,22 @@ void FlexGrid::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 // The second press of a double click: MouseDown, then DblClick on a data cell. The
-// release that follows does not make a Click.
+// release that follows does not make a Click. The window system sends the second
+// press just before this event; the cell is the one of the press before it, where
+// the double click began, even if the pointer has since crossed into the next row.
 void FlexGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     trackMouse(pos);
+    const int near = QApplication::styleHints()->mouseDoubleClickDistance();
+    const bool paired = e->button() == Qt::LeftButton && lastPress_.pos == pos &&
+                        pressBefore_.row >= 1 && (pressBefore_.pos - pos).manhattanLength() <= near;
+    if (paired && pressBefore_.row < Rows() && pressBefore_.col < Cols()) {
+        mouseRow_ = pressBefore_.row;
+        mouseCol_ = pressBefore_.col;
+    }
+    pressBefore_ = lastPress_ = {};
     const bool onCell = mouseRow_ >= 1 && mouseCol_ >= 0;
-    if (e->button() == Qt::LeftButton && onCell) moveSelection(mouseRow_, mouseCol_, false);
+    if (e->button() == Qt::LeftButton && onCell) moveSelectionInPlace(mouseRow_, mouseCol_, false);
     emitMouseDown(e, viewport());
     e->accept();
     if (e->button() == Qt::LeftButton && onCell) {
@@ -400,8 +424,8 @@ bool FlexGrid::onHeaderGrip(const QPoint& pos) const {
 }
 
 // Presses on the header row are grid events with MouseRow 0; a left click on a
-// header (not on its resize grip) is a Click. A double click on a header counts as
-// a second click there, so rapid clicks keep turning the sort round.
+// header (not on its resize grip) is a Click. A double click on a header is one
+// click: its second press makes no Click.
 bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
     QHeaderView* h = horizontalHeader();
     if (watched != h->viewport()) return QTableView::eventFilter(watched, event);
@@ -415,7 +439,9 @@ bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
         const int section = h->logicalIndexAt(pos);
         mouseRow_ = section >= 0 ? 0 : -1;
         mouseCol_ = section;
-        if (me->button() == Qt::LeftButton && section >= 0) headerPress_ = section;
+        if (me->button() == Qt::LeftButton && section >= 0 &&
+            event->type() == QEvent::MouseButtonPress)
+            headerPress_ = section;
         emitMouseDown(me, h->viewport());
         break;
     }
