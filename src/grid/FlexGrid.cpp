@@ -367,6 +367,18 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
+        // Enter on a data row opens it as a double click does.
+        e->accept();
+        if (rowSel_ >= 1 && rowSel_ <= n) emit DblClick();
+        return;
+    }
+    if (e->key() == Qt::Key_Menu || (e->key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+        e->accept();
+        menuKey(e->modifiers());
+        return;
+    }
     const bool extend = e->modifiers() & Qt::ShiftModifier;
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
     int r = extend ? rowSel_ : row_;
@@ -409,6 +421,20 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
     col = std::clamp(col, 0, c - 1);
     moveSelection(r, col, extend);
     scrollTo(model_->index(r - 1, col));
+}
+
+void FlexGrid::menuKey(Qt::KeyboardModifiers modifiers) {
+    QPoint at = viewport()->mapTo(this, QPoint(0, 0));
+    mouseRow_ = mouseCol_ = -1;
+    if (rowSel_ >= 1 && rowSel_ <= model_->dataRows() && colSel_ < model_->cols()) {
+        const QModelIndex cell = model_->index(rowSel_ - 1, colSel_);
+        scrollTo(cell);
+        at = viewport()->mapTo(this, visualRect(cell).center());
+        mouseRow_ = rowSel_;
+        mouseCol_ = colSel_;
+    }
+    emit MouseDown(mouseButtonCode(Qt::RightButton), shiftStateCode(modifiers), pxToTwips(at.x()),
+                   pxToTwips(at.y()));
 }
 
 bool FlexGrid::onHeaderGrip(const QPoint& pos) const {

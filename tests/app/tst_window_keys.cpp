@@ -62,7 +62,10 @@ class TestWindowKeys : public QObject, AppFixture {
         QVERIFY(w->cmdQuery->isEnabled());
         showActive(w.get());
     }
-    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
+    void cleanup() {
+        w->mnuPopUp1->hide();
+        QVERIFY2(end(), qPrintable(problems()));
+    }
 
     // A key word an older history item starts with (other case) is searched as typed, however left.
     void keyWordsStayAsTyped_data() {
@@ -157,6 +160,71 @@ class TestWindowKeys : public QObject, AppFixture {
             press(Qt::Key_Tab);
         QCOMPARE(defaultButtons(form.get()), defaults);
         form->hide();
+    }
+
+    // On a grid row, Enter opens the row's card as a double click does; the Menu key and
+    // Shift+F10 open the grid's menu at that row, whose items then work from the keyboard.
+    void gridByKeyboard_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("enter") << int(Qt::Key_Return) << 0 << false;
+        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << false;
+        QTest::newRow("menu key") << int(Qt::Key_Menu) << 0 << true;
+        QTest::newRow("shift f10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << true;
+    }
+    void gridByKeyboard() {
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(bool, menu);
+        FlexGrid* grid = w->fgdCards;
+        focus(grid);
+        const int row = 30; // below the rows shown at first
+        for (int r = 1; r < row; ++r)
+            press(Qt::Key_Down);
+        QCOMPARE(grid->RowSel(), row);
+        const QString card = grid->TextMatrix(row, 0);
+        QString shown;
+        ui->onModal([&](QDialog& d) { shown = static_cast<frmDetails&>(d).txtCardId->text(); });
+        press(key, Qt::KeyboardModifiers(mods));
+        if (menu) {
+            QTRY_COMPARE(QApplication::activePopupWidget(), w->mnuPopUp1);
+            // At the row, not where the mouse happens to be.
+            const QRect cell = grid->visualRect(grid->model()->index(row - 1, 0));
+            const QPoint at = grid->viewport()->mapToGlobal(cell.center());
+            QVERIFY2(
+                qAbs(w->mnuPopUp1->pos().y() - at.y()) <= cell.height(),
+                qPrintable(
+                    QString("menu at %1, row at %2").arg(w->mnuPopUp1->pos().y()).arg(at.y())));
+            QTest::keyClick(w->mnuPopUp1, Qt::Key_Escape);
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+            QVERIFY(shown.isEmpty());
+            // Again, and take "View Details" with the keys.
+            press(key, Qt::KeyboardModifiers(mods));
+            QTRY_COMPARE(QApplication::activePopupWidget(), w->mnuPopUp1);
+            QTest::keyClick(w->mnuPopUp1, Qt::Key_Down);
+            QCOMPARE(w->mnuPopUp1->activeAction(), w->mnuStuff[0]);
+            QTest::keyClick(w->mnuPopUp1, Qt::Key_Return);
+        }
+        QTRY_COMPARE(shown, card);
+        QCOMPARE(ui->modalForms, QStringList{"frmDetails"});
+    }
+
+    // A keyboard user reaches the bulk Own commands for the rows chosen with Shift+Down.
+    void bulkOwnByKeyboard() {
+        FlexGrid* grid = w->fgdCards;
+        focus(grid);
+        press(Qt::Key_Down);
+        press(Qt::Key_Down, Qt::ShiftModifier);
+        press(Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), w->mnuPopUp1);
+        for (const int k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down})
+            QTest::keyClick(w->mnuPopUp1, Qt::Key(k));
+        QCOMPARE(w->mnuPopUp1->activeAction(), w->mnuStuff[3]);
+        ui->answer(mb::AnsNo, "Own field update");
+        QTest::keyClick(w->mnuPopUp1, Qt::Key_Return);
+        QTRY_COMPARE(ui->titles(), QStringList{"Own field update"});
+        QCOMPARE(QList<int>({grid->Row(), grid->RowSel()}), QList<int>({2, 3}));
     }
 
     // Enter in the card's boxes neither asks nor writes; on a focused button it presses that one.
