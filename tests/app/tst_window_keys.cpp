@@ -1,6 +1,7 @@
 // The keyboard: key words stay as typed, Tab moves on, Enter presses only the buttons meant for it.
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
+#include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
@@ -251,6 +252,78 @@ class TestWindowKeys : public QObject, AppFixture {
         focus(form.cmdOK);
         press(Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(!form.isVisible());
+    }
+
+    // Tab reaches both Own options whichever is selected, and Space on one selects it alone.
+    void cardDetailsTabReachesBothOwnOptions_data() {
+        QTest::addColumn<bool>("own");
+        QTest::newRow("owned") << true;
+        QTest::newRow("not owned") << false;
+    }
+    void cardDetailsTabReachesBothOwnOptions() {
+        QFETCH(bool, own);
+        w->g.gCard.Own = own;
+        frmDetails form(
+            w->g, [] {}, w.get());
+        showActive(&form);
+        focus(form.txtCardSeason);
+        QStringList walked;
+        for (int i = 0; i < 3; ++i) {
+            press(Qt::Key_Tab);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        for (int i = 0; i < 2; ++i) {
+            press(Qt::Key_Tab, Qt::ShiftModifier);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(walked.join(' '), QString("optOwnYes optOwnNo cmdUpOwn optOwnNo optOwnYes"));
+        QCOMPARE(form.optOwnYes->isChecked(), own); // passing by selects nothing
+        QRadioButton* other = own ? form.optOwnNo : form.optOwnYes;
+        focus(other);
+        press(Qt::Key_Space);
+        QVERIFY(other->isChecked());
+        QVERIFY(!(own ? form.optOwnYes : form.optOwnNo)->isChecked());
+        press(Qt::Key_Space); // pressing the selected one keeps it
+        QVERIFY(other->isChecked());
+        form.hide();
+    }
+
+    // After an update by the keyboard the focus stays on the button that made it.
+    void cardDetailsFocusStaysAfterUpdate() {
+        const QString card = w->fgdCards->TextMatrix(3, 0);
+        w->g.gCard.DbId = card.toInt();
+        w->g.gCard.Own = false;
+        frmDetails form(
+            w->g, [&] { w->bindGrid(w->g.gCurSQL); }, w.get());
+        showActive(&form);
+        focus(form.optOwnYes);
+        press(Qt::Key_Space);
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        press(Qt::Key_Tab);
+        QVERIFY(form.optOwnYes->hasFocus());
+        press(Qt::Key_Tab);
+        press(Qt::Key_Tab);
+        QVERIFY(form.cmdUpOwn->hasFocus());
+        ui->answer(mb::AnsYes, "Own field update");
+        ui->answer(mb::AnsOK, "Own field update");
+        press(Qt::Key_Space);
+        QCOMPARE(ui->boxes.size(), 2);
+        QCOMPARE(QApplication::focusWidget(), form.cmdUpOwn);
+        QCOMPARE(ownColumn()[card.toInt() - 1], QChar('T'));
+
+        focus(form.txtUcomm);
+        QTest::keyClicks(form.txtUcomm, "by keys");
+        press(Qt::Key_Tab);
+        QVERIFY(form.cmdUpUcomm->hasFocus());
+        ui->answer(mb::AnsYes, "User comment update");
+        ui->answer(mb::AnsOK, "User comments update");
+        press(Qt::Key_Space);
+        QCOMPARE(ui->boxes.size(), 4);
+        QCOMPARE(QApplication::focusWidget(), form.cmdUpUcomm);
+        QCOMPARE(w->g.gConn->execute("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + card)
+                     ->cell(0, 0),
+                 QString("by keys"));
+        form.hide();
     }
 
     // Enter is OK once something is typed (the checks answer), and Cancel on Cancel.
