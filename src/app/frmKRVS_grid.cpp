@@ -7,10 +7,10 @@
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
 #include "util/ScopeGuard.h"
+#include "util/Twips.h"
 #include "util/UiServices.h"
 #include "util/ValueText.h"
 
-#include <QCursor>
 #include <QMenu>
 #include <QPushButton>
 
@@ -39,11 +39,13 @@ void frmKRVS::fgdCards_Click() {
     }
 }
 
-void frmKRVS::fgdCards_MouseDown(int button, int, int, int) {
+void frmKRVS::fgdCards_MouseDown(int button, int, int x, int y) {
     try {
         mDownRow = fgdCards->MouseRow();
         mDownRowSel = fgdCards->RowSel();
-        if (button == 2) mnuPopUp1->popup(QCursor::pos());
+        // At the press, or at the current cell for the Menu key.
+        if (button == 2)
+            mnuPopUp1->popup(fgdCards->mapToGlobal(QPoint(twipsToPx(x), twipsToPx(y))));
     } catch (const AppError& e) {
         errorBox(e, "Grid MouseDown Error");
     }

@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -43,6 +44,21 @@ QLineEdit* readOnlyBox(QWidget* parent, const char* name) {
     setBackground(box, box->palette().color(QPalette::Button));
     return box;
 }
+
+// The dialog is disabled while it writes, which takes the focus from its control:
+// give it back afterwards, so that a keyboard user goes on from where they were.
+class KeepFocus {
+  public:
+    explicit KeepFocus(QWidget* form) : had_(form->focusWidget()) {}
+    ~KeepFocus() {
+        if (had_ && had_->isEnabled()) had_->setFocus(Qt::OtherFocusReason);
+    }
+    KeepFocus(const KeepFocus&) = delete;
+    KeepFocus& operator=(const KeepFocus&) = delete;
+
+  private:
+    QPointer<QWidget> had_;
+};
 
 QString question(const char* first) {
     return QLatin1String(first) + QStringLiteral("\r\n") +
@@ -100,6 +116,19 @@ void frmDetails::createControls() {
     place(optOwnYes, 0, 0, 735, 195);
     optOwnNo = named(new QRadioButton(QStringLiteral("&No"), picOwn), "optOwnNo");
     place(optOwnNo, 840, 0, 735, 195);
+    // Qt's exclusive options let Tab stop only at the selected one; these are kept
+    // exclusive by hand so that Tab reaches both.
+    for (QRadioButton* o : {optOwnYes, optOwnNo}) {
+        o->setAutoExclusive(false);
+        QRadioButton* other = o == optOwnYes ? optOwnNo : optOwnYes;
+        connect(o, &QRadioButton::toggled, this, [other](bool on) {
+            if (on) other->setChecked(false);
+        });
+        // A click on the selected option keeps it selected.
+        connect(o, &QRadioButton::clicked, this, [o](bool on) {
+            if (!on) o->setChecked(true);
+        });
+    }
     cmdUpOwn = named(new QPushButton(QStringLiteral("~~"), picOwn), "cmdUpOwn");
     cmdUpOwn->setToolTip(QStringLiteral("Update the Own field"));
     place(cmdUpOwn, 1560, 0, 495, 195);
@@ -192,6 +221,7 @@ void frmDetails::cmdUpOwn_Click() {
                     mb::YesNo | mb::Information | mb::DefaultButton2, kOwnTitle) != mb::AnsYes)
         return;
 
+    const KeepFocus keep(this);
     applyUpdates(
         this, [this](int code) { setMousePointer(code); }, g_,
         [&](int) { return ownUpdateStatement(own, id); }, 1, kOwnTitle,
@@ -206,6 +236,7 @@ void frmDetails::cmdUpUcomm_Click() {
                     QStringLiteral("User comment update")) != mb::AnsYes)
         return;
 
+    const KeepFocus keep(this);
     applyUpdates(
         this, [this](int code) { setMousePointer(code); }, g_,
         [&](int) { return commentUpdateStatement(comment, id); }, 1,

@@ -5,12 +5,14 @@
 #include "grid/FlexGridModel.h"
 #include "util/Twips.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleHints>
 #include <algorithm>
 
 namespace krvs {
@@ -183,6 +185,14 @@ void FlexGrid::moveSelection(int row, int col, bool extend) {
     applySelection();
 }
 
+void FlexGrid::moveSelectionInPlace(int row, int col, bool extend) {
+    // A new current cell scrolls itself into view unless auto-scroll is off.
+    const bool autoScrolls = hasAutoScroll();
+    setAutoScroll(false);
+    moveSelection(row, col, extend);
+    setAutoScroll(autoScrolls);
+}
+
 // ---- sorting, widths, content -------------------------------------------------------
 
 void FlexGrid::setSort(int code) {
@@ -265,8 +275,12 @@ void FlexGrid::mousePressEvent(QMouseEvent* e) {
     suppressClick_ = false;
     if (e->button() == Qt::LeftButton) {
         setFocus(Qt::MouseFocusReason);
+        pressBefore_ = lastPress_;
+        lastPress_ = {-1, -1, pos};
         if (mouseRow_ >= 1 && mouseCol_ >= 0) {
-            moveSelection(mouseRow_, mouseCol_, e->modifiers() & Qt::ShiftModifier);
+            lastPress_.row = mouseRow_;
+            lastPress_.col = mouseCol_;
+            moveSelectionInPlace(mouseRow_, mouseCol_, e->modifiers() & Qt::ShiftModifier);
             dragging_ = true;
         }
     }
@@ -316,12 +330,22 @@ void FlexGrid::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 // The second press of a double click: MouseDown, then DblClick on a data cell. The
-// release that follows does not make a Click.
+// release that follows does not make a Click. The window system sends the second
+// press just before this event; the cell is the one of the press before it, where
+// the double click began, even if the pointer has since crossed into the next row.
 void FlexGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     trackMouse(pos);
+    const int near = QApplication::styleHints()->mouseDoubleClickDistance();
+    const bool paired = e->button() == Qt::LeftButton && lastPress_.pos == pos &&
+                        pressBefore_.row >= 1 && (pressBefore_.pos - pos).manhattanLength() <= near;
+    if (paired && pressBefore_.row < Rows() && pressBefore_.col < Cols()) {
+        mouseRow_ = pressBefore_.row;
+        mouseCol_ = pressBefore_.col;
+    }
+    pressBefore_ = lastPress_ = {};
     const bool onCell = mouseRow_ >= 1 && mouseCol_ >= 0;
-    if (e->button() == Qt::LeftButton && onCell) moveSelection(mouseRow_, mouseCol_, false);
+    if (e->button() == Qt::LeftButton && onCell) moveSelectionInPlace(mouseRow_, mouseCol_, false);
     emitMouseDown(e, viewport());
     e->accept();
     if (e->button() == Qt::LeftButton && onCell) {
@@ -341,6 +365,18 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
             applySelection();
         }
         e->accept();
+        return;
+    }
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
+        // Enter on a data row opens it as a double click does.
+        e->accept();
+        if (rowSel_ >= 1 && rowSel_ <= n) emit DblClick();
+        return;
+    }
+    if (e->key() == Qt::Key_Menu || (e->key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+        e->accept();
+        menuKey(e->modifiers());
         return;
     }
     const bool extend = e->modifiers() & Qt::ShiftModifier;
@@ -387,6 +423,20 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
     scrollTo(model_->index(r - 1, col));
 }
 
+void FlexGrid::menuKey(Qt::KeyboardModifiers modifiers) {
+    QPoint at = viewport()->mapTo(this, QPoint(0, 0));
+    mouseRow_ = mouseCol_ = -1;
+    if (rowSel_ >= 1 && rowSel_ <= model_->dataRows() && colSel_ < model_->cols()) {
+        const QModelIndex cell = model_->index(rowSel_ - 1, colSel_);
+        scrollTo(cell);
+        at = viewport()->mapTo(this, visualRect(cell).center());
+        mouseRow_ = rowSel_;
+        mouseCol_ = colSel_;
+    }
+    emit MouseDown(mouseButtonCode(Qt::RightButton), shiftStateCode(modifiers), pxToTwips(at.x()),
+                   pxToTwips(at.y()));
+}
+
 bool FlexGrid::onHeaderGrip(const QPoint& pos) const {
     const QHeaderView* h = horizontalHeader();
     const int visual = h->visualIndexAt(pos.x());
@@ -400,8 +450,8 @@ bool FlexGrid::onHeaderGrip(const QPoint& pos) const {
 }
 
 // Presses on the header row are grid events with MouseRow 0; a left click on a
-// header (not on its resize grip) is a Click. A double click on a header counts as
-// a second click there, so rapid clicks keep turning the sort round.
+// header (not on its resize grip) is a Click. A double click on a header is one
+// click: its second press makes no Click.
 bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
     QHeaderView* h = horizontalHeader();
     if (watched != h->viewport()) return QTableView::eventFilter(watched, event);
@@ -415,7 +465,9 @@ bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
         const int section = h->logicalIndexAt(pos);
         mouseRow_ = section >= 0 ? 0 : -1;
         mouseCol_ = section;
-        if (me->button() == Qt::LeftButton && section >= 0) headerPress_ = section;
+        if (me->button() == Qt::LeftButton && section >= 0 &&
+            event->type() == QEvent::MouseButtonPress)
+            headerPress_ = section;
         emitMouseDown(me, h->viewport());
         break;
     }

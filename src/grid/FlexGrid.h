@@ -64,8 +64,11 @@ class FlexGrid : public QTableView {
 
   signals:
     void Click();
+    // Also Enter (or keypad Enter) on a data row.
     void DblClick();
-    // Button: 1 left, 2 right, 4 middle; X, Y in twips.
+    // Button: 1 left, 2 right, 4 middle; X, Y in twips from the grid's top left corner.
+    // The Menu key and Shift+F10 are a right press in the middle of the current cell,
+    // which MouseRow and MouseCol then name.
     void MouseDown(int button, int shift, int x, int y);
 
   protected:
@@ -85,6 +88,11 @@ class FlexGrid : public QTableView {
     void applySelection();
     void clampSelection();
     void moveSelection(int row, int col, bool extend);
+    // The Menu key: a right press on the cell the keys last moved to (RowSel, ColSel).
+    void menuKey(Qt::KeyboardModifiers modifiers);
+    // The same for a mouse press: the grid does not scroll under the pointer, so a
+    // row shown only in part stays where it was clicked.
+    void moveSelectionInPlace(int row, int col, bool extend);
 
     FlexGridModel* model_;
     int mouseRow_ = 0;
@@ -93,7 +101,14 @@ class FlexGrid : public QTableView {
     bool dragging_ = false;
     bool suppressClick_ = false;
     int headerPress_ = -1; // section pressed in the header, -1 when none
-    QVector<int> twips_;   // the last width set in twips per column, -1 when none
+    // The cells of the last two left presses on the viewport (row -1 when not on a
+    // cell): a double click opens the cell of its first press.
+    struct Press {
+        int row = -1, col = -1;
+        QPoint pos;
+    };
+    Press lastPress_, pressBefore_;
+    QVector<int> twips_; // the last width set in twips per column, -1 when none
 };
 
 } // namespace krvs

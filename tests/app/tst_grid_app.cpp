@@ -2,7 +2,9 @@
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
+#include "util/LabelFit.h"
 
+#include <QScrollBar>
 #include <QTest>
 #include <QtWidgets>
 
@@ -34,6 +36,29 @@ class TestGridApp : public QObject, AppFixture {
         QHeaderView* h = grid->horizontalHeader();
         return {h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2};
     }
+    // A double click as the window system delivers it: press, release, press, double click,
+    // release, all at one place.
+    // The second press may lie a few pixels away from the first.
+    void doubleClick(QWidget* on, QPoint at, QPoint second = {}) {
+        if (second.isNull()) second = at;
+        QTest::mousePress(on, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(on, Qt::LeftButton, {}, at);
+        QTest::mousePress(on, Qt::LeftButton, {}, second);
+        QTest::mouseDClick(on, Qt::LeftButton, {}, second);
+        QTest::mouseRelease(on, Qt::LeftButton, {}, second);
+    }
+    // The last row the viewport shows only in part, and a point in its visible part.
+    int cutRow(QPoint& at) {
+        const int height = grid->viewport()->height();
+        for (int r = 1; r < grid->Rows(); ++r) {
+            const QRect rect = grid->visualRect(grid->model()->index(r - 1, 3));
+            if (rect.bottom() >= height && rect.top() < height - 2) {
+                at = {rect.center().x(), (rect.top() + height) / 2};
+                return r;
+            }
+        }
+        return 0;
+    }
     // Selects rows from..to and runs a bulk command answered Yes; then comes a box titled then.
     void bulk(int from, int to, int index, const char* then = "Own field update") {
         grid->setRow(from);
@@ -44,6 +69,7 @@ class TestGridApp : public QObject, AppFixture {
     }
 
   private slots:
+    void initTestCase() { useProgramFont(); }
     void init() { begin(); }
     void cleanup() {
         if (w) w->mnuPopUp1->hide();
@@ -60,6 +86,74 @@ class TestGridApp : public QObject, AppFixture {
         QCOMPARE(w->MousePointer(), 0);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(2, 3)); // a data row: no sort
         QCOMPARE(grid->TextMatrix(0, 0), QString("DbId v"));
+    }
+
+    // A double click on a header sorts once, as one click does; the next click turns it round.
+    void headerDoubleClickSortsOnce() {
+        start();
+        QWidget* h = grid->horizontalHeader()->viewport();
+        doubleClick(h, header(3));
+        QCOMPARE(grid->TextMatrix(0, 3), QString("Title ^"));
+        QTest::mouseClick(h, Qt::LeftButton, {}, header(3));
+        QCOMPARE(grid->TextMatrix(0, 3), QString("Title v"));
+        doubleClick(h, header(0));
+        QCOMPARE(grid->TextMatrix(0, 0) + "|" + grid->TextMatrix(0, 3), QString("DbId ^|Title"));
+        QCOMPARE(grid->TextMatrix(1, 0), QString("1"));
+    }
+
+    // A row the grid shows only in part: a click does not move the grid under the pointer,
+    // and a double click opens that row's card, whose Own change is written to that card.
+    void cutOffRowOpensItsOwnCard_data() {
+        QTest::addColumn<int>("scrolled"); // rows scrolled down first
+        QTest::addColumn<bool>("drift");   // the second press lies in the row above
+        QTest::newRow("top") << 0 << false;
+        QTest::newRow("scrolled") << 3 << false;
+        QTest::newRow("second press in the row above") << 3 << true;
+    }
+    void cutOffRowOpensItsOwnCard() {
+        QFETCH(int, scrolled);
+        QFETCH(bool, drift);
+        QVERIFY(makeCatalogue(25));
+        grid = AppFixture::start().fgdCards;
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QScrollBar* bar = grid->verticalScrollBar();
+        QPoint at;
+        int row = 0;
+        const auto scrollAndFind = [&] {
+            bar->setValue(scrolled);
+            row = cutRow(at);
+            QVERIFY2(row > 1 && row < grid->Rows() - 1, "the grid shows every row whole");
+        };
+        scrollAndFind();
+        const QString card = grid->TextMatrix(row, 0);
+        const QString before = ownColumn();
+        QString shown;
+        ui->onModal([&](QDialog& d) {
+            auto& details = static_cast<frmDetails&>(d);
+            shown = details.txtCardId->text();
+            (details.optOwnYes->isChecked() ? details.optOwnNo : details.optOwnYes)->click();
+            ui->answer(mb::AnsYes, "Own field update");
+            ui->answer(mb::AnsOK, "Own field update");
+            details.cmdUpOwn->click();
+        });
+        QPoint second = at;
+        if (drift) {
+            at.setY(grid->visualRect(grid->model()->index(row - 1, 3)).top() + 1);
+            second = at - QPoint(0, 3);
+            QCOMPARE(grid->rowAt(second.y()), row - 2);
+        }
+        doubleClick(grid->viewport(), at, second);
+        QCOMPARE(shown, card);
+        QString expected = before;
+        const int i = card.toInt() - 1;
+        expected[i] = expected[i] == 'T' ? 'F' : 'T';
+        QCOMPARE(ownColumn(), expected);
+
+        // One click selects the row and leaves the grid where it is.
+        scrollAndFind();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(bar->value(), scrolled);
+        QCOMPARE(grid->RowSel(), row);
     }
 
     // A double click or the row's menu shows its card; nothing over the header or unloaded.

@@ -1,6 +1,7 @@
 // The keyboard: key words stay as typed, Tab moves on, Enter presses only the buttons meant for it.
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
+#include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
@@ -62,7 +63,10 @@ class TestWindowKeys : public QObject, AppFixture {
         QVERIFY(w->cmdQuery->isEnabled());
         showActive(w.get());
     }
-    void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
+    void cleanup() {
+        w->mnuPopUp1->hide();
+        QVERIFY2(end(), qPrintable(problems()));
+    }
 
     // A key word an older history item starts with (other case) is searched as typed, however left.
     void keyWordsStayAsTyped_data() {
@@ -159,6 +163,71 @@ class TestWindowKeys : public QObject, AppFixture {
         form->hide();
     }
 
+    // On a grid row, Enter opens the row's card as a double click does; the Menu key and
+    // Shift+F10 open the grid's menu at that row, whose items then work from the keyboard.
+    void gridByKeyboard_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("enter") << int(Qt::Key_Return) << 0 << false;
+        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << false;
+        QTest::newRow("menu key") << int(Qt::Key_Menu) << 0 << true;
+        QTest::newRow("shift f10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << true;
+    }
+    void gridByKeyboard() {
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(bool, menu);
+        FlexGrid* grid = w->fgdCards;
+        focus(grid);
+        const int row = 30; // below the rows shown at first
+        for (int r = 1; r < row; ++r)
+            press(Qt::Key_Down);
+        QCOMPARE(grid->RowSel(), row);
+        const QString card = grid->TextMatrix(row, 0);
+        QString shown;
+        ui->onModal([&](QDialog& d) { shown = static_cast<frmDetails&>(d).txtCardId->text(); });
+        press(key, Qt::KeyboardModifiers(mods));
+        if (menu) {
+            QTRY_COMPARE(QApplication::activePopupWidget(), w->mnuPopUp1);
+            // At the row, not where the mouse happens to be.
+            const QRect cell = grid->visualRect(grid->model()->index(row - 1, 0));
+            const QPoint at = grid->viewport()->mapToGlobal(cell.center());
+            QVERIFY2(
+                qAbs(w->mnuPopUp1->pos().y() - at.y()) <= cell.height(),
+                qPrintable(
+                    QString("menu at %1, row at %2").arg(w->mnuPopUp1->pos().y()).arg(at.y())));
+            QTest::keyClick(w->mnuPopUp1, Qt::Key_Escape);
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+            QVERIFY(shown.isEmpty());
+            // Again, and take "View Details" with the keys.
+            press(key, Qt::KeyboardModifiers(mods));
+            QTRY_COMPARE(QApplication::activePopupWidget(), w->mnuPopUp1);
+            QTest::keyClick(w->mnuPopUp1, Qt::Key_Down);
+            QCOMPARE(w->mnuPopUp1->activeAction(), w->mnuStuff[0]);
+            QTest::keyClick(w->mnuPopUp1, Qt::Key_Return);
+        }
+        QTRY_COMPARE(shown, card);
+        QCOMPARE(ui->modalForms, QStringList{"frmDetails"});
+    }
+
+    // A keyboard user reaches the bulk Own commands for the rows chosen with Shift+Down.
+    void bulkOwnByKeyboard() {
+        FlexGrid* grid = w->fgdCards;
+        focus(grid);
+        press(Qt::Key_Down);
+        press(Qt::Key_Down, Qt::ShiftModifier);
+        press(Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), w->mnuPopUp1);
+        for (const int k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down})
+            QTest::keyClick(w->mnuPopUp1, Qt::Key(k));
+        QCOMPARE(w->mnuPopUp1->activeAction(), w->mnuStuff[3]);
+        ui->answer(mb::AnsNo, "Own field update");
+        QTest::keyClick(w->mnuPopUp1, Qt::Key_Return);
+        QTRY_COMPARE(ui->titles(), QStringList{"Own field update"});
+        QCOMPARE(QList<int>({grid->Row(), grid->RowSel()}), QList<int>({2, 3}));
+    }
+
     // Enter in the card's boxes neither asks nor writes; on a focused button it presses that one.
     void enterInCardDetails() {
         w->g.gCard.DbId = w->fgdCards->TextMatrix(1, 0).toInt();
@@ -183,6 +252,78 @@ class TestWindowKeys : public QObject, AppFixture {
         focus(form.cmdOK);
         press(Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(!form.isVisible());
+    }
+
+    // Tab reaches both Own options whichever is selected, and Space on one selects it alone.
+    void cardDetailsTabReachesBothOwnOptions_data() {
+        QTest::addColumn<bool>("own");
+        QTest::newRow("owned") << true;
+        QTest::newRow("not owned") << false;
+    }
+    void cardDetailsTabReachesBothOwnOptions() {
+        QFETCH(bool, own);
+        w->g.gCard.Own = own;
+        frmDetails form(
+            w->g, [] {}, w.get());
+        showActive(&form);
+        focus(form.txtCardSeason);
+        QStringList walked;
+        for (int i = 0; i < 3; ++i) {
+            press(Qt::Key_Tab);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        for (int i = 0; i < 2; ++i) {
+            press(Qt::Key_Tab, Qt::ShiftModifier);
+            walked << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(walked.join(' '), QString("optOwnYes optOwnNo cmdUpOwn optOwnNo optOwnYes"));
+        QCOMPARE(form.optOwnYes->isChecked(), own); // passing by selects nothing
+        QRadioButton* other = own ? form.optOwnNo : form.optOwnYes;
+        focus(other);
+        press(Qt::Key_Space);
+        QVERIFY(other->isChecked());
+        QVERIFY(!(own ? form.optOwnYes : form.optOwnNo)->isChecked());
+        press(Qt::Key_Space); // pressing the selected one keeps it
+        QVERIFY(other->isChecked());
+        form.hide();
+    }
+
+    // After an update by the keyboard the focus stays on the button that made it.
+    void cardDetailsFocusStaysAfterUpdate() {
+        const QString card = w->fgdCards->TextMatrix(3, 0);
+        w->g.gCard.DbId = card.toInt();
+        w->g.gCard.Own = false;
+        frmDetails form(
+            w->g, [&] { w->bindGrid(w->g.gCurSQL); }, w.get());
+        showActive(&form);
+        focus(form.optOwnYes);
+        press(Qt::Key_Space);
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        press(Qt::Key_Tab);
+        QVERIFY(form.optOwnYes->hasFocus());
+        press(Qt::Key_Tab);
+        press(Qt::Key_Tab);
+        QVERIFY(form.cmdUpOwn->hasFocus());
+        ui->answer(mb::AnsYes, "Own field update");
+        ui->answer(mb::AnsOK, "Own field update");
+        press(Qt::Key_Space);
+        QCOMPARE(ui->boxes.size(), 2);
+        QCOMPARE(QApplication::focusWidget(), form.cmdUpOwn);
+        QCOMPARE(ownColumn()[card.toInt() - 1], QChar('T'));
+
+        focus(form.txtUcomm);
+        QTest::keyClicks(form.txtUcomm, "by keys");
+        press(Qt::Key_Tab);
+        QVERIFY(form.cmdUpUcomm->hasFocus());
+        ui->answer(mb::AnsYes, "User comment update");
+        ui->answer(mb::AnsOK, "User comments update");
+        press(Qt::Key_Space);
+        QCOMPARE(ui->boxes.size(), 4);
+        QCOMPARE(QApplication::focusWidget(), form.cmdUpUcomm);
+        QCOMPARE(w->g.gConn->execute("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + card)
+                     ->cell(0, 0),
+                 QString("by keys"));
+        form.hide();
     }
 
     // Enter is OK once something is typed (the checks answer), and Cancel on Cancel.
