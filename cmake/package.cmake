@@ -24,6 +24,17 @@ add_custom_command(OUTPUT "${_starter}"
 add_custom_target(krvs-starter ALL DEPENDS "${_starter}")
 
 install(TARGETS KRVS krvs-makedb RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Stripped as Debian strips its programs: no symbols, and neither the compiler's
+# .comment nor the .note section.
+if(NOT CMAKE_STRIP)
+  message(FATAL_ERROR "the packaged build needs strip")
+endif()
+foreach(_prog KRVS krvs-makedb)
+  install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+                                        --remove-section=.note
+                                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${_prog}\"
+                                COMMAND_ERROR_IS_FATAL ANY)")
+endforeach()
 install(FILES "${_starter}" DESTINATION ${KRVS_SHARE_DIR})
 install(FILES "${_res}/krvs.svg" DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(_size 16 32 48 64 256)
@@ -116,7 +127,6 @@ back up, compact and password-protect the catalogue. Each user's
 catalogue, settings and backups lie in ~/.local/share/KRVS, where the
 first start copies a starter catalogue.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quillmark.example")
