@@ -6,6 +6,9 @@ pkgs=(build-essential cmake pkg-config qt6-base-dev libsqlcipher-dev libsimplein
 # The Debian package (CPack's shlibdeps needs dpkg-dev and file) and its test, and the
 # real window manager of the window-placement tests.
 pkgs+=(dpkg-dev file openbox x11-utils xdotool)
+# Debian's checks of the package and the manual pages' test: lintian, the desktop entry's
+# and the AppStream file's validators, man with groff.
+pkgs+=(lintian desktop-file-utils appstream man-db groff-base)
 # The fuzz targets: clang with its libFuzzer and sanitizer run-times.
 pkgs+=(clang libclang-rt-14-dev)
 # The formatting check and the static analysis (Debian 12: version 14 of both).

@@ -3,7 +3,8 @@
 # every C++ file; a normal build with warnings as errors, its tests (and its
 # window-placement tests under a real window manager) and clang-tidy over its compile
 # commands; the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
-# the Debian package built, installed and tried; last each fuzz target for a fixed run.
+# the Debian package built, checked by Debian's tools, installed and tried; last each
+# fuzz target for a fixed run.
 # Each stage says how long it took; the first that fails stops the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,9 +39,11 @@ sanitizer_build_and_tests() {
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$jobs")
 }
-# The Debian package: built, installed, started as an ordinary user, removed.
+# The Debian package: built, judged by Debian's tools (lintian, desktop-file-validate,
+# appstreamcli, man), installed, started as an ordinary user, removed.
 package() {
   bash scripts/make-deb.sh
+  bash scripts/lint-package.sh
   bash scripts/test-package.sh
 }
 

@@ -86,6 +86,14 @@ as_user KRVS --help | grep -q -- "--version" || fail "KRVS --help lists no optio
 as_user krvs-makedb --help | grep -q "^usage: krvs-makedb" || fail "krvs-makedb --help shows no usage"
 [ -z "$(ls -A "$home")" ] || fail "--help or --version wrote into the home folder: $(ls -A "$home")"
 
+# The manual pages are found by name (unless dpkg is told to leave /usr/share/man out).
+if ! grep -rqs '^path-exclude=/usr/share/man' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d; then
+  say "man KRVS and man krvs-makedb"
+  as_user MANWIDTH=80 man -P cat KRVS | grep -q KRVS_UPDATE_SERVER || fail "man KRVS shows no page"
+  as_user MANWIDTH=80 man -P cat krvs-makedb | grep -q UserComments ||
+    fail "man krvs-makedb shows no page"
+fi
+
 say "starting the installed program as $user"
 srv="$work/srv"
 mkdir -p "$srv/files"
