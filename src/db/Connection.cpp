@@ -505,6 +505,38 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
     return rows;
 }
 
+void Connection::begin() {
+    if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    errors_.clear();
+    checkBeforeWriting();
+    // Immediate: the group holds the write lock from its start, so no statement in it
+    // can fail for want of it.
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw fail(err::Engine, engine::message(db_));
+}
+
+void Connection::commit() {
+    if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    errors_.clear();
+    if (sqlite3_get_autocommit(db_)) return; // the engine already ended the group
+    touch();
+    if (sqlite3_exec(db_, "COMMIT;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const AppError e = fail(err::Engine, engine::message(db_));
+        rollback(); // a group that cannot be kept is dropped whole
+        throw e;
+    }
+}
+
+void Connection::rollback() {
+    if (!db_ || sqlite3_get_autocommit(db_)) return;
+    touch();
+    sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+}
+
+bool Connection::inGroup() const {
+    return db_ && !sqlite3_get_autocommit(db_);
+}
+
 void Connection::alterPassword(const QString& newPassword, const QString& oldPassword) {
     if (mode_ != adModeShareExclusive)
         throw fail(err::Engine, QStringLiteral("Cannot change the password of a database that is "
