@@ -315,6 +315,7 @@ int authorizer(void* refused, int action, const char*, const char* name, const c
 // another file (the engine has no authorizer step for it). Words inside quotes,
 // brackets and comments do not count.
 bool vacuumInto(const QString& sql) {
+    if (!sql.contains(QLatin1StringView("VACUUM"), Qt::CaseInsensitive)) return false;
     QStringList words;
     const qsizetype n = sql.size();
     for (qsizetype i = 0; i < n;) {

@@ -19,9 +19,11 @@ GroupedRun runInGroups(Connection& c, int count, const std::function<void(int)>&
         t.start();
         c.begin();
         int i = run.done;
+        qint64 writingNs = 1;
         try {
             for (; i < end; ++i)
                 write(i);
+            writingNs = std::max<qint64>(1, t.nsecsElapsed());
             c.commit();
         } catch (...) {
             // Keep what the group wrote before the failing write, if the engine still
@@ -37,9 +39,10 @@ GroupedRun runInGroups(Connection& c, int count, const std::function<void(int)>&
         }
         run.done = end;
         // The next group: as many writes as fit the time at this group's pace, but no
-        // more than twice as many, so that one quick group cannot make a long one.
-        const qint64 ns = std::max<qint64>(1, t.nsecsElapsed());
-        size = std::clamp<qint64>(size * targetNs / ns, 1, size * 2);
+        // more than four times as many, so that one quick group cannot make a long one.
+        // The flush at its end is left out: it costs about the same for any group, so
+        // counting it would only make the groups, and the flushes, more.
+        size = std::clamp<qint64>(size * targetNs / writingNs, 1, size * 4);
         if (run.done < count && afterGroup && afterGroup(run.done)) {
             run.stopped = true;
             break;

@@ -7,8 +7,8 @@ class Connection;
 
 // How a long run of writes is cut into groups.
 struct GroupPlan {
-    int groupMs = 100;   // a group lasts about this long (milliseconds)
-    int firstGroup = 64; // writes in the first group; each next one at most twice as many
+    int groupMs = 200;    // a group's writes last about this long (milliseconds), its flush aside
+    int firstGroup = 256; // writes in the first group; each next one at most four times as many
 };
 
 struct GroupedRun {
