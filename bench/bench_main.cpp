@@ -697,8 +697,8 @@ int runAll(const QList<int>& sizes, const QString& keep) {
         printTable(sorts);
         out() << "program's peak memory after start-up " << fmtMb(p("peakStartup"))
               << ", key words " << fmtMb(p("peakQuery")) << ", \"*\" " << fmtMb(p("peakAll"))
-              << ", the sorts " << fmtMb(p("peakSort")) << ", the bulk update " << fmtMb(p("peak"))
-              << Qt::endl
+              << ", the sorts " << fmtMb(p("peakSort"))
+              << ", the bulk updates, compaction and backup " << fmtMb(p("peak")) << Qt::endl
               << Qt::endl;
     }
 
