@@ -74,10 +74,17 @@ bool QueryWatch::progress() {
         return true;
     }
     if (handling_ || sinceEvents_.elapsed() < kEventInterval) return false;
+    return runEvents();
+}
+
+bool QueryWatch::runEvents(QWidget* box) {
+    if (handling_) return false;
     handling_ = true;
+    box_ = box;
     qApp->installEventFilter(this);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     qApp->removeEventFilter(this);
+    box_ = nullptr;
     handling_ = false;
     sinceEvents_.restart();
     const bool stop = stop_ || closePending_;
@@ -85,8 +92,21 @@ bool QueryWatch::progress() {
     return stop;
 }
 
+bool QueryWatch::inBox(QObject* watched) const {
+    if (!box_) return false;
+    if (watched == box_->windowHandle()) return true;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    return widget && (widget == box_ || box_->isAncestorOf(widget));
+}
+
 bool QueryWatch::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
+    if (inBox(watched)) {
+        if (t != QEvent::Close) return false; // the box's own keys and clicks
+        stop_ = true;                         // closing the box is its Stop
+        event->ignore();
+        return true;
+    }
     if (t == QEvent::Close) {
         event->ignore();
         // A close reaches the window through its native window first.

@@ -23,14 +23,23 @@ class QueryWatch : public QObject {
     // True while the events of a running statement are being handled.
     bool handlingEvents() const { return handling_; }
 
+    // Lets the window's pending events run now, under the same rule as during a long
+    // statement, for work the program does in steps of its own. Input meant for
+    // `box` (a progress box with its Stop button) and its children goes through.
+    // True when the user asked to stop meanwhile (Esc, closing the main window or
+    // the box).
+    bool runEvents(QWidget* box = nullptr);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     bool progress();
+    bool inBox(QObject* watched) const;
     void closeWhenIdle();
 
     QPointer<QWidget> window_;
+    QPointer<QWidget> box_; // its input goes through while runEvents runs
     QElapsedTimer sinceEvents_;
     bool handling_ = false;
     bool stop_ = false;

@@ -1,16 +1,24 @@
 #include "app/frmKRVS.h"
 
+#include "app/BusyProgress.h"
+#include "app/QueryWatch.h"
+#include "db/GroupedWrites.h"
+
 #include "details/CardUpdate.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "grid/SortFlexP.h"
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
+#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 #include "util/ValueText.h"
 
+#include <QCoreApplication>
+#include <QCursor>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPushButton>
 
@@ -131,16 +139,53 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
         mb::AnsYes)
         return;
 
-    // One statement per card and no transaction: a failure part-way leaves the cards
-    // before it updated, and the grid is not refreshed.
-    applyUpdates(
-        this, [this](int code) { setMousePointer(code); }, g,
-        [&](int i) {
-            crashPoint("bulk-update"); // reached before each card's statement
-            return ownUpdateStatement(own, QString::number(ids[i]));
-        },
-        static_cast<int>(ids.size()), kOwnTitle, QStringLiteral("Error in updating Own field"),
-        [this] { bindGrid(g.gCurSQL); });
+    setEnabled(false);
+    setMousePointer(pointer::Hourglass);
+    ScopeGuard restore([this] {
+        setEnabled(true);
+        setMousePointer(pointer::Default);
+    });
+    const int count = static_cast<int>(ids.size());
+    BusyProgress progress(
+        this, kOwnTitle, QStringLiteral("Updating the Own field of %1 cards...").arg(count), count);
+    auto* watch = findChild<QueryWatch*>();
+    const LongWorkTiming& timing = longWorkTiming();
+    QElapsedTimer since;
+    since.start();
+    try {
+        if (!g.gConn) throw AppError::of(err::ObjectNotSet);
+        // One statement per card, kept in groups of a fraction of a second each: a
+        // failure, a kill or a stop part-way leaves a clean run of updated cards, and
+        // the window paints and offers Stop between two groups.
+        const db::GroupedRun run = db::runInGroups(
+            *g.gConn, count,
+            [&](int i) {
+                crashPoint("bulk-update"); // reached before each card's statement
+                runUpdate(g, ownUpdateStatement(own, QString::number(ids[i])));
+            },
+            [&](int done) {
+                if (since.elapsed() >= timing.showAfterMs) progress.showOver();
+                progress.setDone(done);
+                const bool asked = watch ? watch->runEvents(&progress)
+                                         : (QCoreApplication::processEvents(), false);
+                return asked || progress.stopRequested();
+            },
+            timing.groups);
+        progress.hide();
+        if (run.stopped) {
+            ui().msgBox(QStringLiteral("The update was stopped: %1 of %2 cards were updated.")
+                            .arg(run.done)
+                            .arg(count),
+                        mb::OKOnly | mb::Information, QStringLiteral("Own field update stopped"));
+        } else {
+            ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
+                        kOwnTitle);
+        }
+        bindGrid(g.gCurSQL);
+    } catch (const AppError& e) {
+        progress.hide();
+        errorBox(e, "Error in updating Own field");
+    }
 }
 
 } // namespace krvs

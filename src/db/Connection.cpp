@@ -315,6 +315,7 @@ int authorizer(void* refused, int action, const char*, const char* name, const c
 // another file (the engine has no authorizer step for it). Words inside quotes,
 // brackets and comments do not count.
 bool vacuumInto(const QString& sql) {
+    if (!sql.contains(QLatin1StringView("VACUUM"), Qt::CaseInsensitive)) return false;
     QStringList words;
     const qsizetype n = sql.size();
     for (qsizetype i = 0; i < n;) {
@@ -517,6 +518,37 @@ QString asSentence(QString text) {
 }
 
 } // namespace
+void Connection::begin() {
+    if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    errors_.clear();
+    checkBeforeWriting();
+    // Immediate: the group holds the write lock from its start, so no statement in it
+    // can fail for want of it.
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw fail(err::Engine, engine::message(db_));
+}
+
+void Connection::commit() {
+    if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    errors_.clear();
+    if (sqlite3_get_autocommit(db_)) return; // the engine already ended the group
+    touch();
+    if (sqlite3_exec(db_, "COMMIT;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const AppError e = fail(err::Engine, engine::message(db_));
+        rollback(); // a group that cannot be kept is dropped whole
+        throw e;
+    }
+}
+
+void Connection::rollback() {
+    if (!db_ || sqlite3_get_autocommit(db_)) return;
+    touch();
+    sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+}
+
+bool Connection::inGroup() const {
+    return db_ && !sqlite3_get_autocommit(db_);
+}
 
 void Connection::alterPassword(const QString& newPassword, const QString& oldPassword) {
     if (mode_ != adModeShareExclusive)

@@ -91,6 +91,15 @@ class Connection {
 
     QString dataSource() const { return path_; }
 
+    // A group of the program's own writes made durable together, with one flush to
+    // disk instead of one per statement: begin() opens it, commit() keeps every
+    // statement run since, rollback() drops them (and does nothing when no group is
+    // open). A statement of execute can never open, end or nest one. Throw AppError.
+    void begin();
+    void commit();
+    void rollback();
+    bool inGroup() const;
+
     // Called every few thousand steps of the engine while a statement of execute runs,
     // on the thread that runs it. Returning true stops the statement, which then fails
     // like any other with the engine's message "interrupted". One hook serves every

@@ -108,6 +108,14 @@ bool readTerm(const QList<Token>& tokens, qsizetype& i, QString& column, bool& d
 } // namespace
 
 std::optional<SnapshotOrder> snapshotOrder(const QString& sql) {
+    // Only a statement that begins with SELECT can be one; the writes of a long bulk
+    // update are not read word by word.
+    qsizetype first = 0;
+    while (first < sql.size() && sql[first].isSpace())
+        ++first;
+    if (QStringView(sql).sliced(first).left(6).compare(QLatin1StringView("SELECT"),
+                                                       Qt::CaseInsensitive) != 0)
+        return std::nullopt;
     QList<Token> tokens;
     if (!tokenize(sql, tokens) || tokens.size() < 7) return std::nullopt;
     if (!isWord(tokens[0], "SELECT") || !isPunct(tokens[1], '*') || !isWord(tokens[2], "FROM") ||

@@ -111,7 +111,7 @@ class TstFullDisk : public QObject, AppFixture {
         leftAsItWas(before, files);
     }
 
-    // Own is written card by card: those before the full disk set, the rest kept, the file sound.
+    // Own is kept in groups of cards: a clean run of them set, the rest kept, the file sound.
     void bulkOwnUpdate_data() { addWhereRows({"own"}); }
     void bulkOwnUpdate() {
         QFETCH(QString, where);
@@ -141,7 +141,6 @@ class TstFullDisk : public QObject, AppFixture {
                  qPrintable(own));
         QCOMPARE(own.mid(kSelected), rest);
         if (where == "first write") QVERIFY(readFileBytes(catalogue()) == before);
-        if (where == "near the end") QVERIFY(set > kSelected / 2);
         queryWorks();
         close();
         sqlite3* db = nullptr;

@@ -1,0 +1,64 @@
+#include "app/BusyProgress.h"
+
+#include "util/FormGeometry.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace krvs {
+
+LongWorkTiming& longWorkTiming() {
+    static LongWorkTiming timing;
+    return timing;
+}
+
+BusyProgress::BusyProgress(QWidget* window, const QString& title, const QString& text, int total)
+    : QDialog(window), window_(window) {
+    setObjectName(QStringLiteral("BusyProgress"));
+    setWindowTitle(title);
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    lblProgress = new QLabel(text, this);
+    lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    barProgress = new QProgressBar(this);
+    barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->setRange(0, qMax(1, total));
+    barProgress->setValue(0);
+    barProgress->setMinimumWidth(320);
+    cmdStop = new QPushButton(QStringLiteral("&Stop"), this);
+    cmdStop->setObjectName(QStringLiteral("cmdStop"));
+    cmdStop->setDefault(true);
+    layout->addWidget(lblProgress);
+    layout->addWidget(barProgress);
+    layout->addWidget(cmdStop, 0, Qt::AlignRight);
+    connect(cmdStop, &QPushButton::clicked, this, &BusyProgress::requestStop);
+}
+
+void BusyProgress::showOver() {
+    if (isVisible()) return;
+    adjustSize();
+    if (window_) CenterForm(window_, this);
+    show();
+    raise();
+    activateWindow();
+    cmdStop->setFocus();
+}
+
+void BusyProgress::setDone(int done) {
+    barProgress->setValue(qMin(done, barProgress->maximum()));
+}
+
+void BusyProgress::reject() {
+    requestStop(); // the box stays until the work has stopped
+}
+
+void BusyProgress::requestStop() {
+    if (stop_) return;
+    stop_ = true;
+    cmdStop->setEnabled(false);
+    lblProgress->setText(QStringLiteral("Stopping..."));
+}
+
+} // namespace krvs
