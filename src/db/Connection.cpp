@@ -390,6 +390,8 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
     errors_.clear();
     const dialect::Translation tr = dialect::translate(sql);
+    // Without its card table the catalogue is no longer one the program can open.
+    if (tr.changesCardTable && origin == Origin::Typed) throw fail(err::Engine, kRefused);
     if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
     if (tr.password) {
         auto rows = std::make_shared<RowSet>();
