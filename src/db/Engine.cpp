@@ -308,8 +308,11 @@ void checkPages(const QString& path, const QString& password) {
         },
         &problem, nullptr);
     if (rc != SQLITE_OK) problem = message(db);
-    if (problem != QLatin1String("ok"))
-        throw notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(problem));
+    if (problem != QLatin1String("ok")) throw damaged(path, problem);
+}
+
+AppError damaged(const QString& path, const QString& engineMessage) {
+    return notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(engineMessage));
 }
 
 void useLog(sqlite3* db) {

@@ -144,6 +144,22 @@ class TestStartup : public QObject, AppFixture {
             << QByteArray("plain cut") << no + "the file is damaged";
         QTest::newRow("damaged page inside")
             << QByteArray("plain page") << no + "the file is damaged";
+        // Bytes of one page overwritten (page, first and last byte, value) in a catalogue
+        // of 3,000 cards: whatever the first read meets, the same words.
+        QTest::newRow("cells of a page overwritten")
+            << QByteArray("overwrite 59 100 600 171") << no + "the file is damaged";
+        QTest::newRow("cell pointers overwritten")
+            << QByteArray("overwrite 59 8 40 255") << no + "the file is damaged";
+        QTest::newRow("record texts overwritten")
+            << QByteArray("overwrite 59 2000 4095 171") << no + "the file is damaged";
+        QTest::newRow("page type zeroed")
+            << QByteArray("overwrite 59 0 0 0") << no + "the file is damaged";
+        QTest::newRow("first leaf overwritten")
+            << QByteArray("overwrite 3 100 600 171") << no + "the file is damaged";
+        QTest::newRow("table's root overwritten")
+            << QByteArray("overwrite 2 0 200 171") << no + "the file is damaged";
+        QTest::newRow("last page overwritten")
+            << QByteArray("overwrite -1 100 4095 171") << no + "the file is damaged";
         QTest::newRow("card table lacks columns")
             << QByteArray("few columns")
             << no + "its table tblKRVS101 lacks the columns Index, CardType, Category, Series, "
@@ -166,6 +182,17 @@ class TestStartup : public QObject, AppFixture {
             QVERIFY(size > 16 * 4096 && f.open(QIODevice::ReadWrite));
             QVERIFY(bytes.endsWith("cut") ? f.resize(size / 2)
                                           : f.seek(size / 2 / 4096 * 4096) && f.write(noise(4096)));
+        } else if (bytes.startsWith("overwrite")) {
+            QVERIFY(makeCatalogue(3000));
+            const QList<QByteArray> v = bytes.split(' ');
+            QByteArray data = readFileBytes(file);
+            const int page = v[1].toInt() > 0 ? v[1].toInt() : int(data.size() / 4096);
+            const int from = (page - 1) * 4096 + v[2].toInt(),
+                      to = (page - 1) * 4096 + v[3].toInt();
+            QVERIFY(to < data.size());
+            for (int i = from; i <= to; ++i)
+                data[i] = static_cast<char>(v[4].toInt());
+            QVERIFY(writeFileBytes(file, data));
         } else if (bytes == "few columns") {
             QVERIFY(runSql(file,
                            "CREATE TABLE tblKRVS101 (DbId INTEGER PRIMARY KEY, Title TEXT, "
