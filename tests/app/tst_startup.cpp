@@ -11,11 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <cstdio>
 
 using namespace krvs;
 using namespace krvs::test;
@@ -316,16 +318,47 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(snapshot(folder->path()), before);
     }
 
-    // The second copy is refused; the first goes on working.
+    // The second copy is told that the catalogue is in use, before any password prompt;
+    // the first goes on working.
+    void secondProgramCannotOpenTheCatalogue_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("otherProcess"); // the first copy: a window here, or a process
+        QTest::newRow("plain, window") << QString() << false;
+        QTest::newRow("encrypted, window") << QString("pw 1") << false;
+        QTest::newRow("plain, process") << QString() << true;
+        QTest::newRow("encrypted, process") << QString("pw 1") << true;
+    }
     void secondProgramCannotOpenTheCatalogue() {
-        QVERIFY(makeCatalogue(10));
-        start();
+        QFETCH(QString, password);
+        QFETCH(bool, otherProcess);
+        QVERIFY(makeCatalogue(10, password));
+        QProcess first;
+        if (otherProcess) {
+            first.start(QCoreApplication::applicationFilePath(),
+                        {"--hold-catalogue", folder->path(), password});
+            QVERIFY(first.waitForStarted());
+            while (!first.readAllStandardOutput().contains("loaded"))
+                QVERIFY2(first.waitForReadyRead(60000), first.readAllStandardError().constData());
+        } else {
+            start(password);
+        }
+        // No prompt is scripted: one would fail the test.
         ui->answer(mb::AnsOK, "Error in Load");
+        const qsizetype forms = ui->modalForms.size();
         const auto second = startMainWindow(ui.get(), folder->path());
-        QVERIFY(ui->boxes.last().text.contains("ADO Error 0:"));
+        QCOMPARE(ui->modalForms.size(), forms);
+        QVERIFY2(ui->boxes.last().text.contains("ADO Error 0:") &&
+                     ui->boxes.last().text.contains("is already in use by another connection"),
+                 qPrintable(ui->boxes.last().text));
         QVERIFY(!second->cmdQuery->isEnabled());
-        w->bindGrid(w->g.gCurSQL);
-        QCOMPARE(w->fgdCards->Rows(), 11);
+        if (otherProcess) {
+            first.closeWriteChannel();
+            QVERIFY(first.waitForFinished(60000) && first.exitCode() == 0);
+            QCOMPARE(cardsOrError(catalogue(), password), 10);
+        } else {
+            w->bindGrid(w->g.gCurSQL);
+            QCOMPARE(w->fgdCards->Rows(), 11);
+        }
     }
 
     void emptyTableCountsZero() {
@@ -345,5 +378,25 @@ class TestStartup : public QObject, AppFixture {
     }
 };
 
-QTEST_MAIN(TestStartup)
+// The first copy of the program, in a process of its own: it says "loaded" once it holds
+// the catalogue and lets it go when its input ends.
+int holdCatalogue(const QString& folder, const QString& password) {
+    ScriptedUi ui;
+    const auto w = startMainWindow(&ui, folder, password);
+    if (w->windowTitle() != loadedTitle(10)) return 2;
+    std::fputs("loaded\n", stdout);
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 4 && args[1] == "--hold-catalogue") return holdCatalogue(args[2], args[3]);
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_startup.moc"
