@@ -257,9 +257,28 @@ class TestStartup : public QObject, AppFixture {
             << QStringList() << QString();
         QTest::newRow("no sections")
             << QByteArray("Backup_Warn=9\r\nLeft=100\r\nCol0Width=x\r\n") << warn << QString();
+        // A value that stops the start names its file, section and key (%I: the file).
         QTest::newRow("history count past 16 bits")
             << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Search_Items]\r\nNumber=99999\r\n") << load
-            << "Overflow";
+            << "Overflow (the settings file '%I' holds Number=99999 in its section "
+               "[Search_Items]: correct or delete that line).";
+        QTest::newRow("column width past 32 bits")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Columns]\r\nCol0Width=1000\r\n"
+                          "Col3Width=99999999999\r\n")
+            << load
+            << "\r\n   Description  Overflow (the settings file '%I' holds "
+               "Col3Width=99999999999 in its section [Columns]";
+        QTest::newRow("maximized neither true nor false")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\nMaximized=maybe\r\n") << load
+            << "Type mismatch (the settings file '%I' holds Maximized=maybe in its section [Main]";
+        QTest::newRow("check box value")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Checks]\r\nComments=1\r\nTitle=5\r\n")
+            << load
+            << "Invalid property value (the settings file '%I' holds Title=5 in its "
+               "section [Checks]";
+        QTest::newRow("long value")
+            << "[Main]\r\nBackup_Warn=5\r\n[Columns]\r\nCol1Width=" + QByteArray(3000, '7') + "\r\n"
+            << load << "holds Col1Width=" + QString(60, '7') + "... in";
     }
     void damagedSettings() {
         QFETCH(QByteArray, ini);
@@ -279,6 +298,7 @@ class TestStartup : public QObject, AppFixture {
             QVERIFY(w->x() >= 0 && w->y() >= 0 && w->width() <= screen.width() &&
                     w->height() <= screen.height());
         } else {
+            report.replace("%I", QDir::toNativeSeparators(iniFile()));
             QVERIFY2(ui->boxes.last().text.contains(report), qPrintable(ui->boxes.last().text));
             QVERIFY(!w->g.gConn);
         }
