@@ -199,6 +199,10 @@ class TestTypedText : public QObject, AppFixture {
             << "SELECT * FROM tblKRVS101 WHERE DbId IN (SELECT TOP 5 DbId FROM tblKRVS101 "
                "ORDER BY DbId DESC) AND Title <> 'SELECT TOP 1' ORDER BY DbId;"
             << "SELECT * FROM tblKRVS101 WHERE DbId > 25 ORDER BY DbId;";
+        QTest::newRow("search's order, comment")
+            << "SELECT TOP 6 * FROM tblKRVS101 WHERE Own = False\n"
+               "ORDER BY tblKRVS101.Index, tblKRVS101.Title -- the first six"
+            << "SELECT * FROM tblKRVS101 WHERE Own = 0 ORDER BY [Index], Title LIMIT 6;";
         // 10 % of 30 is 3; 11 % is 3.3, rounded up
         QTest::newRow("percent") << "SELECT TOP 10 PERCENT * FROM tblKRVS101 ORDER BY DbId DESC;"
                                  << "SELECT * FROM tblKRVS101 ORDER BY DbId DESC LIMIT 3;";
