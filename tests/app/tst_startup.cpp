@@ -31,6 +31,19 @@ QByteArray noise(int size) {
 }
 
 // Every entry under root with its target, bytes and time (the settings file by name only).
+// Overwrites bytes of one page of a file as "overwrite PAGE FIRST LAST VALUE" says (pages
+// of 4096 bytes counted from 1, -1 the last; FIRST and LAST within the page).
+bool overwrite(const QString& file, const QByteArray& how) {
+    const QList<QByteArray> v = how.split(' ');
+    QByteArray data = readFileBytes(file);
+    const int page = v[1].toInt() > 0 ? v[1].toInt() : int(data.size() / 4096);
+    const int from = (page - 1) * 4096 + v[2].toInt(), to = (page - 1) * 4096 + v[3].toInt();
+    if (to >= data.size()) return false;
+    for (int i = from; i <= to; ++i)
+        data[i] = static_cast<char>(v[4].toInt());
+    return writeFileBytes(file, data);
+}
+
 QStringList snapshot(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -186,15 +199,7 @@ class TestStartup : public QObject, AppFixture {
                                           : f.seek(size / 2 / 4096 * 4096) && f.write(noise(4096)));
         } else if (bytes.startsWith("overwrite")) {
             QVERIFY(makeCatalogue(3000));
-            const QList<QByteArray> v = bytes.split(' ');
-            QByteArray data = readFileBytes(file);
-            const int page = v[1].toInt() > 0 ? v[1].toInt() : int(data.size() / 4096);
-            const int from = (page - 1) * 4096 + v[2].toInt(),
-                      to = (page - 1) * 4096 + v[3].toInt();
-            QVERIFY(to < data.size());
-            for (int i = from; i <= to; ++i)
-                data[i] = static_cast<char>(v[4].toInt());
-            QVERIFY(writeFileBytes(file, data));
+            QVERIFY(overwrite(file, bytes));
         } else if (bytes == "few columns") {
             QVERIFY(runSql(file,
                            "CREATE TABLE tblKRVS101 (DbId INTEGER PRIMARY KEY, Title TEXT, "
@@ -229,6 +234,30 @@ class TestStartup : public QObject, AppFixture {
                      std::all_of(says.begin(), says.end(),
                                  [&](const QString& part) { return text.contains(part); }),
                  qPrintable(text));
+        QCOMPARE(snapshot(folder->path()), before);
+    }
+
+    // An encrypted catalogue with a damaged page: the same words, after the password.
+    void damagedEncryptedPage_data() {
+        QTest::addColumn<QByteArray>("how");
+        QTest::newRow("cells") << QByteArray("overwrite 30 100 600 171");
+        QTest::newRow("one byte") << QByteArray("overwrite 59 2000 2000 0");
+        QTest::newRow("last page") << QByteArray("overwrite -1 0 4095 0");
+    }
+    void damagedEncryptedPage() {
+        QFETCH(QByteArray, how);
+        QVERIFY(makeCatalogue(3000, "pw"));
+        QVERIFY(overwrite(catalogue(), how));
+        const QStringList before = snapshot(folder->path());
+        ui->answer(mb::AnsOK, "Error in Load");
+        start("pw");
+        QCOMPARE(ui->titles(), QStringList{"Error in Load"});
+        const QString text = ui->boxes.last().text;
+        QVERIFY2(text.contains("'" + QDir::toNativeSeparators(catalogue()) +
+                               "' is not a card catalogue: the file is damaged"),
+                 qPrintable(text));
+        QVERIFY(!w->cmdQuery->isEnabled());
+        close();
         QCOMPARE(snapshot(folder->path()), before);
     }
 
