@@ -1,5 +1,6 @@
 #pragma once
 #include "search/SqlBuilder.h"
+#include "settings/SettingValues.h"
 #include "state/Globals.h"
 
 #include <QHash>
@@ -201,6 +202,7 @@ class frmKRVS : public QMainWindow {
 
     QHash<const QWidget*, QRect> twips_;
     std::unique_ptr<QLockFile> namedLock_;
+    SettingRead lastRead_; // the settings value read last, for the report of a bad one
     QString programFolder_;
     QString exeName_;
     int mousePointer_ = 0;

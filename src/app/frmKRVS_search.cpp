@@ -17,6 +17,7 @@ namespace krvs {
 
 namespace {
 const QString kCaption = QStringLiteral("Korvessa Database");
+const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
 const QString kEmptyEntry = QStringLiteral("No keywords entered. To return all ") +
                             QStringLiteral("\r\n") +
                             QStringLiteral("entries, enter an asterisks (*).");
@@ -114,10 +115,18 @@ void frmKRVS::cmdQuery_Click() {
             // has done its work; the grid shows the rows it showed before, read
             // again as after any update.
             if (run) {
-                if (bindGrid(mSQL, db::Origin::Typed))
+                if (bindGrid(mSQL, db::Origin::Typed)) {
                     g.gCurSQL = mSQL;
-                else
-                    bindGrid(g.gCurSQL);
+                } else {
+                    try {
+                        bindGrid(g.gCurSQL);
+                    } catch (const AppError&) {
+                        // The statement ran, and took away what the grid showed (the
+                        // table it read): every card is shown instead, no failure.
+                        g.gCurSQL = kLoadAll;
+                        bindGrid(g.gCurSQL);
+                    }
+                }
             }
         }
     } catch (const AppError& e) {

@@ -74,7 +74,9 @@ class OuterSizeKeeper : public QObject {
 QString frmKRVS::ReadINI(const QString& section, const QString& key, const QString& def) {
     if (g.gIniFile.isEmpty())
         g.gIniFile = programFolderWithSep() + exeName() + QStringLiteral(".ini");
-    return krvs::ReadINI(section, key, def, g.gIniFile);
+    QString value = krvs::ReadINI(section, key, def, g.gIniFile);
+    lastRead_ = {g.gIniFile, section, key, value};
+    return value;
 }
 
 long frmKRVS::WriteINI(const QString& section, const QString& key, const QString& value) {

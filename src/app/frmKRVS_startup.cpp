@@ -75,7 +75,11 @@ void frmKRVS::Form_Load() {
     g.gDbPath = programFolderWithSep() + QStringLiteral("KRVS.krv");
 
     try {
-        LoadINI();
+        try {
+            LoadINI();
+        } catch (const AppError& e) {
+            throw settingFault(e, lastRead_); // a value read from the file cannot be used
+        }
         show();
         setMousePointer(pointer::Hourglass);
         DoEvents();

@@ -255,13 +255,25 @@ void Connection::checkBeforeWriting() {
     pagesChecked_ = true;
 }
 
-// A statement that met a damaged page before the page check was done is refused as
-// the check refuses the file.
-AppError Connection::stepFailure(int rc, const QString& engineMessage) {
+// A statement that fails before the page check is done waits for it: a damaged file
+// is refused as the check refuses it, whatever the engine met first (a damaged record
+// can read as a text too big, a page number out of range...). A damage the check does
+// not see is reported with the same words. Only the program's own statements read
+// nothing but the catalogue, so only there do such errors mean damage.
+AppError Connection::stepFailure(int rc, const QString& engineMessage, Origin origin) {
     const int primary = rc & 0xFF;
-    if (!pagesChecked_ && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)) {
+    if (primary == SQLITE_INTERRUPT) return fail(err::Engine, engineMessage);
+    if (!pagesChecked_) {
         waitForPageCheck();
         if (pageRefusal_) return fail(pageRefusal_->number(), pageRefusal_->description());
+    }
+    const bool damage =
+        primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB ||
+        (origin == Origin::Program &&
+         (primary == SQLITE_TOOBIG || primary == SQLITE_RANGE || primary == SQLITE_FORMAT));
+    if (damage) {
+        const AppError e = engine::damaged(path_, engineMessage);
+        return fail(e.number(), e.description());
     }
     return fail(err::Engine, engineMessage);
 }
@@ -391,6 +403,8 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
     errors_.clear();
     const dialect::Translation tr = dialect::translate(sql);
+    // Without its card table the catalogue is no longer one the program can open.
+    if (tr.changesCardTable && origin == Origin::Typed) throw fail(err::Engine, kRefused);
     if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
     if (tr.password) {
         auto rows = std::make_shared<RowSet>();
@@ -408,7 +422,7 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     std::optional<SnapshotOrder> order = snapshotOrder(tr.sql);
     if (order && !canOrderSnapshot(db_, order->columns)) order.reset();
     for (;;) {
-        auto result = step(order ? order->unordered : tr.sql, order ? &*order : nullptr);
+        auto result = step(order ? order->unordered : tr.sql, order ? &*order : nullptr, origin);
         if (result) return result;
         order.reset(); // the snapshot cannot be ordered like the engine: let it sort
     }
@@ -416,7 +430,7 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
 
 // Prepares the one statement of text, refusing what the authorizer refuses, a statement
 // that would write before the page check has passed, and anything after the statement.
-sqlite3_stmt* Connection::prepare(const QByteArray& text) {
+sqlite3_stmt* Connection::prepare(const QByteArray& text, Origin origin) {
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     bool refused = false;
@@ -425,7 +439,10 @@ sqlite3_stmt* Connection::prepare(const QByteArray& text) {
         sqlite3_prepare_v2(db_, text.constData(), static_cast<int>(text.size()), &st, &tail);
     sqlite3_set_authorizer(db_, nullptr, nullptr);
     Statement owned(st);
-    if (rc != SQLITE_OK) throw fail(err::Engine, refused ? kRefused : engine::message(db_));
+    if (rc != SQLITE_OK && refused) throw fail(err::Engine, kRefused);
+    if ((rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) == SQLITE_NOTADB)
+        throw stepFailure(rc, engine::message(db_), origin);
+    if (rc != SQLITE_OK) throw fail(err::Engine, engine::message(db_));
     if (!st) throw fail(err::Engine, kRefused);
     if (!sqlite3_stmt_readonly(st)) {
         checkBeforeWriting();
@@ -437,9 +454,10 @@ sqlite3_stmt* Connection::prepare(const QByteArray& text) {
     return owned.release();
 }
 
-std::shared_ptr<const RowSet> Connection::step(const QString& sql, const SnapshotOrder* order) {
+std::shared_ptr<const RowSet> Connection::step(const QString& sql, const SnapshotOrder* order,
+                                               Origin origin) {
     auto rows = std::make_shared<RowSet>();
-    const Statement statement(prepare(sql.toUtf8()));
+    const Statement statement(prepare(sql.toUtf8(), origin));
     sqlite3_stmt* st = statement.get();
 
     // Marks the statement as running (for the progress hook and interrupt) until it
@@ -495,7 +513,7 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
         }
         rows->endRow();
     }
-    if (rc != SQLITE_DONE) throw stepFailure(rc, engine::message(db_));
+    if (rc != SQLITE_DONE) throw stepFailure(rc, engine::message(db_), origin);
     if (cols == 0) rows->fields.clear();
     if (order) {
         // A column named twice shares the first one's storage classes.

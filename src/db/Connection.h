@@ -119,11 +119,12 @@ class Connection {
     AppError fail(int number, const QString& description);
     // Runs one statement in the engine's dialect; with an order, orders its rows on
     // the snapshot, or gives null when the rows cannot be ordered like the engine.
-    std::shared_ptr<const RowSet> step(const QString& sql, const SnapshotOrder* order);
-    sqlite3_stmt* prepare(const QByteArray& text);
+    std::shared_ptr<const RowSet> step(const QString& sql, const SnapshotOrder* order,
+                                       Origin origin);
+    sqlite3_stmt* prepare(const QByteArray& text, Origin origin);
     void openFile(const QString& path, const QString& password);
     void checkBeforeWriting();
-    AppError stepFailure(int rc, const QString& engineMessage);
+    AppError stepFailure(int rc, const QString& engineMessage, Origin origin);
     void waitForPageCheck();
     void alterPassword(const QString& newPassword, const QString& oldPassword);
     void replaceUnderConnection(const QString& newPassword);

@@ -98,6 +98,8 @@ bool significant(const Token& t) {
     return t.kind != Tok::Space && t.kind != Tok::Comment;
 }
 
+const QLatin1StringView kCardTable("tblKRVS101");
+
 // SQLite's keywords; any of them after a dot is quoted as a column name.
 constexpr std::array<const char*, 124> kKeywords = {
     "ABORT",      "ACTION",    "ADD",         "AFTER",        "ALL",          "ALTER",
@@ -147,6 +149,61 @@ QString singleQuoted(QStringView inner) {
     out += u'\'';
     return out;
 }
+
+// The name an identifier token gives: quotes and brackets removed, doubled quotes
+// made single. Empty for an unclosed one or another kind of token.
+QString identifier(const QString& s, const Token& t) {
+    const QStringView text = QStringView(s).mid(t.begin, t.end - t.begin);
+    if (t.kind == Tok::Word) return text.toString();
+    if (!t.closed || text.size() < 2) return {};
+    QString inner = text.mid(1, text.size() - 2).toString();
+    switch (t.kind) {
+    case Tok::Bracket:
+        return inner;
+    case Tok::Grave:
+    case Tok::DString:
+    case Tok::SString:
+        return inner.replace(QString(2, text[0]), QString(text[0]));
+    default:
+        return {};
+    }
+}
+
+// True when the statement whose significant tokens are sig drops or alters the card
+// table: "DROP TABLE [IF EXISTS] [schema.]name" or "ALTER TABLE [schema.]name ...".
+bool changesCardTable(const QString& s, const QList<Token>& toks, const QList<int>& sig) {
+    const auto is = [&](qsizetype i, const char* w) {
+        return i < sig.size() && wordIs(s, toks[sig[i]], QLatin1StringView(w));
+    };
+    qsizetype k = 2;
+    if (is(0, "DROP") && is(1, "TABLE")) {
+        if (is(2, "IF") && is(3, "EXISTS")) k = 4;
+    } else if (!(is(0, "ALTER") && is(1, "TABLE"))) {
+        return false;
+    }
+    if (k + 1 < sig.size() && toks[sig[k + 1]].kind == Tok::Dot) k += 2; // main.name
+    return k < sig.size() &&
+           identifier(s, toks[sig[k]]).compare(kCardTable, Qt::CaseInsensitive) == 0;
+}
+
+// The old dialect's "SELECT TOP n" waiting for its LIMIT at the end of that SELECT.
+struct TopClause {
+    int depth;                // parenthesis depth of the SELECT
+    QString count;            // n
+    bool percent = false;     // TOP n PERCENT
+    QString quantifier;       // "DISTINCT " or "ALL " when the SELECT has one, for PERCENT
+    qsizetype bodyStart = -1; // where the SELECT's columns begin in the output
+    qsizetype orderCut = -1;  // where its ORDER BY begins in the output (before blanks)
+};
+
+bool isDigits(QStringView t) {
+    return !t.isEmpty() &&
+           std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+const QString kTopInCompound =
+    QStringLiteral("The TOP clause cannot be used in a SELECT joined to another by UNION, "
+                   "EXCEPT or INTERSECT.");
 
 const QString kPasswordSyntax = QStringLiteral(
     "Syntax error in ALTER DATABASE PASSWORD statement: it takes the new and the old password "
@@ -203,6 +260,19 @@ Translation translate(const QString& s) {
     }
     const QList<Token> toks = tokenize(s);
 
+    // Every statement of the text, also those after the first that are never run.
+    {
+        QList<int> sig;
+        for (int i = 0; i <= toks.size() && !r.changesCardTable; ++i) {
+            if (i == toks.size() || toks[i].kind == Tok::Semi) {
+                r.changesCardTable = changesCardTable(s, toks, sig);
+                sig.clear();
+            } else if (significant(toks[i])) {
+                sig << i;
+            }
+        }
+    }
+
     // ALTER DATABASE PASSWORD: the engine's own statement
     {
         QList<int> sig;
@@ -210,35 +280,92 @@ Translation translate(const QString& s) {
             if (significant(toks[i])) sig << i;
         if (sig.size() == 3 && wordIs(s, toks[sig[0]], QLatin1StringView("ALTER")) &&
             wordIs(s, toks[sig[1]], QLatin1StringView("DATABASE")) &&
-            wordIs(s, toks[sig[2]], QLatin1StringView("PASSWORD")))
-            return parsePasswordStatement(s.mid(toks[sig[2]].end));
+            wordIs(s, toks[sig[2]], QLatin1StringView("PASSWORD"))) {
+            Translation p = parsePasswordStatement(s.mid(toks[sig[2]].end));
+            p.changesCardTable = r.changesCardTable;
+            return p;
+        }
     }
+
+    const auto nextSignificant = [&](int i) {
+        for (++i; i < toks.size(); ++i)
+            if (significant(toks[i])) return i;
+        return -1;
+    };
+    const auto fail = [&r](const QString& error) {
+        r.error = error;
+        r.sql.clear();
+        return r;
+    };
 
     QString& out = r.sql;
     out.reserve(s.size() + 16);
     const Token* prev = nullptr; // previous significant token
+    int depth = 0;               // of parentheses
+    qsizetype lastEnd = 0;       // the output's end after its last significant token
+    QList<TopClause> tops;       // the SELECTs with a TOP whose end is still to come
+    // Ends the TOP clauses at depth d: the LIMIT goes after the last significant token.
+    const auto endTops = [&](int d) {
+        while (!tops.isEmpty() && tops.back().depth >= d) {
+            const TopClause t = tops.takeLast();
+            QString limit = QStringLiteral(" LIMIT ") + t.count;
+            if (t.percent) {
+                // n per cent of the rows the SELECT gives without its ORDER BY, rounded up
+                const qsizetype bodyEnd = t.orderCut >= 0 ? t.orderCut : lastEnd;
+                limit =
+                    QStringLiteral(" LIMIT (SELECT (count(*) * %1 + 99) / 100 FROM (SELECT "
+                                   "%2%3\n))")
+                        .arg(t.count, t.quantifier, out.mid(t.bodyStart, bodyEnd - t.bodyStart));
+            }
+            out.insert(lastEnd, limit);
+            lastEnd += limit.size();
+        }
+    };
+    // The tokens of a TOP clause, and a blank after it, are left out of the output.
+    int skipFrom = -1, skipTo = -1;
+    QList<bool> compound{false}; // per depth: a UNION, EXCEPT or INTERSECT was seen
     for (int i = 0; i < toks.size(); ++i) {
         const Token& t = toks[i];
         const QStringView text = QStringView(s).mid(t.begin, t.end - t.begin);
+        if ((i >= skipFrom && i <= skipTo) || (i == skipTo + 1 && t.kind == Tok::Space)) continue;
+        if (i > skipTo && !tops.isEmpty() && tops.back().bodyStart < 0)
+            tops.back().bodyStart = out.size();
         if (t.kind == Tok::Semi) {
+            endTops(0);
             out += text;
             for (int j = i + 1; j < toks.size(); ++j) {
-                if (significant(toks[j]) && toks[j].kind != Tok::Semi) {
-                    r.error = QStringLiteral("Characters found after end of SQL statement.");
-                    r.sql.clear();
-                    return r;
-                }
+                if (significant(toks[j]) && toks[j].kind != Tok::Semi)
+                    return fail(QStringLiteral("Characters found after end of SQL statement."));
             }
-            break;
+            return r;
         }
+        if (t.kind == Tok::Other && text == u"(") {
+            ++depth;
+            compound.resize(depth + 1);
+            compound[depth] = false;
+        } else if (t.kind == Tok::Other && text == u")") {
+            endTops(depth);
+            depth = std::max(0, depth - 1);
+        }
+        const bool compoundWord = wordIs(s, t, QLatin1StringView("UNION")) ||
+                                  wordIs(s, t, QLatin1StringView("EXCEPT")) ||
+                                  wordIs(s, t, QLatin1StringView("INTERSECT"));
+        if (compoundWord) compound[depth] = true;
+        if (t.kind == Tok::Word && !tops.isEmpty() && tops.back().depth == depth) {
+            if (compoundWord) return fail(kTopInCompound);
+            const int next = nextSignificant(i);
+            if (wordIs(s, t, QLatin1StringView("ORDER")) && next >= 0 &&
+                wordIs(s, toks[next], QLatin1StringView("BY")) && tops.back().orderCut < 0)
+                tops.back().orderCut = lastEnd;
+        }
+
         if (t.kind == Tok::Other && text == u"&") {
             out += QStringLiteral("||"); // the old dialect joins texts with &
         } else if (t.kind == Tok::DString && t.closed) {
             out += singleQuoted(text.mid(1, text.size() - 2));
         } else if (t.kind == Tok::Word) {
-            const Token* next = nullptr;
-            for (int j = i + 1; j < toks.size() && !next; ++j)
-                if (significant(toks[j])) next = &toks[j];
+            const int nextIndex = nextSignificant(i);
+            const Token* next = nextIndex >= 0 ? &toks[nextIndex] : nullptr;
             const QString up = text.toString().toUpper();
             const bool afterDot = prev && prev->kind == Tok::Dot;
             const bool beforeDot = next && next->kind == Tok::Dot;
@@ -266,11 +393,43 @@ Translation translate(const QString& s) {
             } else {
                 out += text;
             }
+            // SELECT [DISTINCT|ALL] TOP n [PERCENT]: the clause is left out here and
+            // its LIMIT added at the SELECT's end.
+            const bool select = up == QLatin1StringView("SELECT");
+            const bool quantifier =
+                (up == QLatin1StringView("DISTINCT") || up == QLatin1StringView("ALL")) && prev &&
+                wordIs(s, *prev, QLatin1StringView("SELECT"));
+            const int count = next ? nextSignificant(nextIndex) : -1;
+            if ((select || quantifier) && next && wordIs(s, *next, QLatin1StringView("TOP")) &&
+                count >= 0 && toks[count].kind == Tok::Number &&
+                isDigits(
+                    QStringView(s).mid(toks[count].begin, toks[count].end - toks[count].begin))) {
+                TopClause top;
+                top.depth = depth;
+                top.count = s.mid(toks[count].begin, toks[count].end - toks[count].begin);
+                skipTo = count;
+                const int after = nextSignificant(count);
+                if (after >= 0 && wordIs(s, toks[after], QLatin1StringView("PERCENT"))) {
+                    if (depth > 0)
+                        return fail(QStringLiteral("TOP n PERCENT can only be used in the "
+                                                   "outermost SELECT."));
+                    top.percent = true;
+                    skipTo = after;
+                }
+                if (depth < compound.size() && compound[depth]) return fail(kTopInCompound);
+                if (quantifier) top.quantifier = up + u' ';
+                skipFrom = nextIndex;
+                tops << top;
+            }
         } else {
             out += text;
         }
-        if (significant(t)) prev = &t;
+        if (significant(t)) {
+            prev = &t;
+            lastEnd = out.size();
+        }
     }
+    endTops(0);
     return r;
 }
 

@@ -18,6 +18,9 @@ struct Translation {
     QString sql;                            // the statement in SQLite's dialect
     std::optional<PasswordChange> password; // set for ALTER DATABASE PASSWORD
     QString error;                          // non-empty: the statement is rejected
+    // The text drops, renames or alters the card table (in any of its statements):
+    // the program cannot read a catalogue without it, so a typed one is refused.
+    bool changesCardTable = false;
 };
 
 // Translates one statement:
@@ -27,6 +30,10 @@ struct Translation {
 // - "double-quoted" texts are string literals and become 'single-quoted' ones;
 // - & (joining texts) becomes ||;
 // - 'string literals', [bracketed] and `grave-quoted` names and comments are kept;
+// - "SELECT [DISTINCT|ALL] TOP n" becomes "SELECT [DISTINCT|ALL] ... LIMIT n", the
+//   LIMIT at the end of that SELECT (before its closing parenthesis in a sub-query);
+//   "TOP n PERCENT" of the outermost SELECT becomes a LIMIT of n per cent of its rows,
+//   rounded up. A TOP in a SELECT joined by UNION, EXCEPT or INTERSECT is rejected;
 // - text after the first ';' other than blanks is rejected, and so is a NUL
 //   character anywhere.
 Translation translate(const QString& statement);

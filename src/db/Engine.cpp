@@ -130,6 +130,23 @@ sqlite3* openUntouched(const QString& path, const QString& password) {
     return db;
 }
 
+// The engine's message when another connection, of this program or another, holds
+// the file's lock; empty when none does.
+// The lock is asked for before the first page is read, so no key is needed; the
+// handle writes nothing and, locking exclusively, keeps no shared memory beside it.
+QString heldByAnother(const QString& path) {
+    sqlite3* db = nullptr;
+    const QByteArray file = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    ScopeGuard closeHandle([&] { sqlite3_close(db); });
+    if (rc != SQLITE_OK) return {};
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE;", nullptr, nullptr, nullptr);
+    if (!isBusy(sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr)))
+        return {};
+    return message(db);
+}
+
 // Reads whether the card table and its fields exist through an untouched handle,
 // so that a wrong key or a foreign file is told before the file is touched.
 void checkCatalogue(const QString& path, const QString& password, bool plain) {
@@ -147,6 +164,12 @@ void checkCatalogue(const QString& path, const QString& password, bool plain) {
             return 0;
         },
         &tables, nullptr);
+    // A file that another copy of the program holds is in use: asking for its
+    // password first would be in vain.
+    if ((rc & 0xFF) == SQLITE_NOTADB && !plain) {
+        const QString held = heldByAnother(path);
+        if (!held.isEmpty()) throw error(err::Engine, inUse(path, held));
+    }
     if ((rc & 0xFF) == SQLITE_NOTADB && !plain)
         throw error(err::BadPassword,
                     password.isEmpty()
@@ -308,8 +331,11 @@ void checkPages(const QString& path, const QString& password) {
         },
         &problem, nullptr);
     if (rc != SQLITE_OK) problem = message(db);
-    if (problem != QLatin1String("ok"))
-        throw notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(problem));
+    if (problem != QLatin1String("ok")) throw damaged(path, problem);
+}
+
+AppError damaged(const QString& path, const QString& engineMessage) {
+    return notACatalogue(path, QStringLiteral("the file is damaged (%1)").arg(engineMessage));
 }
 
 void useLog(sqlite3* db) {

@@ -38,6 +38,9 @@ sqlite3* open(const QString& path, const QString& password, OpenOptions options 
 // when one is damaged. Safe on another thread while the file is open but unwritten.
 void checkPages(const QString& path, const QString& password);
 
+// The refusal of a catalogue whose pages are damaged, with the engine's message.
+AppError damaged(const QString& path, const QString& engineMessage);
+
 // Switches an open handle to the write-ahead log journal (writes the file's header).
 void useLog(sqlite3* db);
 

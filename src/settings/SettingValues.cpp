@@ -2,11 +2,26 @@
 
 #include "util/AppError.h"
 
+#include <QDir>
+
 namespace krvs {
 
 int checkBoxValue(qint32 value) {
     if (value < 0 || value > 2) throw AppError::of(err::InvalidPropertyValue);
     return value;
+}
+
+AppError settingFault(const AppError& e, const SettingRead& read) {
+    // A value can be a line of megabytes: enough of it to find the line.
+    constexpr qsizetype kShown = 60;
+    QString value = read.value.left(kShown);
+    if (read.value.size() > kShown) value += QStringLiteral("...");
+    return AppError(e.number(),
+                    QStringLiteral("%1 (the settings file '%2' holds %3=%4 in its section [%5]: "
+                                   "correct or delete that line).")
+                        .arg(e.description(), QDir::toNativeSeparators(read.file), read.key, value,
+                             read.section),
+                    e.source(), e.engineErrors());
 }
 
 WindowRect fitWindowToScreen(WindowRect r, qint32 minWidth, qint32 screenWidth,

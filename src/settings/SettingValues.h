@@ -1,4 +1,5 @@
 #pragma once
+#include "util/AppError.h"
 #include "util/ValueText.h"
 
 #include <QString>
@@ -12,6 +13,18 @@ namespace krvs {
 // A check box holds 0 (clear), 1 (ticked) or 2 (greyed); anything else raises
 // err::InvalidPropertyValue.
 int checkBoxValue(qint32 value);
+
+// Where a value was read from the settings file, as stored.
+struct SettingRead {
+    QString file;
+    QString section;
+    QString key;
+    QString value;
+};
+
+// The error a value raised, its description followed by the file, section, key and
+// value, so that the user knows which line to mend.
+AppError settingFault(const AppError& e, const SettingRead& read);
 
 // The window rectangle in twips as the settings restore it.
 struct WindowRect {

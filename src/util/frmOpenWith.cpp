@@ -13,9 +13,15 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace krvs {
+
+bool isLink(const QString& target) {
+    const QUrl url(target, QUrl::StrictMode);
+    return url.isValid() && url.scheme().size() > 1 && !QFileInfo(target).isAbsolute();
+}
 
 frmOpenWith::frmOpenWith(const QString& file, QList<DesktopApp> apps, QWidget* parent)
     : QDialog(parent), apps_(std::move(apps)) {
@@ -24,8 +30,12 @@ frmOpenWith::frmOpenWith(const QString& file, QList<DesktopApp> apps, QWidget* p
     setModal(true);
 
     lblFile = named(new QLabel(this), "lblFile");
-    lblFile->setText(QStringLiteral("Choose the program you want to use to open this file:\n") +
-                     QFileInfo(file).fileName());
+    // A link is shown whole: its last part alone could pass for a file's name.
+    lblFile->setText(
+        isLink(file)
+            ? QStringLiteral("Choose the program you want to use to open this link:\n") + file
+            : QStringLiteral("Choose the program you want to use to open this file:\n") +
+                  QFileInfo(file).fileName());
     lstPrograms = named(new QListWidget(this), "lstPrograms");
     for (const DesktopApp& app : apps_)
         lstPrograms->addItem(app.name);

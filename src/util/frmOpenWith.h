@@ -9,8 +9,8 @@ class QPushButton;
 
 namespace krvs {
 
-// The "Open With" chooser for a file no program is associated with: the programs the
-// desktop lists for the file's type, and "Other program..." for any program at all.
+// The "Open With" chooser for a file or link no program is associated with: the programs
+// the desktop lists for the file's type, and "Other program..." for any program at all.
 class frmOpenWith : public QDialog {
     Q_OBJECT
   public:
@@ -34,6 +34,10 @@ class frmOpenWith : public QDialog {
     QList<DesktopApp> apps_;
     QString other_;
 };
+
+// True for a web address or another link ("https://...", "mailto:..."), false for a
+// file's path.
+bool isLink(const QString& target);
 
 // Lets the user choose a program for the file in the chooser above and starts it.
 // A cancelled chooser does nothing. Throws AppError err::FileNotFound when the chosen program

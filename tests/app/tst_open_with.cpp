@@ -2,6 +2,8 @@
 #include "app/frmKRVS.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
+#include "update/frmAbout.h"
+#include "util/UiServices.h"
 #include "util/frmOpenWith.h"
 
 #include <QtTest>
@@ -91,11 +93,15 @@ class TestOpenWith : public QObject, AppFixture {
     // Cancel ends it quietly; the program chosen from the list gets the file.
     void listedProgramOpensTheFile() {
         bool okEnabled = true;
+        QString label;
         exportAndView("cards.csv", [&](frmOpenWith& f) {
+            label = f.lblFile->text();
             okEnabled = f.cmdOK->isEnabled(); // nothing chosen yet
             f.cmdCancel->click();
         });
         QVERIFY(!okEnabled);
+        QCOMPARE(label,
+                 QString("Choose the program you want to use to open this file:\ncards.csv"));
         QCOMPARE(ui->titles(), QStringList{"View file?"});
         QVERIFY(!QFile::exists(marker("viewer")) && w->isEnabled());
         const QString file = exportAndView("listed.csv", [](frmOpenWith& f) {
@@ -104,6 +110,29 @@ class TestOpenWith : public QObject, AppFixture {
         });
         QTRY_COMPARE_WITH_TIMEOUT(readFileBytes(marker("viewer")), file.toUtf8(), 20000);
         QCOMPARE(ui->titles(), QStringList({"View file?", "View file?"}));
+    }
+
+    // A web address is a link, not a file: the chooser says so and shows it whole.
+    void webAddressIsALink() {
+        QString label;
+        ui->shellResult(31);
+        ui->onModal([&](QDialog& d) {
+            auto* about = qobject_cast<frmAbout*>(&d);
+            QVERIFY(about);
+            ui->onModal([&](QDialog& chooser) {
+                auto* f = qobject_cast<frmOpenWith*>(&chooser);
+                QVERIFY(f);
+                label = f->lblFile->text();
+            });
+            QTest::mouseClick(about->lblURL, Qt::LeftButton);
+            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+        });
+        w->mnuAbout->trigger();
+        QCOMPARE(label,
+                 "Choose the program you want to use to open this link:\n" + makerWebAddress());
+        QCOMPARE(ui->shellFiles, QStringList{makerWebAddress()});
+        QVERIFY(isLink("mailto:someone@quillmark.example") && !isLink("/tmp/cards.csv") &&
+                !isLink("cards.csv"));
     }
 
     // "Other program..." picks any program; one that cannot run is reported.

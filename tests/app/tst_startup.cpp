@@ -11,11 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <cstdio>
 
 using namespace krvs;
 using namespace krvs::test;
@@ -29,6 +31,19 @@ QByteArray noise(int size) {
 }
 
 // Every entry under root with its target, bytes and time (the settings file by name only).
+// Overwrites bytes of one page of a file as "overwrite PAGE FIRST LAST VALUE" says (pages
+// of 4096 bytes counted from 1, -1 the last; FIRST and LAST within the page).
+bool overwrite(const QString& file, const QByteArray& how) {
+    const QList<QByteArray> v = how.split(' ');
+    QByteArray data = readFileBytes(file);
+    const int page = v[1].toInt() > 0 ? v[1].toInt() : int(data.size() / 4096);
+    const int from = (page - 1) * 4096 + v[2].toInt(), to = (page - 1) * 4096 + v[3].toInt();
+    if (to >= data.size()) return false;
+    for (int i = from; i <= to; ++i)
+        data[i] = static_cast<char>(v[4].toInt());
+    return writeFileBytes(file, data);
+}
+
 QStringList snapshot(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -144,6 +159,22 @@ class TestStartup : public QObject, AppFixture {
             << QByteArray("plain cut") << no + "the file is damaged";
         QTest::newRow("damaged page inside")
             << QByteArray("plain page") << no + "the file is damaged";
+        // Bytes of one page overwritten (page, first and last byte, value) in a catalogue
+        // of 3,000 cards: whatever the first read meets, the same words.
+        QTest::newRow("cells of a page overwritten")
+            << QByteArray("overwrite 59 100 600 171") << no + "the file is damaged";
+        QTest::newRow("cell pointers overwritten")
+            << QByteArray("overwrite 59 8 40 255") << no + "the file is damaged";
+        QTest::newRow("record texts overwritten")
+            << QByteArray("overwrite 59 2000 4095 171") << no + "the file is damaged";
+        QTest::newRow("page type zeroed")
+            << QByteArray("overwrite 59 0 0 0") << no + "the file is damaged";
+        QTest::newRow("first leaf overwritten")
+            << QByteArray("overwrite 3 100 600 171") << no + "the file is damaged";
+        QTest::newRow("table's root overwritten")
+            << QByteArray("overwrite 2 0 200 171") << no + "the file is damaged";
+        QTest::newRow("last page overwritten")
+            << QByteArray("overwrite -1 100 4095 171") << no + "the file is damaged";
         QTest::newRow("card table lacks columns")
             << QByteArray("few columns")
             << no + "its table tblKRVS101 lacks the columns Index, CardType, Category, Series, "
@@ -166,6 +197,9 @@ class TestStartup : public QObject, AppFixture {
             QVERIFY(size > 16 * 4096 && f.open(QIODevice::ReadWrite));
             QVERIFY(bytes.endsWith("cut") ? f.resize(size / 2)
                                           : f.seek(size / 2 / 4096 * 4096) && f.write(noise(4096)));
+        } else if (bytes.startsWith("overwrite")) {
+            QVERIFY(makeCatalogue(3000));
+            QVERIFY(overwrite(file, bytes));
         } else if (bytes == "few columns") {
             QVERIFY(runSql(file,
                            "CREATE TABLE tblKRVS101 (DbId INTEGER PRIMARY KEY, Title TEXT, "
@@ -203,6 +237,30 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(snapshot(folder->path()), before);
     }
 
+    // An encrypted catalogue with a damaged page: the same words, after the password.
+    void damagedEncryptedPage_data() {
+        QTest::addColumn<QByteArray>("how");
+        QTest::newRow("cells") << QByteArray("overwrite 30 100 600 171");
+        QTest::newRow("one byte") << QByteArray("overwrite 59 2000 2000 0");
+        QTest::newRow("last page") << QByteArray("overwrite -1 0 4095 0");
+    }
+    void damagedEncryptedPage() {
+        QFETCH(QByteArray, how);
+        QVERIFY(makeCatalogue(3000, "pw"));
+        QVERIFY(overwrite(catalogue(), how));
+        const QStringList before = snapshot(folder->path());
+        ui->answer(mb::AnsOK, "Error in Load");
+        start("pw");
+        QCOMPARE(ui->titles(), QStringList{"Error in Load"});
+        const QString text = ui->boxes.last().text;
+        QVERIFY2(text.contains("'" + QDir::toNativeSeparators(catalogue()) +
+                               "' is not a card catalogue: the file is damaged"),
+                 qPrintable(text));
+        QVERIFY(!w->cmdQuery->isEnabled());
+        close();
+        QCOMPARE(snapshot(folder->path()), before);
+    }
+
     // Damaged settings start normally, or stop with the long report; the next start is normal.
     void damagedSettings_data() {
         QTest::addColumn<QByteArray>("ini");
@@ -228,9 +286,28 @@ class TestStartup : public QObject, AppFixture {
             << QStringList() << QString();
         QTest::newRow("no sections")
             << QByteArray("Backup_Warn=9\r\nLeft=100\r\nCol0Width=x\r\n") << warn << QString();
+        // A value that stops the start names its file, section and key (%I: the file).
         QTest::newRow("history count past 16 bits")
             << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Search_Items]\r\nNumber=99999\r\n") << load
-            << "Overflow";
+            << "Overflow (the settings file '%I' holds Number=99999 in its section "
+               "[Search_Items]: correct or delete that line).";
+        QTest::newRow("column width past 32 bits")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Columns]\r\nCol0Width=1000\r\n"
+                          "Col3Width=99999999999\r\n")
+            << load
+            << "\r\n   Description  Overflow (the settings file '%I' holds "
+               "Col3Width=99999999999 in its section [Columns]";
+        QTest::newRow("maximized neither true nor false")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\nMaximized=maybe\r\n") << load
+            << "Type mismatch (the settings file '%I' holds Maximized=maybe in its section [Main]";
+        QTest::newRow("check box value")
+            << QByteArray("[Main]\r\nBackup_Warn=5\r\n[Checks]\r\nComments=1\r\nTitle=5\r\n")
+            << load
+            << "Invalid property value (the settings file '%I' holds Title=5 in its "
+               "section [Checks]";
+        QTest::newRow("long value")
+            << "[Main]\r\nBackup_Warn=5\r\n[Columns]\r\nCol1Width=" + QByteArray(3000, '7') + "\r\n"
+            << load << "holds Col1Width=" + QString(60, '7') + "... in";
     }
     void damagedSettings() {
         QFETCH(QByteArray, ini);
@@ -250,6 +327,7 @@ class TestStartup : public QObject, AppFixture {
             QVERIFY(w->x() >= 0 && w->y() >= 0 && w->width() <= screen.width() &&
                     w->height() <= screen.height());
         } else {
+            report.replace("%I", QDir::toNativeSeparators(iniFile()));
             QVERIFY2(ui->boxes.last().text.contains(report), qPrintable(ui->boxes.last().text));
             QVERIFY(!w->g.gConn);
         }
@@ -289,16 +367,47 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(snapshot(folder->path()), before);
     }
 
-    // The second copy is refused; the first goes on working.
+    // The second copy is told that the catalogue is in use, before any password prompt;
+    // the first goes on working.
+    void secondProgramCannotOpenTheCatalogue_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("otherProcess"); // the first copy: a window here, or a process
+        QTest::newRow("plain, window") << QString() << false;
+        QTest::newRow("encrypted, window") << QString("pw 1") << false;
+        QTest::newRow("plain, process") << QString() << true;
+        QTest::newRow("encrypted, process") << QString("pw 1") << true;
+    }
     void secondProgramCannotOpenTheCatalogue() {
-        QVERIFY(makeCatalogue(10));
-        start();
+        QFETCH(QString, password);
+        QFETCH(bool, otherProcess);
+        QVERIFY(makeCatalogue(10, password));
+        QProcess first;
+        if (otherProcess) {
+            first.start(QCoreApplication::applicationFilePath(),
+                        {"--hold-catalogue", folder->path(), password});
+            QVERIFY(first.waitForStarted());
+            while (!first.readAllStandardOutput().contains("loaded"))
+                QVERIFY2(first.waitForReadyRead(60000), first.readAllStandardError().constData());
+        } else {
+            start(password);
+        }
+        // No prompt is scripted: one would fail the test.
         ui->answer(mb::AnsOK, "Error in Load");
+        const qsizetype forms = ui->modalForms.size();
         const auto second = startMainWindow(ui.get(), folder->path());
-        QVERIFY(ui->boxes.last().text.contains("ADO Error 0:"));
+        QCOMPARE(ui->modalForms.size(), forms);
+        QVERIFY2(ui->boxes.last().text.contains("ADO Error 0:") &&
+                     ui->boxes.last().text.contains("is already in use by another connection"),
+                 qPrintable(ui->boxes.last().text));
         QVERIFY(!second->cmdQuery->isEnabled());
-        w->bindGrid(w->g.gCurSQL);
-        QCOMPARE(w->fgdCards->Rows(), 11);
+        if (otherProcess) {
+            first.closeWriteChannel();
+            QVERIFY(first.waitForFinished(60000) && first.exitCode() == 0);
+            QCOMPARE(cardsOrError(catalogue(), password), 10);
+        } else {
+            w->bindGrid(w->g.gCurSQL);
+            QCOMPARE(w->fgdCards->Rows(), 11);
+        }
     }
 
     void emptyTableCountsZero() {
@@ -318,5 +427,25 @@ class TestStartup : public QObject, AppFixture {
     }
 };
 
-QTEST_MAIN(TestStartup)
+// The first copy of the program, in a process of its own: it says "loaded" once it holds
+// the catalogue and lets it go when its input ends.
+int holdCatalogue(const QString& folder, const QString& password) {
+    ScriptedUi ui;
+    const auto w = startMainWindow(&ui, folder, password);
+    if (w->windowTitle() != loadedTitle(10)) return 2;
+    std::fputs("loaded\n", stdout);
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 4 && args[1] == "--hold-catalogue") return holdCatalogue(args[2], args[3]);
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_startup.moc"

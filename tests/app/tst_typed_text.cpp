@@ -20,6 +20,8 @@ class TestTypedText : public QObject, AppFixture {
     static constexpr int kCards = 30;
     static inline const QString kLoadAll =
         QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
+    static inline const QString kSchema =
+        QStringLiteral("SELECT type, name, sql FROM sqlite_master ORDER BY name;");
 
     // The main window, shown, on a fresh copy of the catalogue.
     void start() {
@@ -34,7 +36,11 @@ class TestTypedText : public QObject, AppFixture {
             QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
         QTest::keyClick(w->txtSQL, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(w->txtSQL, Qt::Key_Delete);
-        QTest::keyClicks(w->txtSQL, statement);
+        const QStringList lines = statement.split(u'\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0) QTest::keyClick(w->txtSQL, Qt::Key_Return);
+            QTest::keyClicks(w->txtSQL, lines[i]);
+        }
         QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
     }
     // Double clicks a grid row and types a comment for its card; returns the DbId.
@@ -129,11 +135,21 @@ class TestTypedText : public QObject, AppFixture {
         QTest::newRow("extension") << "SELECT load_extension('libm.so.6');";
         QTest::newRow("copy") << "VACUUM INTO '%F/copy.krv';";
         QTest::newRow("copy, commented") << "/* keep */ VACUUM main /* x */ INTO '%F/copy.krv'";
+        // Without its card table, or with another one, the catalogue is no longer the program's.
+        QTest::newRow("drop the card table") << "DROP TABLE tblKRVS101;";
+        QTest::newRow("drop, any spelling")
+            << "/* all */ drop -- of them\n TABLE IF EXISTS \"main\" . [TBLkrvs101]";
+        QTest::newRow("drop after a statement") << "SELECT 1; DROP TABLE `tblKRVS101`;";
+        QTest::newRow("rename") << "ALTER TABLE main.tblKRVS101 RENAME TO cards;";
+        QTest::newRow("rename a column") << "alter table 'tblkrvs101' rename Title to Name;";
+        QTest::newRow("drop a column") << "ALTER TABLE tblKRVS101 DROP COLUMN UserComments;";
+        QTest::newRow("add a column") << "ALTER TABLE tblKRVS101 ADD COLUMN Extra TEXT;";
     }
     void statementBehindTheProgramRefused() {
         QFETCH(QString, statement);
         start();
         const QStringList files = folderFiles();
+        const QString schema = dump(*w->g.gConn, kSchema);
         ui->answer(mb::AnsOK, "Error in Query");
         query(statement.replace("%F", folder->path()));
         QCOMPARE(ui->titles(), QStringList{"Error in Query"});
@@ -142,7 +158,68 @@ class TestTypedText : public QObject, AppFixture {
                          "'PROCEDURE', 'SELECT', or 'UPDATE'."));
         QCOMPARE(w->g.gCurSQL, kLoadAll);
         QCOMPARE(folderFiles(), files);
+        QCOMPARE(dump(*w->g.gConn, kSchema), schema);
         QCOMPARE(readBack("SELECT count(*) FROM tblKRVS101;"), QString::number(kCards));
+    }
+
+    // Statements that change rows, or other tables, run; one that ran is never reported
+    // as failed, also when it took away the table whose rows the grid showed.
+    void changesRunAndAreNotReportedAsFailed() {
+        start();
+        query("CREATE TABLE tblKRVS101_old AS SELECT * FROM tblKRVS101 WHERE DbId <= 4;");
+        query("SELECT * FROM tblKRVS101_old;");
+        QCOMPARE(w->fgdCards->Rows(), 5);
+        query("DROP TABLE tblKRVS101_old;");
+        QCOMPARE(ui->titles(), QStringList{});
+        QCOMPARE(w->windowTitle(),
+                 QString("Korvessa Database - (Matches returned=%1)").arg(kCards));
+        QCOMPARE(w->g.gCurSQL, kLoadAll);
+        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
+        query("DELETE FROM tblKRVS101 WHERE DbId > 20;");
+        QCOMPARE(ui->titles(), QStringList{});
+        QCOMPARE(w->fgdCards->Rows(), 21);
+        QCOMPARE(readBack("SELECT count(*) FROM sqlite_master WHERE name LIKE 'tblKRVS101%';"),
+                 QString("1"));
+    }
+
+    // The old dialect's TOP n, typed in the advanced mode, gives the first n rows.
+    void topRows_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("engine"); // the same rows in the engine's own words
+        QTest::newRow("top") << "SELECT TOP 3 * FROM tblKRVS101;"
+                             << "SELECT * FROM tblKRVS101 LIMIT 3;";
+        QTest::newRow("order, where") << "select top 4 * from tblKRVS101 where Own = False "
+                                         "order by Title desc, DbId"
+                                      << "SELECT * FROM tblKRVS101 WHERE Own = 0 "
+                                         "ORDER BY Title DESC, DbId LIMIT 4;";
+        QTest::newRow("distinct")
+            << "SELECT DISTINCT TOP 2 Series FROM tblKRVS101 ORDER BY Series;"
+            << "SELECT DISTINCT Series FROM tblKRVS101 ORDER BY Series LIMIT 2;";
+        QTest::newRow("sub-query")
+            << "SELECT * FROM tblKRVS101 WHERE DbId IN (SELECT TOP 5 DbId FROM tblKRVS101 "
+               "ORDER BY DbId DESC) AND Title <> 'SELECT TOP 1' ORDER BY DbId;"
+            << "SELECT * FROM tblKRVS101 WHERE DbId > 25 ORDER BY DbId;";
+        QTest::newRow("search's order, comment")
+            << "SELECT TOP 6 * FROM tblKRVS101 WHERE Own = False\n"
+               "ORDER BY tblKRVS101.Index, tblKRVS101.Title -- the first six"
+            << "SELECT * FROM tblKRVS101 WHERE Own = 0 ORDER BY [Index], Title LIMIT 6;";
+        // 10 % of 30 is 3; 11 % is 3.3, rounded up
+        QTest::newRow("percent") << "SELECT TOP 10 PERCENT * FROM tblKRVS101 ORDER BY DbId DESC;"
+                                 << "SELECT * FROM tblKRVS101 ORDER BY DbId DESC LIMIT 3;";
+        QTest::newRow("percent, rounded up")
+            << "SELECT TOP 11 PERCENT DbId, Title FROM tblKRVS101 WHERE DbId > 0 ORDER BY DbId;"
+            << "SELECT DbId, Title FROM tblKRVS101 ORDER BY DbId LIMIT 4;";
+    }
+    void topRows() {
+        QFETCH(QString, statement);
+        QFETCH(QString, engine);
+        start();
+        query(statement);
+        QCOMPARE(ui->titles(), QStringList{});
+        QCOMPARE(gridText(), dump(*w->g.gConn, engine));
+        QCOMPARE(w->g.gCurSQL, statement);
+        QCOMPARE(w->windowTitle(),
+                 QString("Korvessa Database - (Matches returned=%1)").arg(w->fgdCards->Rows() - 1));
     }
 
     // A comment is stored exactly as typed, apostrophes in a row included.

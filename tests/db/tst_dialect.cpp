@@ -12,6 +12,10 @@ class TestDialect : public QObject {
     Q_OBJECT
   private slots:
     void statements();
+    void top_data();
+    void top();
+    void cardTableChange_data();
+    void cardTableChange();
     void passwordStatement();
     void like();
     void order();
@@ -61,6 +65,92 @@ void TestDialect::statements() {
         QCOMPARE(t.error, QStringLiteral("Characters found after end of SQL statement."));
         QVERIFY(t.sql.isEmpty());
     }
+}
+
+void TestDialect::top_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("engine"); // empty: refused
+    QTest::newRow("plain") << "SELECT TOP 3 * FROM tblKRVS101;"
+                           << "SELECT * FROM tblKRVS101 LIMIT 3;";
+    QTest::newRow("order and where, lower case")
+        << "select top 10 Title from t where Own = True order by Index desc"
+        << "select Title from t where Own = 1 order by \"Index\" desc LIMIT 10";
+    QTest::newRow("distinct") << "SELECT DISTINCT TOP 2 Series FROM t ORDER BY Series;"
+                              << "SELECT DISTINCT Series FROM t ORDER BY Series LIMIT 2;";
+    QTest::newRow("comment at the end") << "SELECT TOP 1 * FROM t -- the first\n"
+                                        << "SELECT * FROM t LIMIT 1 -- the first\n";
+    QTest::newRow("sub-query") << "SELECT * FROM t WHERE DbId IN (SELECT TOP 2 DbId FROM t "
+                                  "ORDER BY Title) ORDER BY DbId;"
+                               << "SELECT * FROM t WHERE DbId IN (SELECT DbId FROM t "
+                                  "ORDER BY Title LIMIT 2) ORDER BY DbId;";
+    QTest::newRow("both") << "SELECT TOP 5 * FROM (SELECT TOP 7 * FROM t) AS s WHERE (a = 1)"
+                          << "SELECT * FROM (SELECT * FROM t LIMIT 7) AS s WHERE (a = 1) LIMIT 5";
+    QTest::newRow("percent")
+        << "SELECT TOP 25 PERCENT Title FROM t WHERE a = 'x' ORDER BY Title;"
+        << "SELECT Title FROM t WHERE a = 'x' ORDER BY Title LIMIT (SELECT (count(*) * 25 + 99) "
+           "/ 100 FROM (SELECT Title FROM t WHERE a = 'x'\n));";
+    QTest::newRow("distinct percent")
+        << "SELECT DISTINCT TOP 50 PERCENT Series FROM t"
+        << "SELECT DISTINCT Series FROM t LIMIT (SELECT (count(*) * 50 + 99) / 100 FROM (SELECT "
+           "DISTINCT Series FROM t\n))";
+    // not a TOP clause: left as it is
+    QTest::newRow("in a text") << "SELECT * FROM t WHERE a = 'SELECT TOP 3 x';"
+                               << "";
+    QTest::newRow("column named Top") << "SELECT Top, t.Top FROM t;"
+                                      << "";
+    QTest::newRow("bracketed") << "SELECT [TOP] FROM t;"
+                               << "";
+    // refused
+    QTest::newRow("union") << "SELECT TOP 3 a FROM t UNION SELECT a FROM u;"
+                           << "!";
+    QTest::newRow("union before") << "SELECT a FROM t UNION ALL SELECT TOP 3 a FROM u;"
+                                  << "!";
+    QTest::newRow("percent in a sub-query")
+        << "SELECT * FROM t WHERE a IN (SELECT TOP 5 PERCENT a FROM t);"
+        << "!";
+}
+
+void TestDialect::top() {
+    QFETCH(QString, statement);
+    QFETCH(QString, engine);
+    const auto t = translate(statement);
+    if (engine == "!") {
+        QVERIFY(!t.error.isEmpty());
+        QVERIFY(t.sql.isEmpty());
+        return;
+    }
+    QVERIFY2(t.error.isEmpty(), qPrintable(t.error));
+    QCOMPARE(t.sql, engine.isEmpty() ? statement : engine);
+}
+
+void TestDialect::cardTableChange_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<bool>("changes");
+    QTest::newRow("drop") << "DROP TABLE tblKRVS101;" << true;
+    QTest::newRow("lower case, if exists") << "drop table if exists tblkrvs101" << true;
+    QTest::newRow("quoted, schema") << "DROP TABLE \"main\".\"TBLKRVS101\";" << true;
+    QTest::newRow("brackets, comments")
+        << "/* x */ DROP -- y\n TABLE main . [tblKRVS101] ;" << true;
+    QTest::newRow("grave, single quotes") << "DROP TABLE `tblKRVS101`" << true;
+    QTest::newRow("single quotes") << "DROP TABLE 'tblKRVS101'" << true;
+    QTest::newRow("second statement") << "SELECT 1; DROP TABLE tblKRVS101;" << true;
+    QTest::newRow("rename") << "ALTER TABLE tblKRVS101 RENAME TO cards;" << true;
+    QTest::newRow("rename column") << "ALTER TABLE tblKRVS101 RENAME COLUMN Title TO T;" << true;
+    QTest::newRow("drop column") << "ALTER TABLE main.tblKRVS101 DROP COLUMN UserComments" << true;
+    QTest::newRow("add column") << "alter table [tblKRVS101] add column x;" << true;
+    // other tables, rows, and the name only in a text or comment
+    QTest::newRow("other table") << "DROP TABLE tblKRVS101_old;" << false;
+    QTest::newRow("other table, card table's schema") << "DROP TABLE tblKRVS101.x;" << false;
+    QTest::newRow("rows") << "DELETE FROM tblKRVS101;" << false;
+    QTest::newRow("update") << "UPDATE tblKRVS101 SET Title = 'DROP TABLE tblKRVS101';" << false;
+    QTest::newRow("comment") << "SELECT 1 -- DROP TABLE tblKRVS101\n" << false;
+    QTest::newRow("index") << "DROP INDEX tblKRVS101;" << false;
+}
+
+void TestDialect::cardTableChange() {
+    QFETCH(QString, statement);
+    QFETCH(bool, changes);
+    QCOMPARE(translate(statement).changesCardTable, changes);
 }
 
 void TestDialect::passwordStatement() {
