@@ -4,6 +4,7 @@
 #include "state/Globals.h"
 #include "util/DialogKeys.h"
 #include "util/FormGeometry.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -18,6 +19,7 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     setObjectName(QStringLiteral("frmAsk4Pwd"));
     setWindowTitle(QStringLiteral("Password Input"));
     setModal(true);
+    makeFixedDialog(this);
     // Every typed character shows as "*". A box takes its mask character from the style
     // it is created under, so this comes before the controls.
     setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));

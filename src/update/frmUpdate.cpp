@@ -8,6 +8,7 @@
 #include "util/MousePointer.h"
 #include "util/ProgramIcon.h"
 #include "util/Shell.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -53,6 +54,7 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     setWindowTitle(QStringLiteral("Update"));
     setWindowIcon(programIcon());
     setModal(true);
+    makeFixedDialog(this);
     useDesignFont(this);
 
     Label1 = control<QLabel>(this, "Label1", 1080, 120, 3495, 615);
@@ -139,11 +141,9 @@ void frmUpdate::Form_Load() {
 }
 
 void frmUpdate::setClientHeight(int heightTwips) {
-    // A fixed dialog frame: the size changes only here, and the top-left corner stays.
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // A fixed dialog frame: the size changes only here (and with the title's width), and
+    // the top-left corner stays.
     SetClientSize(this, ClientWidth, heightTwips);
-    setFixedSize(size());
 }
 
 void frmUpdate::setMousePointer(int code) {
