@@ -44,6 +44,15 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     place(cmdCancel, 2040, 1080 + shift, 750, 350);
     useDesignDefault(this, cmdOK);
     SetClientSize(this, 2865, 1500 + shift);
+    // Where the title made the dialog wider, the text and the box take the width and the
+    // buttons stay at the right.
+    const int wider = width() - twipsToPx(2865);
+    if (wider > 0) {
+        for (QWidget* c : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(txtPwd)})
+            c->resize(c->width() + wider, c->height());
+        for (QWidget* c : {cmdOK, cmdCancel})
+            c->move(c->x() + wider, c->y());
+    }
 
     connect(txtPwd, &QLineEdit::textChanged, this, &frmAsk4Pwd::txtPwd_Change);
     connect(cmdOK, &QPushButton::clicked, this, &frmAsk4Pwd::cmdOK_Click);
