@@ -4,6 +4,7 @@
 #include "state/Globals.h"
 #include "util/DialogKeys.h"
 #include "util/FormGeometry.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -18,6 +19,7 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     setObjectName(QStringLiteral("frmAsk4Pwd"));
     setWindowTitle(QStringLiteral("Password Input"));
     setModal(true);
+    makeFixedDialog(this);
     // Every typed character shows as "*". A box takes its mask character from the style
     // it is created under, so this comes before the controls.
     setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
@@ -42,6 +44,15 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
     place(cmdCancel, 2040, 1080 + shift, 750, 350);
     useDesignDefault(this, cmdOK);
     SetClientSize(this, 2865, 1500 + shift);
+    // Where the title made the dialog wider, the text and the box take the width and the
+    // buttons stay at the right.
+    const int wider = width() - twipsToPx(2865);
+    if (wider > 0) {
+        for (QWidget* c : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(txtPwd)})
+            c->resize(c->width() + wider, c->height());
+        for (QWidget* c : {cmdOK, cmdCancel})
+            c->move(c->x() + wider, c->y());
+    }
 
     connect(txtPwd, &QLineEdit::textChanged, this, &frmAsk4Pwd::txtPwd_Change);
     connect(cmdOK, &QPushButton::clicked, this, &frmAsk4Pwd::cmdOK_Click);

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <map>
 
 namespace krvs {
 
@@ -149,6 +150,7 @@ void frmKRVS::createControls() {
     createBoxFrame(Frame3, "Frame3", "Category", 6120, 4575, cmdAllCat, "cmdAllCat", kCategoryBoxes,
                    chkCategory);
     createButtons(client);
+    widenCategoryColumns();
 
     for (QWidget* frame : std::initializer_list<QWidget*>{Frame2, Frame1, Picture1, Frame3})
         for (QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -173,6 +175,53 @@ void frmKRVS::createControls() {
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
 
     connectControls();
+}
+
+// The Category boxes stand in three columns. Each column takes the width of its widest
+// caption (with the desktop's font it may need more than drawn), and the columns move
+// right as far as the one before needs. The room they need past the frame comes from
+// the key words frame, as far as its own row allows (the Series, Own and Category
+// frames move left by as much); only what is still missing after that is left to a
+// smaller type (fitChoiceCaption).
+void frmKRVS::widenCategoryColumns() {
+    constexpr int kGap = 45, kEdge = 60;
+    const auto need = [](QWidget* c) { return pxToTwips(c->sizeHint().width() + 1); };
+    std::map<int, int> columns; // design left -> widest caption
+    for (std::size_t i = 0; i < kCategoryCount; ++i)
+        columns[kCategoryBoxes[i].left] =
+            qMax(columns[kCategoryBoxes[i].left], need(chkCategory[i]));
+    std::map<int, int> lefts; // design left -> new left
+    int end = 0;
+    for (const auto& [left, width] : columns) {
+        lefts[left] = qMax(left, end == 0 ? left : end + kGap);
+        end = lefts[left] + width;
+    }
+    const QRect category = twips_.value(Frame3);
+    const int deficit = qMax(0, end + kEdge - category.width());
+
+    // The key words frame can give what its "Search In" row does not use.
+    const QRect keyWords = twips_.value(Frame2);
+    const QRect comment = twips_.value(chkComm);
+    const int rowEnd = qMax(comment.right() + 1, comment.left() + need(chkComm)) + kEdge;
+    const int take = qMin(deficit, qMax(0, keyWords.width() - rowEnd));
+    if (take > 0) {
+        placeTw(Frame2, keyWords.left(), keyWords.top(), keyWords.width() - take,
+                keyWords.height());
+        const QRect box = twips_.value(cboSearch);
+        placeTw(cboSearch, box.left(), box.top(), box.width() - take, box.height());
+        for (QWidget* f : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame4)}) {
+            const QRect r = twips_.value(f);
+            placeTw(f, r.left() - take, r.top(), r.width(), r.height());
+        }
+        placeTw(Frame3, category.left() - take, category.top(), category.width() + take,
+                category.height());
+        const QRect all = twips_.value(cmdAllCat);
+        placeTw(cmdAllCat, all.left() + take, all.top(), all.width(), all.height());
+    }
+    for (std::size_t i = 0; i < kCategoryCount; ++i) {
+        const PanelBox& b = kCategoryBoxes[i];
+        placeTw(chkCategory[i], lefts[b.left], b.top, b.width, 195);
+    }
 }
 
 // The key words box and where they are looked for.

@@ -190,6 +190,7 @@ class frmKRVS : public QMainWindow {
     void placeTw(QWidget* control, int left, int top, int width, int height);
     void createControls();
     void createKeyWordsFrame(QWidget* client);
+    void widenCategoryColumns();
     void createOwnFrame(QWidget* client);
     void createButtons(QWidget* client);
     void connectControls();

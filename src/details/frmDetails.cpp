@@ -12,6 +12,7 @@
 #include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/TextAndInput.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -78,7 +79,7 @@ frmDetails::frmDetails(Globals& g, std::function<void()> refreshGrid, QWidget* o
 frmDetails::~frmDetails() = default;
 
 void frmDetails::createControls() {
-    setFixedSize(twipsToPx(kWidthTw), twipsToPx(kHeightTw));
+    makeFixedDialog(this);
 
     struct LabelSpec {
         const char* caption;
@@ -89,29 +90,40 @@ void frmDetails::createControls() {
         {"Card Title", 120, 1200}, {"DB Comments", 120, 1560}, {"Card Category", 120, 480},
         {"U Comments", 120, 2520}, {"Card Season", 120, 840},  {"Card Own", 3480, 840},
     };
+    // Each label stands before the box to its right, with 1080 twips for its caption and
+    // a gap of 60. Where the desktop's font needs more, both label columns widen by the
+    // difference and everything right of them moves over (the dialog grows twice).
+    int need = 0;
     for (int i = 0; i < 9; ++i) {
         Label1[i] = new QLabel(QLatin1String(labels[i].caption), this);
         Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        place(Label1[i], labels[i].left, labels[i].top, 1485, 225);
-        // Each label reaches under the box to its right: only the part before the box
-        // shows, so its caption has to fit there.
-        Label1[i]->resize(twipsToPx(1080 - 60), Label1[i]->height());
-        fitLabel(Label1[i], 1080 - 60);
+        need = qMax(need, Label1[i]->sizeHint().width());
     }
+    constexpr int kCaptionRoom = 1080 - 60;
+    const int grow = qMax(0, pxToTwips(need + 1) - kCaptionRoom);
+    // A design x in twips, moved past the widened label columns.
+    const auto x = [grow](int designX) {
+        return designX + (designX >= 1200 ? grow : 0) + (designX >= 4560 ? grow : 0);
+    };
+    const auto put = [&x](QWidget* c, int left, int top, int width, int height) {
+        place(c, x(left), top, x(left + width) - x(left), height);
+    };
+    for (int i = 0; i < 9; ++i)
+        put(Label1[i], labels[i].left, labels[i].top, kCaptionRoom + grow, 225);
 
     txtCardIdx = readOnlyBox(this, "txtCardIdx");
-    place(txtCardIdx, 1200, 120, 2115, 330);
+    put(txtCardIdx, 1200, 120, 2115, 330);
     txtCardType = readOnlyBox(this, "txtCardType");
-    place(txtCardType, 4560, 120, 2115, 330);
+    put(txtCardType, 4560, 120, 2115, 330);
     txtCardCat = readOnlyBox(this, "txtCardCat");
-    place(txtCardCat, 1200, 480, 2115, 330);
+    put(txtCardCat, 1200, 480, 2115, 330);
     txtCardSeries = readOnlyBox(this, "txtCardSeries");
-    place(txtCardSeries, 4560, 480, 2115, 330);
+    put(txtCardSeries, 4560, 480, 2115, 330);
     txtCardSeason = readOnlyBox(this, "txtCardSeason");
-    place(txtCardSeason, 1200, 840, 2115, 330);
+    put(txtCardSeason, 1200, 840, 2115, 330);
 
     picOwn = named(new QWidget(this), "picOwn");
-    place(picOwn, 4560, 875, 2115, 195);
+    put(picOwn, 4560, 875, 2115, 195);
     optOwnYes = named(new QRadioButton(QStringLiteral("&Yes"), picOwn), "optOwnYes");
     place(optOwnYes, 0, 0, 735, 195);
     optOwnNo = named(new QRadioButton(QStringLiteral("&No"), picOwn), "optOwnNo");
@@ -134,7 +146,7 @@ void frmDetails::createControls() {
     place(cmdUpOwn, 1560, 0, 495, 195);
 
     txtCardTitle = readOnlyBox(this, "txtCardTitle");
-    place(txtCardTitle, 1200, 1200, 5475, 330);
+    put(txtCardTitle, 1200, 1200, 5475, 330);
 
     txtDBcomm = named(new MultiLineTextBox(this), "txtDBcomm");
     txtDBcomm->setReadOnly(true);
@@ -144,27 +156,28 @@ void frmDetails::createControls() {
     txtDBcomm->setMaxLength(kMaxTyped);
     txtDBcomm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setBackground(txtDBcomm, txtDBcomm->palette().color(QPalette::Button));
-    place(txtDBcomm, 1200, 1560, 5475, 810);
+    put(txtDBcomm, 1200, 1560, 5475, 810);
 
     txtUcomm = named(new MultiLineTextBox(this), "txtUcomm");
     txtUcomm->setMaxLength(kMaxTyped);
     txtUcomm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    place(txtUcomm, 1200, 2520, 5475, 810);
+    put(txtUcomm, 1200, 2520, 5475, 810);
 
     cmdUpUcomm =
         named(new QPushButton(QStringLiteral("&Update User Comments"), this), "cmdUpUcomm");
     cmdUpUcomm->setToolTip(QStringLiteral("Update the user comments"));
-    place(cmdUpUcomm, 1200, 3480, 1935, 350);
+    put(cmdUpUcomm, 1200, 3480, 1935, 350);
     // It may reach towards the id box beside it.
-    fitButton(cmdUpUcomm, 3720 - 1200 - 120);
+    fitButton(cmdUpUcomm, x(3720) - x(1200) - 120);
     cmdOK = named(new QPushButton(QStringLiteral("&Close"), this), "cmdOK");
     cmdOK->setToolTip(QStringLiteral("Close"));
-    place(cmdOK, 6000, 3480, 735, 350);
+    put(cmdOK, 6000, 3480, 735, 350);
 
     txtCardId = named(new QLineEdit(this), "txtCardId");
     txtCardId->setReadOnly(true);
     setBackground(txtCardId, QColor(128, 128, 255));
-    place(txtCardId, 3720, 3480, 1875, 330);
+    put(txtCardId, 3720, 3480, 1875, 330);
+    SetClientSize(this, x(kWidthTw), kHeightTw);
 
     useDesignDefault(this, nullptr);
 

@@ -1,7 +1,5 @@
 #include "maintenance/frmPassword.h"
 
-#include "util/LabelFit.h"
-
 #include "maintenance/FileOps.h"
 
 #include "db/Connection.h"
@@ -13,6 +11,7 @@
 #include "util/FocusHook.h"
 #include "util/FormGeometry.h"
 #include "util/TextAndInput.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -88,7 +87,7 @@ frmPassword::frmPassword(Globals& g, QAction* mnuPass, QWidget* parent)
     : QDialog(parent), g_(g), mnuPass_(mnuPass) {
     setObjectName(QStringLiteral("frmPassword"));
     setModal(true);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    makeFixedDialog(this);
     // Every typed character shows as "*".
     setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     createControls();
@@ -115,16 +114,26 @@ void frmPassword::createControls() {
                                {"lblNewPswdRe", "&Re-Type New Password:", 1815, "txtNewPswdRe",
                                 "To avoid mistakes input your new password again", 720});
 
-    // Room from a label's left edge to its text box.
+    // The captions have 2000 - 120 - 60 twips before their boxes; where the desktop's
+    // font needs more, the column widens by the difference, and the boxes, the frames,
+    // the buttons and the dialog follow.
+    int need = 0;
     for (QLabel* l : {lblOldPswd, lblNewPswd, lblNewPswdRe})
-        fitLabel(l, 2000 - 120 - 60);
+        need = qMax(need, l->sizeHint().width());
+    widenTw_ = qMax(0, pxToTwips(need + 1) - (2000 - 120 - 60));
+    for (QLabel* l : {lblOldPswd, lblNewPswd, lblNewPswdRe})
+        l->resize(twipsToPx(2000 - 120 - 60 + widenTw_), l->height());
+    for (QLineEdit* box : {txtOldPswd, txtNewPswd, txtNewPswdRe})
+        box->move(twipsToPx(2000 + widenTw_), box->y());
+    for (QGroupBox* frame : {fraOldPswd, fraNewPswd})
+        frame->resize(twipsToPx(4095 + widenTw_), frame->height());
 
     cmdOK = named(new QPushButton(QStringLiteral("&OK"), this), "cmdOK");
     cmdOK->setToolTip(QStringLiteral("OK"));
-    place(cmdOK, 2640, 2760, 750, 350);
+    place(cmdOK, 2640 + widenTw_, 2760, 750, 350);
     cmdCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "cmdCancel");
     cmdCancel->setToolTip(QStringLiteral("Cancel"));
-    place(cmdCancel, 3480, 2760, 750, 350);
+    place(cmdCancel, 3480 + widenTw_, 2760, 750, 350);
     useDesignDefault(this, cmdOK);
 
     setTabChain({txtOldPswd, txtNewPswd, txtNewPswdRe, cmdOK, cmdCancel, chkDisPass});
@@ -136,7 +145,7 @@ void frmPassword::createControls() {
 
 void frmPassword::Form_Load() {
     // Centred at the design size; the mode's resize keeps the top-left corner.
-    SetClientSize(this, 4305, 3180);
+    SetClientSize(this, 4305 + widenTw_, 3180);
     if (parentWidget()) CenterForm(parentWidget()->window(), this);
     txtOldPswd->clear();
     txtNewPswd->clear();
@@ -173,7 +182,7 @@ void frmPassword::applyState() {
     if (tall) moveTop(fraNewPswd, 1440);
     moveTop(cmdOK, tall ? 2760 : 1440);
     moveTop(cmdCancel, tall ? 2760 : 1440);
-    SetClientSize(this, 4305, tall ? 3180 : 1860);
+    SetClientSize(this, 4305 + widenTw_, tall ? 3180 : 1860);
 }
 
 void frmPassword::chkDisPass_Click() {

@@ -59,6 +59,9 @@ class frmPassword : public QDialog {
     Globals& g_;
     QAction* mnuPass_;
     bool changeMode_ = false;
+    // Twips the caption column widened by for the desktop's font (the boxes, frames,
+    // buttons and the dialog's width follow).
+    int widenTw_ = 0;
 };
 
 } // namespace krvs

@@ -8,6 +8,7 @@
 #include "util/FormGeometry.h"
 #include "util/LabelFit.h"
 #include "util/ProgramIcon.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -48,6 +49,7 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
     setWindowTitle(QStringLiteral("About KRVS"));
     setWindowIcon(programIcon());
     setModal(true);
+    makeFixedDialog(this);
     useDesignFont(this);
 
     shpRect = named(new QFrame(this), "shpRect");
@@ -128,7 +130,6 @@ frmAbout::frmAbout(QWidget* owner, QWidget* mainWindow) : QDialog(owner), mainWi
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
     SetClientSize(this, ClientWidth, ClientHeight);
-    setFixedSize(size());
     Form_Load();
     cmdOK->setFocus();
 }

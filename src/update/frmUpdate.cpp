@@ -8,6 +8,7 @@
 #include "util/MousePointer.h"
 #include "util/ProgramIcon.h"
 #include "util/Shell.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QResizeEvent>
 #include <QStyle>
 
 namespace krvs {
@@ -53,6 +55,7 @@ frmUpdate::frmUpdate(QWidget* owner, QWidget* mainWindow)
     setWindowTitle(QStringLiteral("Update"));
     setWindowIcon(programIcon());
     setModal(true);
+    makeFixedDialog(this);
     useDesignFont(this);
 
     Label1 = control<QLabel>(this, "Label1", 1080, 120, 3495, 615);
@@ -139,11 +142,24 @@ void frmUpdate::Form_Load() {
 }
 
 void frmUpdate::setClientHeight(int heightTwips) {
-    // A fixed dialog frame: the size changes only here, and the top-left corner stays.
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // A fixed dialog frame: the size changes only here (and with the title's width), and
+    // the top-left corner stays.
     SetClientSize(this, ClientWidth, heightTwips);
-    setFixedSize(size());
+}
+
+// Where a long title made the dialog wider than designed, the rule and the news box
+// take the width and the buttons stay at the right edge.
+void frmUpdate::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    const int wider = qMax(0, width() - twipsToPx(ClientWidth));
+    const auto atRight = [wider](QWidget* c, int leftTwips) {
+        c->move(twipsToPx(leftTwips) + wider, c->y());
+    };
+    atRight(cmdCheck, 2007);
+    atRight(cmdCancel, 3695);
+    atRight(cmdDown, 2760);
+    Line1->resize(twipsToPx(4685 - 120) + wider, Line1->height());
+    txtInfo->resize(twipsToPx(4575) + wider, txtInfo->height());
 }
 
 void frmUpdate::setMousePointer(int code) {

@@ -60,6 +60,7 @@ class frmUpdate : public QDialog {
 
   protected:
     void focusInEvent(QFocusEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
   private:
     void setMousePointer(int code);

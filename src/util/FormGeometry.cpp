@@ -1,5 +1,6 @@
 #include "util/FormGeometry.h"
 
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 
 #include <QWidget>
@@ -34,7 +35,10 @@ void setTabChain(std::initializer_list<QWidget*> controls) {
 void SetClientSize(QWidget* form, int widthTwips, int heightTwips) {
     if (!form) return;
     // Qt sizes a window by its inner area already; the frame is the window system's.
-    form->resize(twipsToPx(widthTwips), twipsToPx(heightTwips));
+    if (isFixedDialog(form))
+        setFixedDialogSize(form, twipsToPx(widthTwips), twipsToPx(heightTwips));
+    else
+        form->resize(twipsToPx(widthTwips), twipsToPx(heightTwips));
 }
 
 } // namespace krvs

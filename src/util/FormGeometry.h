@@ -22,7 +22,8 @@ void setTabChain(std::initializer_list<QWidget*> controls);
 // Centres child over parent (outer frames, no clamping to the screen).
 void CenterForm(QWidget* parent, QWidget* child);
 
-// Sizes a form so that its inner area is width x height twips.
+// Sizes a form so that its inner area is width x height twips (a fixed dialog stays
+// fixed, and no narrower than its title needs).
 void SetClientSize(QWidget* form, int widthTwips, int heightTwips);
 
 } // namespace krvs

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 
@@ -14,16 +13,6 @@ QFont shrinkToFit(QFont font, int roomPx, const std::function<int(const QFont&)>
     while (widthIn(font) > roomPx && font.pointSizeF() > kSmallestPointSize)
         font.setPointSizeF(font.pointSizeF() - 0.25);
     return font;
-}
-
-void fitLabel(QLabel* label, int roomTwips) {
-    const int room = twipsToPx(roomTwips);
-    const QString text = label->text().remove(QLatin1Char('&'));
-    const auto needed = [&text](const QFont& f) { return QFontMetrics(f).horizontalAdvance(text); };
-    if (needed(label->font()) <= label->width()) return;
-    const QFont font = shrinkToFit(label->font(), room, needed);
-    label->setFont(font);
-    label->resize(qMin(needed(font) + 2, room), label->height());
 }
 
 void fitButton(QPushButton* button, int roomTwips) {

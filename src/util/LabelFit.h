@@ -2,7 +2,6 @@
 #include <QFont>
 #include <functional>
 
-class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -18,12 +17,7 @@ constexpr double kSmallestPointSize = 6.5;
 // pixels or the smallest size is reached.
 QFont shrinkToFit(QFont font, int roomPx, const std::function<int(const QFont&)>& widthIn);
 
-// A label keeps its place; when the desktop's font is wider than the one the
-// layout was drawn for, it grows towards the control beside it and, if that is
-// not enough, its font shrinks a little, so that no caption is cut off.
-void fitLabel(QLabel* label, int roomTwips);
-
-// The same for a button's caption: the button grows to the right, up to roomTwips
+// A button's caption: the button grows to the right, up to roomTwips
 // wide, and its font shrinks a little only when that is not enough.
 void fitButton(QPushButton* button, int roomTwips);
 

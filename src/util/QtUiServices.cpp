@@ -2,17 +2,20 @@
 
 #include "krvs_config.h"
 #include "util/AppError.h"
+#include "util/TitleFit.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpacerItem>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -65,6 +68,9 @@ QString makerWebAddress() {
 int QtUiServices::msgBox(const QString& text, int flags, const QString& title) {
     QMessageBox box(dialogParent());
     box.setWindowTitle(title);
+    // A close button only: the box has a fixed size.
+    box.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                       Qt::MSWindowsFixedSizeDialogHint);
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (flags & 0x70) {
     case mb::Critical:
@@ -110,6 +116,14 @@ int QtUiServices::msgBox(const QString& text, int flags, const QString& title) {
         box.addButton(b.b);
     const int defIndex = (flags & mb::DefaultButton2) && buttons.size() > 1 ? 1 : 0;
     box.setDefaultButton(buttons[defIndex].b);
+    // The box sizes itself when shown, from its layout's least width: a row as wide as
+    // the title bar needs keeps the whole title readable.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const QMargins m = grid->contentsMargins();
+        grid->addItem(new QSpacerItem(titleBarWidth(title, &box) - m.left() - m.right(), 0,
+                                      QSizePolicy::Fixed, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());
     for (const auto& b : buttons)

@@ -2,6 +2,7 @@
 
 #include "util/AppError.h"
 #include "util/FormGeometry.h"
+#include "util/TitleFit.h"
 #include "util/UiServices.h"
 
 #include <QApplication>
@@ -57,6 +58,7 @@ frmOpenWith::frmOpenWith(const QString& file, QList<DesktopApp> apps, QWidget* p
     layout->addWidget(lstPrograms, 1);
     layout->addLayout(buttons);
     resize(360, 320);
+    setMinimumWidth(titleBarWidth(this)); // the whole title stays readable
 
     connect(lstPrograms, &QListWidget::currentRowChanged, this,
             [this](int row) { cmdOK->setEnabled(row >= 0); });

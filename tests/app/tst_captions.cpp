@@ -1,4 +1,5 @@
-// Every caption reads whole, not cut nor covered, at each screen scale ctest sets.
+// Every caption reads whole, not cut nor covered, at each screen scale ctest sets; every
+// title fits its title bar, and no caption is drawn in smaller type than its neighbours.
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
@@ -6,7 +7,10 @@
 #include "support/AppFixture.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
+#include "util/FormGeometry.h"
 #include "util/LabelFit.h"
+#include "util/QtUiServices.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 
 #include <QAbstractButton>
@@ -14,11 +18,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 
 using namespace krvs;
@@ -111,6 +117,40 @@ QStringList captionFaults(QWidget* window) {
     return faults;
 }
 
+// Every caption in smaller type than the one its parent gives it (a caption shrunk to fit
+// its room beside neighbours at full size); headings in larger type are design.
+QStringList shrunkCaptions(QWidget* window) {
+    QStringList faults;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w)) continue;
+        if (!onScreen(w) || !w->parentWidget()) continue;
+        const qreal own = w->font().pointSizeF(), given = w->parentWidget()->font().pointSizeF();
+        if (own < given)
+            faults << QStringLiteral("%1.%2: %3 pt beside %4 pt")
+                          .arg(window->objectName(), w->objectName())
+                          .arg(own)
+                          .arg(given);
+    }
+    return faults;
+}
+
+// A fixed dialog or box: no minimise or maximise button, no resizing, and wide enough for
+// its whole title in the title bar.
+QStringList frameFaults(QWidget* window) {
+    QStringList faults;
+    const QString name = window->objectName() + QLatin1Char(' ') + window->windowTitle();
+    const Qt::WindowFlags flags = window->windowFlags();
+    if (flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+        faults << name + QStringLiteral(": minimise or maximise button");
+    if (window->minimumSize() != window->maximumSize())
+        faults << name + QStringLiteral(": not of fixed size");
+    if (window->width() < titleBarWidth(window))
+        faults << name + QStringLiteral(": %1 px wide, the title needs %2")
+                             .arg(window->width())
+                             .arg(titleBarWidth(window));
+    return faults;
+}
+
 } // namespace
 
 // The windows as they are designed: the main window before a catalogue is loaded.
@@ -120,7 +160,8 @@ class TestCaptions : public QObject, test::AppFixture {
     void check(QWidget* window) {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        const QStringList faults = captionFaults(window);
+        QStringList faults = captionFaults(window) + shrunkCaptions(window);
+        if (window != w.get()) faults << frameFaults(window);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 
@@ -170,9 +211,10 @@ class TestCaptions : public QObject, test::AppFixture {
         } else if (window.startsWith(QLatin1String("frmUpdate"))) {
             frmUpdate form(w.get(), w.get());
             if (window.endsWith(QLatin1String("news"))) {
-                // grown to show the news box and the download button
-                form.setFixedSize(twipsToPx(frmUpdate::ClientWidth),
-                                  twipsToPx(frmUpdate::LargeHeight));
+                // a newer release named in the title; grown to show the news and the
+                // download button
+                form.setWindowTitle(QStringLiteral("Update available from v0.80.0 to v0.81.0"));
+                SetClientSize(&form, frmUpdate::ClientWidth, frmUpdate::LargeHeight);
                 form.cmdDown->setEnabled(true);
             }
             check(&form);
@@ -180,6 +222,49 @@ class TestCaptions : public QObject, test::AppFixture {
             frmAbout form(w.get(), w.get());
             check(&form);
         }
+    }
+
+    // The real boxes, as the program shows them, with the shortest texts they carry.
+    void messageBoxesShowTheirWholeTitle_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("flags");
+        const int stop = mb::Critical, info = mb::Information;
+        QTest::newRow("query") << "Error in Query"
+                               << "5\r\nx" << stop;
+        QTest::newRow("double click") << "DblClick Error"
+                                      << "5\r\nx" << stop;
+        QTest::newRow("dump") << "Error in dump-to-text"
+                              << "57\r\nx" << stop;
+        QTest::newRow("db mode") << "DB mode"
+                                 << "x" << stop;
+        QTest::newRow("own") << "Own field update"
+                             << "The update was successful." << info;
+        QTest::newRow("question") << "User comment update"
+                                  << "x" << int(mb::YesNo | info);
+        QTest::newRow("update") << "KRVS update"
+                                << "x" << info;
+        QTest::newRow("shell") << "Shell execute failed..."
+                               << "x\r\n"
+                               << stop;
+    }
+    void messageBoxesShowTheirWholeTitle() {
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(int, flags);
+        QStringList faults;
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QTRY_VERIFY(box->isVisible());
+            seen = box->windowTitle() == title;
+            faults = frameFaults(box);
+            box->close();
+        });
+        QtUiServices().msgBox(text, flags, title);
+        QVERIFY(seen);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 };
 

@@ -5,6 +5,7 @@
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
 #include "util/AppError.h"
+#include "util/TitleFit.h"
 #include "util/Twips.h"
 #include "util/UiServices.h"
 
@@ -32,9 +33,10 @@ QString deadServer() {
     s.listen(QHostAddress::LocalHost, 0);
     return QStringLiteral("http://127.0.0.1:%1").arg(s.serverPort());
 }
-// The dialog's size with the given height, both in twips.
-QSize sizeTw(int h) {
-    return QSize(twipsToPx(4755), twipsToPx(h));
+// The dialog's size with the given height in twips: the designed width, or wider where
+// the title needs it.
+QSize sizeTw(int h, const QWidget* d) {
+    return QSize(qMax(twipsToPx(4755), titleBarWidth(d)), twipsToPx(h));
 }
 void click(QWidget* w, Qt::MouseButton b = Qt::LeftButton) {
     QTest::mouseClick(w, b);
@@ -167,7 +169,7 @@ void TstUpdate::check() {
     if (file.startsWith("QMX")) server_->serve(Nwz, "Qmx_Nwz " + News);
     auto d = openUpdate();
     d->Inet1.setTimeoutMs(file == "<slow>" ? 400 : 3000);
-    QCOMPARE(d->size(), sizeTw(2010));
+    QCOMPARE(d->size(), sizeTw(2010, d.get()));
     QVERIFY(centreDistance(*d, *main_) <= 8);
     QVERIFY(server_->requested.isEmpty()); // nothing runs before cmdCheck
     const QPoint topLeft = d->pos();
@@ -177,7 +179,7 @@ void TstUpdate::check() {
     click(d->cmdCheck);
     QCOMPARE(d->windowTitle(),
              outcome == Newer ? "Update available from v0.80.0 to v" + web : "Update");
-    QCOMPARE(d->size(), sizeTw(outcome == Newer ? 4770 : 2010));
+    QCOMPARE(d->size(), sizeTw(outcome == Newer ? 4770 : 2010, d.get()));
     QCOMPARE(d->pos(), topLeft); // grows downwards
     const QWidget* focus[] = {d->cmdCancel, d->cmdDown, d->cmdLink};
     QCOMPARE(d->focusWidget(), focus[outcome]);
@@ -196,7 +198,7 @@ void TstUpdate::check() {
         server_->serve(Ver, "QMX_VER 1.2");
         ui_->answer(mb::AnsOK, "Error in update");
         click(d->cmdCheck);
-        QCOMPARE(d->size(), sizeTw(2010));
+        QCOMPARE(d->size(), sizeTw(2010, d.get()));
         QCOMPARE(d->windowTitle(), QStringLiteral("Update"));
         QVERIFY(!d->cmdDown->isEnabled() && d->txtInfo->toPlainText().isEmpty());
     } else if (outcome == Latest) {
