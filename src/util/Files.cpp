@@ -59,6 +59,35 @@ bool syncPath(const QString& path) {
     return ok;
 }
 
+namespace {
+
+// Writes bytes over the file itself, for a folder that takes no new file while the
+// file stays writable (a user's read-only program folder). The room is reserved
+// before the first byte is overwritten, so a full disk leaves the old file whole.
+int overwriteInPlace(const QByteArray& target, const QByteArray& bytes) {
+    const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    ScopeGuard closeIt([&] { ::close(fd); });
+    if (!bytes.isEmpty()) {
+        const int reserved = ::posix_fallocate(fd, 0, off_t(bytes.size()));
+        if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) return reserved;
+    }
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t put =
+            ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), off_t(done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += put;
+    }
+    if (::ftruncate(fd, off_t(bytes.size())) != 0) return errno;
+    if (::fsync(fd) != 0) return errno;
+    return 0;
+}
+
+} // namespace
+
 int replaceWhole(const QString& path, const QByteArray& bytes, const char* crashStep) {
     const QString file = resolved(path);
     const QByteArray target = QFile::encodeName(file);
@@ -70,6 +99,9 @@ int replaceWhole(const QString& path, const QByteArray& bytes, const char* crash
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
         temp = QFile::encodeName(file + QLatin1Char('.') + randomSuffix());
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno == EACCES || errno == EPERM) &&
+            ::access(target.constData(), W_OK) == 0)
+            return overwriteInPlace(target, bytes);
         if (fd < 0 && errno != EEXIST) return errno;
     }
     if (fd < 0) return EEXIST;

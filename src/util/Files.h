@@ -22,7 +22,9 @@ bool syncPath(const QString& path);
 // new one, never a part; it may leave the new file under its temporary name,
 // which removeReplaceLeftovers clears. A symbolic link at path is followed, and
 // an existing file keeps its permission bits. crashStep names the crash trials'
-// step between the flush and the rename. Returns 0, or the system's error number.
+// step between the flush and the rename. Where the folder takes no new file but
+// path is writable, path is overwritten in place, its room reserved first.
+// Returns 0, or the system's error number.
 int replaceWhole(const QString& path, const QByteArray& bytes, const char* crashStep);
 
 // Removes the temporary files replaceWhole left beside path when it was killed.

@@ -10,6 +10,9 @@
 #include <QTest>
 
 #include <limits>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace krvs;
 using namespace krvs::test;
@@ -93,6 +96,53 @@ class tst_IniFile : public QObject {
         QCOMPARE(QFileInfo(together).lastModified(), written);
         QCOMPARE(QDir(dir_.path()).entryList({"*.ini.*"}, QDir::Files | QDir::Hidden),
                  QStringList());
+    }
+
+    // A folder that takes no new file (a user's read-only program folder) still lets a
+    // writable settings file be saved, over itself; a read-only file stays as it was.
+    // Root may write anywhere, so as root the writes run as an ordinary user.
+    void readOnlyFolder_data() {
+        QTest::addColumn<bool>("fileWritable");
+        QTest::newRow("writable file") << true;
+        QTest::newRow("read-only file") << false;
+    }
+    void readOnlyFolder() {
+        QFETCH(bool, fileWritable);
+        const QString folder = dir_.filePath("ro");
+        QVERIFY(QDir().mkpath(folder));
+        const QString ini = folder + "/KRVS.ini";
+        const QByteArray before("[Main]\r\nLeft=100\r\n[Search_Items]\r\nNumber=1\r\n0=a\r\n");
+        QVERIFY(writeFileBytes(ini, before));
+        ::chmod(QFile::encodeName(dir_.path()).constData(), 0755);
+        ::chmod(QFile::encodeName(ini).constData(), fileWritable ? 0666 : 0444);
+        ::chmod(QFile::encodeName(folder).constData(), 0555);
+        const auto save = [&] {
+            IniEdit edit(ini);
+            edit.write("Main", "Left", "2000");
+            edit.write("Search_Items", "", "");
+            edit.write("Search_Items", "Number", "0");
+            return edit.commit();
+        };
+        bool saved = false;
+        if (::geteuid() == 0) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+                ::_exit(save() ? 0 : 1);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) != 3);
+            saved = WEXITSTATUS(status) == 0;
+        } else {
+            saved = save();
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QCOMPARE(saved, fileWritable);
+        QCOMPARE(readFileBytes(ini),
+                 fileWritable ? QByteArray("[Main]\r\nLeft=2000\r\n[Search_Items]\r\nNumber=0\r\n")
+                              : before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"KRVS.ini"});
     }
 
     void writingAndDeleting() {
