@@ -19,17 +19,25 @@ std::vector<CountRow> countBy(db::Connection& connection, const QString& field,
                        "%1 COLLATE BINARY;")
             .arg(field));
     std::vector<CountRow> out;
+    std::vector<qint64> largest; // the cards of the spelling a row is named by
     QHash<QString, std::size_t> at;
     for (int r = 0; r < rows->rowCount(); ++r) {
         const QString name = rows->cell(r, 0);
+        const qint64 total = rows->cell(r, 1).toLongLong();
         const QString key = name.toCaseFolded();
         auto it = at.find(key);
         if (it == at.end()) {
             it = at.insert(key, out.size());
             out.push_back({group, name, 0, 0, true});
+            largest.push_back(0);
         }
         CountRow& row = out[*it];
-        row.total += rows->cell(r, 1).toLongLong();
+        // a group is named as most of its cards spell it
+        if (total > largest[*it]) {
+            largest[*it] = total;
+            row.name = name;
+        }
+        row.total += total;
         row.owned += static_cast<qint64>(rows->cell(r, 2).toDouble());
     }
     std::sort(out.begin(), out.end(), [](const CountRow& a, const CountRow& b) {

@@ -26,7 +26,8 @@ struct CollectionCounts {
 };
 
 // Counted by the engine, one grouped statement per field. Values that differ only
-// in letter case are one group, as the search panel's boxes treat them.
+// in letter case are one group, as the search panel's boxes treat them, named as
+// most of its cards spell it.
 CollectionCounts countCollection(db::Connection& connection);
 
 // The cards a result shows (the grid's rows): owned counted from its Own column.
