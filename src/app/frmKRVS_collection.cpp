@@ -77,8 +77,7 @@ void mnuMerge_Click(frmKRVS& w) {
 
         w.setMousePointer(pointer::Hourglass);
         ScopeGuard pointerBack([&w] { w.setMousePointer(pointer::Default); });
-        const auto rows =
-            w.g.gConn->execute(QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;"));
+        const auto rows = w.g.gConn->execute(checklist::catalogueStatement());
         const checklist::MergePlan plan = checklist::planMerge(*rows, *list);
         if (!plan.error.isEmpty()) {
             w.setMousePointer(pointer::Default);

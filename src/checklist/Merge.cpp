@@ -79,6 +79,11 @@ bool isPublisherField(Field f) {
            std::end(kPublisherFields);
 }
 
+QString catalogueStatement() {
+    return QStringLiteral("SELECT DbId, Index, CardType, Title, Category, Series, Season, "
+                          "DBComments FROM tblKRVS101;");
+}
+
 MergePlan planMerge(const db::RowSet& catalogue, const Checklist& list) {
     MergePlan plan;
     plan.present = list.present;
@@ -89,7 +94,7 @@ MergePlan planMerge(const db::RowSet& catalogue, const Checklist& list) {
             if (catalogue.fields[k].compare(QLatin1String(kFieldNames[f]), Qt::CaseInsensitive) ==
                 0)
                 column[f] = k;
-        if (column[f] < 0) {
+        if (column[f] < 0 && (f == fDbId || isPublisherField(static_cast<Field>(f)))) {
             plan.error = QStringLiteral("the catalogue has no field %1").arg(kFieldNames[f]);
             return plan;
         }

@@ -49,8 +49,12 @@ struct MergePlan {
 // Own and UserComments are the user's and are never changed.
 bool isPublisherField(Field f);
 
-// Compares the checklist with the catalogue's cards (the rows of SELECT * on the
-// card table). Only fields the checklist gives are compared and changed.
+// The statement that reads what planMerge compares: DbId and the publisher's fields.
+QString catalogueStatement();
+
+// Compares the checklist with the catalogue's cards (the rows of catalogueStatement,
+// or of any statement giving those fields). Only fields the checklist gives are
+// compared and changed.
 MergePlan planMerge(const db::RowSet& catalogue, const Checklist& list);
 
 // "new N, changed N, unchanged N, missing N"

@@ -25,7 +25,7 @@ struct CollectionCounts {
     CountRow all;
 };
 
-// Counted by the engine, one grouped statement per field. Values that differ only
+// Counted by the engine in one grouped statement. Values that differ only
 // in letter case are one group, as the search panel's boxes treat them, named as
 // most of its cards spell it.
 CollectionCounts countCollection(db::Connection& connection);

@@ -24,8 +24,7 @@ std::unique_ptr<db::Connection> openAlone(const QString& path, const QString& pa
 }
 
 checklist::MergePlan plan(db::Connection& c, const checklist::Checklist& list) {
-    return checklist::planMerge(
-        *c.execute(QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;")), list);
+    return checklist::planMerge(*c.execute(checklist::catalogueStatement()), list);
 }
 
 } // namespace

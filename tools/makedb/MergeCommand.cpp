@@ -39,8 +39,7 @@ int runMerge(const QString& file, const QString& password, const QString& catalo
     try {
         db::Connection connection;
         open(connection, catalogue, password);
-        const auto rows =
-            connection.execute(QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;"));
+        const auto rows = connection.execute(checklist::catalogueStatement());
         const checklist::MergePlan plan = checklist::planMerge(*rows, list);
         if (!plan.error.isEmpty()) return fail(plan.error);
         if (!plan.changesNothing()) {
