@@ -91,10 +91,15 @@ frmMergePreview::frmMergePreview(const checklist::MergePlan& plan, const QString
             {QStringLiteral("... and %1 more changed cards")
                  .arg(number(static_cast<qint64>(plan.changes.size() - listed)))});
     lstChanges->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : items)
+        item->setFirstColumnSpanned(true);
     lstChanges->expandAll();
     lstChanges->header()->setSectionResizeMode(QHeaderView::Interactive);
-    lstChanges->setColumnWidth(0, fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16);
-    lstChanges->setColumnWidth(1, fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16);
+    const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    // the field names, indented under their card
+    lstChanges->setColumnWidth(0, fontMetrics().horizontalAdvance(QStringLiteral("DBComments")) +
+                                      lstChanges->indentation() * 2 + em * 2);
+    lstChanges->setColumnWidth(1, em * 20);
     lstChanges->setVisible(!plan.changes.empty());
     auto* changedLabel =
         named(new QLabel(QStringLiteral("Changed cards (old \u2192 new):"), this), "lblChanged");
@@ -130,9 +135,9 @@ frmMergePreview::frmMergePreview(const checklist::MergePlan& plan, const QString
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));
-    resize(qMax(sizeHint().width(), em * 48),
+    resize(qMax(sizeHint().width(), em * 56),
            plan.changes.empty() ? sizeHint().height() : qMax(sizeHint().height(), em * 30));
+    lstChanges->scrollToTop();
     if (mainWindow) CenterForm(mainWindow, this);
 }
 
