@@ -33,8 +33,12 @@ void showCount(frmKRVS& w) {
 // Reads the chosen file; an encrypted catalogue asks for its password with the
 // start-up prompt until it opens or the user cancels. Nothing when cancelled.
 std::optional<checklist::Checklist> readChosen(frmKRVS& w, const QString& path) {
-    if (checklist::checklistKind(path) != checklist::ChecklistKind::EncryptedCatalogue)
-        return checklist::readChecklist(path);
+    if (checklist::checklistKind(path) != checklist::ChecklistKind::EncryptedCatalogue) {
+        w.setMousePointer(pointer::Hourglass);
+        checklist::Checklist list = checklist::readChecklist(path);
+        w.setMousePointer(pointer::Default);
+        return list;
+    }
     for (;;) {
         QString password;
         if (AskPwd(password, w.g, &w) != 1) return std::nullopt;
