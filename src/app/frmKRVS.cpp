@@ -1,5 +1,6 @@
 #include "app/frmKRVS.h"
 
+#include "app/CollectionCommands.h"
 #include "app/QueryWatch.h"
 #include "grid/FlexGrid.h"
 #include "util/FocusHook.h"
@@ -324,6 +325,7 @@ void frmKRVS::createMenus() {
     mnuFile = named(bar->addMenu(QStringLiteral("&File")), "mnuFile");
     mnuCompact = action(mnuFile, "mnuCompact", "&Compact Database");
     mnuBakDB = action(mnuFile, "mnuBakDB", "&Backup Database");
+    auto* mnuMerge = action(mnuFile, "mnuMerge", "Merge Checklist...");
     mnuFile->addSeparator();
     mnuSaveAs = named(mnuFile->addMenu(QStringLiteral("&Save Results As")), "mnuSaveAs");
     mnuSaveIt[0] = action(mnuSaveAs, "mnuSaveIt_0", "&Text File");
@@ -336,6 +338,7 @@ void frmKRVS::createMenus() {
     mnuAutoAst->setCheckable(true);
     mnuAutoAst->setChecked(true);
     mnuPass = action(mnuTools, "mnuPass", "Add &Password To Database...");
+    auto* mnuSummary = action(mnuTools, "mnuSummary", "Collection Summary...");
     mnuOpts = action(mnuTools, "mnuOpts", "&Options");
     mnuOpts->setVisible(false);
     mnuOpts->setEnabled(false);
@@ -376,6 +379,8 @@ void frmKRVS::createMenus() {
         mnuAutoAst_Click();
     });
     connect(mnuPass, &QAction::triggered, this, &frmKRVS::mnuPass_Click);
+    connect(mnuMerge, &QAction::triggered, this, [this] { mnuMerge_Click(*this); });
+    connect(mnuSummary, &QAction::triggered, this, [this] { mnuSummary_Click(*this); });
     connect(mnuUpdate, &QAction::triggered, this, &frmKRVS::mnuUpdate_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmKRVS::mnuAbout_Click);
     for (int i : {0, 2, 3})

@@ -155,6 +155,16 @@ QString QtUiServices::showSave(const SaveDialogRequest& r) {
     return dlg.selectedFiles().first();
 }
 
+QString QtUiServices::showOpen(const OpenDialogRequest& r) {
+    QFileDialog dlg(dialogParent(), r.title, r.initDir);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilters(qtFilters(r.filter, nullptr));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        throw AppError::cancelSave();
+    return dlg.selectedFiles().first();
+}
+
 int QtUiServices::shellOpen(const QString& file, const QString& verb, int) {
     Q_UNUSED(verb);
     const QUrl asUrl(file, QUrl::StrictMode);

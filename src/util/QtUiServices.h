@@ -8,6 +8,7 @@ class QtUiServices : public UiServices {
   public:
     int msgBox(const QString& text, int flags, const QString& title) override;
     QString showSave(const SaveDialogRequest& request) override;
+    QString showOpen(const OpenDialogRequest& request) override;
     int shellOpen(const QString& file, const QString& verb, int showCmd) override;
     int showModal(QDialog& form) override;
     QDateTime now() override;

@@ -26,6 +26,13 @@ struct SaveDialogRequest {
     int flags = 0;
 };
 
+// What the open dialog is set up with before it is shown (same filter form).
+struct OpenDialogRequest {
+    QString title;
+    QString filter;
+    QString initDir;
+};
+
 // Every modal interaction of the program goes through this one replaceable
 // service, so that tests can script the answers and read back what was shown.
 class UiServices {
@@ -36,6 +43,9 @@ class UiServices {
     virtual int msgBox(const QString& text, int flags, const QString& title) = 0;
     // Returns the chosen file name; a cancel throws AppError::cancelSave().
     virtual QString showSave(const SaveDialogRequest& request) = 0;
+    // Returns the existing file chosen; a cancel throws AppError::cancelSave() or gives
+    // an empty name (the default, for services that never open files).
+    virtual QString showOpen(const OpenDialogRequest&) { return {}; }
     // The platform's "open with its program" request; returns the shell's code
     // (greater than 32 on success, 2 file not found, 3 path not found, 31 no program).
     virtual int shellOpen(const QString& file, const QString& verb, int showCmd) = 0;

@@ -3,14 +3,14 @@
 // again and read a second time.
 #include "FuzzCheck.h"
 
-#include "makedb/CsvCards.h"
+#include "checklist/CsvCards.h"
 
 #include <QRegularExpression>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-using namespace krvs::makedb;
+using namespace krvs::checklist;
 
 namespace {
 

@@ -28,6 +28,8 @@ QString ScriptedUi::problems() const {
         p << QStringLiteral("%1 message-box answer(s) left unused").arg(answers_.size());
     if (!saves_.isEmpty())
         p << QStringLiteral("%1 save-dialog answer(s) left unused").arg(saves_.size());
+    if (!opens_.isEmpty())
+        p << QStringLiteral("%1 open-dialog answer(s) left unused").arg(opens_.size());
     if (!modals_.isEmpty())
         p << QStringLiteral("%1 modal action(s) left unused").arg(modals_.size());
     return p.join(QStringLiteral("; "));
@@ -36,11 +38,13 @@ QString ScriptedUi::problems() const {
 void ScriptedUi::reset() {
     answers_.clear();
     saves_.clear();
+    opens_.clear();
     shellResults_.clear();
     modals_.clear();
     unexpected_.clear();
     boxes.clear();
     saveRequests.clear();
+    openRequests.clear();
     shellFiles.clear();
     shellVerbs.clear();
     modalForms.clear();
@@ -66,6 +70,17 @@ QString ScriptedUi::showSave(const SaveDialogRequest& request) {
         throw AppError::cancelSave();
     }
     const auto s = saves_.dequeue();
+    if (!s) throw AppError::cancelSave();
+    return *s;
+}
+
+QString ScriptedUi::showOpen(const OpenDialogRequest& request) {
+    openRequests.append(request);
+    if (opens_.isEmpty()) {
+        unexpected_ << QStringLiteral("unexpected open dialog \"%1\"").arg(request.title);
+        throw AppError::cancelSave();
+    }
+    const auto s = opens_.dequeue();
     if (!s) throw AppError::cancelSave();
     return *s;
 }

@@ -31,6 +31,8 @@ class ScriptedUi : public UiServices {
     void answer(int a, const QString& title = {}) { answers_.enqueue({a, title}); }
     void saveAs(const QString& fileName) { saves_.enqueue(fileName); } // the save dialog's answer
     void cancelSave() { saves_.enqueue(std::nullopt); }
+    void openFile(const QString& fileName) { opens_.enqueue(fileName); } // the open dialog's answer
+    void cancelOpen() { opens_.enqueue(std::nullopt); }
     void shellResult(int code) { shellResults_.enqueue(code); } // next shellOpen result (else 42)
     // Runs on the next modal form; the form is rejected afterwards if still open.
     void onModal(std::function<void(QDialog&)> act) { modals_.enqueue(std::move(act)); }
@@ -40,6 +42,7 @@ class ScriptedUi : public UiServices {
     // ---- what happened ----
     QList<ShownBox> boxes;
     QList<SaveDialogRequest> saveRequests;
+    QList<OpenDialogRequest> openRequests;
     QStringList shellFiles;
     QStringList shellVerbs;
     QStringList modalForms; // objectName of each form shown modally
@@ -53,6 +56,7 @@ class ScriptedUi : public UiServices {
     // ---- UiServices ----
     int msgBox(const QString& text, int flags, const QString& title) override;
     QString showSave(const SaveDialogRequest& request) override;
+    QString showOpen(const OpenDialogRequest& request) override;
     int shellOpen(const QString& file, const QString& verb, int showCmd) override;
     int showModal(QDialog& form) override;
     QDateTime now() override { return now_; }
@@ -65,6 +69,7 @@ class ScriptedUi : public UiServices {
     };
     QQueue<Answer> answers_;
     QQueue<std::optional<QString>> saves_;
+    QQueue<std::optional<QString>> opens_;
     QQueue<int> shellResults_;
     QQueue<std::function<void(QDialog&)>> modals_;
     QStringList unexpected_;

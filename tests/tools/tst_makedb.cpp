@@ -1,5 +1,5 @@
 #include "../db/DbTestUtil.h"
-#include "makedb/CsvCards.h"
+#include "checklist/CsvCards.h"
 #include "support/TestCatalogue.h"
 #include "support/TestFiles.h"
 
@@ -81,7 +81,7 @@ void TestMakeDb::badCsv() {
         {"", "line 1: the header row"},
     };
     for (const auto& [csv, message] : rows) {
-        const auto read = makedb::readCardsCsv(csv);
+        const auto read = checklist::readCardsCsv(csv);
         QVERIFY2(read.error.startsWith(message) && read.cards.empty(), qPrintable(read.error));
         QString out;
         QVERIFY(runMakeDb({"--from-csv", writeCsv(csv), path("c.krv")}, &out) != 0);

@@ -1,10 +1,12 @@
 #pragma once
-#include "makedb/Card.h"
+#include "checklist/Card.h"
 
 #include <QString>
 #include <functional>
 
 namespace krvs::makedb {
+
+using checklist::Card;
 
 // Writes a new catalogue file at path holding the card table and the cards that
 // next() hands out (it returns false after the last one). The file is written

@@ -1,9 +1,11 @@
 #pragma once
-#include "makedb/Card.h"
+#include "checklist/Card.h"
 
 #include <cstdint>
 
 namespace krvs::makedb {
+
+using checklist::Card;
 
 // Invented demo cards. Card n depends on n alone (its own seeded generator), so
 // the same count always gives the same cards, on every platform and library.

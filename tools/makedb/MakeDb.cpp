@@ -1,8 +1,9 @@
 #include "makedb/MakeDb.h"
 
+#include "checklist/CsvCards.h"
 #include "makedb/CatalogueWriter.h"
-#include "makedb/CsvCards.h"
 #include "makedb/DemoCards.h"
+#include "makedb/MergeCommand.h"
 
 #include "util/AppError.h"
 
@@ -16,17 +17,21 @@ namespace {
 
 const QString kUsage = QStringLiteral(
     "usage: krvs-makedb [--cards N | --from-csv FILE] [--password TEXT] [--force] OUTPUT\n"
+    "       krvs-makedb --merge FILE [--password TEXT] CATALOGUE\n"
     "  --cards N        write N invented demo cards (500 when neither option is given)\n"
     "  --from-csv FILE  write the cards of a checklist CSV whose first row names the fields\n"
     "  --password TEXT  encrypt the catalogue with this password\n"
-    "  --force          replace OUTPUT when it already exists\n");
+    "  --force          replace OUTPUT when it already exists\n"
+    "  --merge FILE     merge a newer checklist (CSV or catalogue) into CATALOGUE: new cards\n"
+    "                   are added, the publisher's fields of known cards updated, Own and\n"
+    "                   UserComments kept; a backup goes into the catalogue's backup folder\n");
 
 } // namespace
 
 int run(const QStringList& args, QString& out, QString& err) {
     qint64 cards = 500;
     bool cardsGiven = false;
-    QString csvPath, password, output;
+    QString csvPath, mergePath, password, output;
     bool force = false;
     auto bad = [&](const QString& why) {
         err += QStringLiteral("krvs-makedb: ") + why + u'\n' + kUsage;
@@ -54,6 +59,9 @@ int run(const QStringList& args, QString& out, QString& err) {
         } else if (a == QLatin1StringView("--from-csv")) {
             if (!value(csvPath) || csvPath.isEmpty())
                 return bad(QStringLiteral("--from-csv needs a file"));
+        } else if (a == QLatin1StringView("--merge")) {
+            if (!value(mergePath) || mergePath.isEmpty())
+                return bad(QStringLiteral("--merge needs a file"));
         } else if (a == QLatin1StringView("--password")) {
             if (!value(password)) return bad(QStringLiteral("--password needs a text"));
         } else if (a == QLatin1StringView("--force")) {
@@ -71,6 +79,11 @@ int run(const QStringList& args, QString& out, QString& err) {
         return bad(QStringLiteral("--cards and --from-csv cannot be used together"));
     // the two grave accents mean "no password", as everywhere in the program
     if (password == QLatin1StringView("``")) password.clear();
+    if (!mergePath.isEmpty()) {
+        if (cardsGiven || !csvPath.isEmpty() || force)
+            return bad(QStringLiteral("--merge takes only --password and the CATALOGUE"));
+        return runMerge(mergePath, password, output, out, err);
+    }
 
     const QFileInfo target(output);
     if (target.isDir()) {
@@ -93,7 +106,7 @@ int run(const QStringList& args, QString& out, QString& err) {
                            .arg(QDir::toNativeSeparators(csvPath), f.errorString());
                 return 1;
             }
-            CsvCards csv = readCardsCsv(f.readAll());
+            checklist::CsvCards csv = checklist::readCardsCsv(f.readAll());
             if (!csv.error.isEmpty()) {
                 err += QStringLiteral("krvs-makedb: %1: %2\n")
                            .arg(QDir::toNativeSeparators(csvPath), csv.error);

@@ -1,4 +1,4 @@
-#include "makedb/CsvCards.h"
+#include "checklist/CsvCards.h"
 
 #include <QHash>
 #include <QStringList>
@@ -6,27 +6,9 @@
 #include <array>
 #include <optional>
 
-namespace krvs::makedb {
+namespace krvs::checklist {
 
 namespace {
-
-enum Field {
-    fDbId,
-    fIndex,
-    fCardType,
-    fTitle,
-    fCategory,
-    fSeries,
-    fSeason,
-    fOwn,
-    fDBComments,
-    fUserComments,
-    fCount
-};
-
-constexpr std::array<const char*, fCount> kFieldNames = {
-    "DbId",   "Index",  "CardType", "Title",      "Category",
-    "Series", "Season", "Own",      "DBComments", "UserComments"};
 
 struct Record {
     int line = 0; // line on which the record starts
@@ -110,8 +92,8 @@ std::optional<bool> parseOwn(const std::string& s) {
 }
 
 // Which field each column of the header row holds.
-std::optional<QString> readHeader(const Record& header, std::vector<int>& columnField) {
-    std::array<bool, fCount> present{};
+std::optional<QString> readHeader(const Record& header, std::vector<int>& columnField,
+                                  std::array<bool, fCount>& present) {
     for (const std::string& name : header.fields) {
         const QString h = QString::fromUtf8(name).trimmed();
         int f = -1;
@@ -194,7 +176,7 @@ std::optional<QString> readCard(const Record& rec, const std::vector<int>& colum
 
 } // namespace
 
-CsvCards readCardsCsv(const QByteArray& text) {
+CsvCards readCardsCsv(const QByteArray& text, bool requireDbId) {
     CsvCards result;
     std::vector<Record> records;
     const auto failed = [&result](QString error) {
@@ -206,7 +188,12 @@ CsvCards readCardsCsv(const QByteArray& text) {
     if (records.empty())
         return failed(QStringLiteral("line 1: the header row of field names is missing"));
     std::vector<int> columnField;
-    if (auto e = readHeader(records.front(), columnField)) return failed(*e);
+    if (auto e = readHeader(records.front(), columnField, result.present)) return failed(*e);
+    // Cards are matched by DbId: numbering them by their place would match strangers.
+    if (requireDbId && !result.present[fDbId])
+        return failed(QStringLiteral("line %1: the DbId column is missing (the cards are matched "
+                                     "by their DbId)")
+                          .arg(records.front().line));
 
     QHash<qint64, int> seen; // DbId -> line
     result.cards.reserve(records.size() - 1);
@@ -227,4 +214,4 @@ CsvCards readCardsCsv(const QByteArray& text) {
     return result;
 }
 
-} // namespace krvs::makedb
+} // namespace krvs::checklist

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-namespace krvs::makedb {
+namespace krvs::checklist {
 
-// One row of the card table, texts in UTF-8.
+// One row of the card table, texts in UTF-8: what a checklist holds per card.
 struct Card {
     std::int64_t dbId = 0;
     std::string index;
@@ -18,4 +18,4 @@ struct Card {
     std::string userComments;
 };
 
-} // namespace krvs::makedb
+} // namespace krvs::checklist
