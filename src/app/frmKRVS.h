@@ -86,12 +86,14 @@ class frmKRVS : public QMainWindow {
     QMenu* mnuFile = nullptr;
     QAction* mnuCompact = nullptr;
     QAction* mnuBakDB = nullptr;
+    QAction* mnuMerge = nullptr;
     QMenu* mnuSaveAs = nullptr;
     QAction* mnuSaveIt[2] = {};
     QAction* mnuExit = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuAutoAst = nullptr;
     QAction* mnuPass = nullptr;
+    QAction* mnuSummary = nullptr;
     QAction* mnuOpts = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuContents = nullptr;
@@ -200,6 +202,7 @@ class frmKRVS : public QMainWindow {
                         Boxes& boxes);
     void createMenus();
     void loadFailed(const AppError& e);
+    void setCatalogueCommandsEnabled(bool enabled);
 
     QHash<const QWidget*, QRect> twips_;
     std::unique_ptr<QLockFile> namedLock_;

@@ -58,6 +58,16 @@ void frmKRVS::showAllCards() {
     bindGrid(mSQL);
 }
 
+// The commands that need the open catalogue.
+void frmKRVS::setCatalogueCommandsEnabled(bool enabled) {
+    cmdQuery->setEnabled(enabled);
+    mnuPass->setEnabled(enabled);
+    mnuCompact->setEnabled(enabled);
+    mnuMerge->setEnabled(enabled);
+    mnuSummary->setEnabled(enabled);
+    fgdCards->setEnabled(enabled);
+}
+
 void frmKRVS::Form_Load() {
     // A per-user named lock, held while the program runs; nothing looks at it again,
     // the exclusive open of the catalogue is what keeps a second copy out.
@@ -68,10 +78,7 @@ void frmKRVS::Form_Load() {
     (void)namedLock_->tryLock(0);
 
     g.gDbPwd.clear();
-    cmdQuery->setEnabled(false);
-    mnuPass->setEnabled(false);
-    mnuCompact->setEnabled(false);
-    fgdCards->setEnabled(false);
+    setCatalogueCommandsEnabled(false);
     g.gDbPath = programFolderWithSep() + QStringLiteral("KRVS.krv");
 
     try {
@@ -105,10 +112,7 @@ void frmKRVS::Form_Load() {
                 setWindowTitle(kCaption);
                 setMousePointer(pointer::Default);
                 if (AskPwd(g.gDbPwd, g, this) == 1) continue; // no limit on tries
-                cmdQuery->setEnabled(false);
-                mnuPass->setEnabled(false);
-                mnuCompact->setEnabled(false);
-                fgdCards->setEnabled(false);
+                setCatalogueCommandsEnabled(false);
                 if (g.gConn && g.gConn->State() == db::adStateOpen) g.gConn->Close();
                 g.gConn.reset();
                 ui().msgBox(QStringLiteral("Error in loading the database!"), mb::Critical,
@@ -124,10 +128,7 @@ void frmKRVS::Form_Load() {
         setMousePointer(pointer::Default);
         setWindowTitle(kCaption + QStringLiteral(" - (Total records=") +
                        QString::number(fgdCards->Rows() - 1) + QLatin1Char(')'));
-        cmdQuery->setEnabled(true);
-        mnuPass->setEnabled(true);
-        mnuCompact->setEnabled(true);
-        fgdCards->setEnabled(true);
+        setCatalogueCommandsEnabled(true);
     } catch (const AppError& e) {
         loadFailed(e);
     }

@@ -89,7 +89,7 @@ class TestStartup : public QObject, AppFixture {
                     w->fgdCards->TextMatrix(r - 1, 0).toInt());
         QCOMPARE(w->mnuPass->text(), QString("Add &Password To Database..."));
         QVERIFY(w->cmdQuery->isEnabled() && w->mnuPass->isEnabled() && w->mnuCompact->isEnabled() &&
-                w->fgdCards->isEnabled());
+                w->mnuMerge->isEnabled() && w->mnuSummary->isEnabled() && w->fgdCards->isEnabled());
         close();
         QVERIFY(readFileBytes(iniFile()).contains("Backup_Warn=1"));
         ui->boxes.clear();
@@ -126,7 +126,8 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(ui->boxes.last().text, QString("Error in loading the database!"));
         QCOMPARE(w->windowTitle(), QString("Korvessa Database"));
         QVERIFY(!w->cmdQuery->isEnabled() && !w->mnuPass->isEnabled() &&
-                !w->mnuCompact->isEnabled() && !w->fgdCards->isEnabled() && !w->g.gConn &&
+                !w->mnuCompact->isEnabled() && !w->mnuMerge->isEnabled() &&
+                !w->mnuSummary->isEnabled() && !w->fgdCards->isEnabled() && !w->g.gConn &&
                 w->mnuExit->isEnabled());
         w->mnuExit_Click();
         w.reset();
