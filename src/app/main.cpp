@@ -41,7 +41,7 @@ void describe(QCoreApplication& app, QCommandLineParser& parser) {
 // they work without a display and write nothing.
 bool asksForInformation(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        for (const char* o : {"-h", "--help", "-?", "-help", "-v", "--version"})
+        for (const char* o : {"-h", "--help", "-?", "-help", "--help-all", "-v", "--version"})
             if (std::strcmp(argv[i], o) == 0) return true;
     return false;
 }
@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
         // Other options, the window system's among them, do not stop the answer.
         parser.parse(QCoreApplication::arguments());
         if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+        if (parser.isSet(QStringLiteral("help-all"))) parser.process(app); // prints, exits
         parser.showHelp(0);
     }
 

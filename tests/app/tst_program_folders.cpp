@@ -126,7 +126,8 @@ class TestProgramFolders : public QObject, AppFixture {
         QVERIFY(readFileBytes(data.path + "/KRVS.ini").startsWith("[Main]\r\nBackup_Warn=1\r\n"));
     }
 
-    // --help and --version need no display; nothing is written, nor for an unknown option.
+    // --help, --help-all and --version need no display; nothing is written, nor for an unknown
+    // option.
     void commandLine_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
@@ -134,6 +135,8 @@ class TestProgramFolders : public QObject, AppFixture {
         QTest::newRow("version") << QStringList{"--version"} << 0 << "KRVS 0.80.0\n";
         QTest::newRow("short version") << QStringList{"-v"} << 0 << "KRVS 0.80.0\n";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "KRVS_UPDATE_SERVER";
+        QTest::newRow("help with the toolkit's options")
+            << QStringList{"--help-all"} << 0 << "--help-all";
         QTest::newRow("help among others") << QStringList{"--bogus", "-h"} << 0 << "--version";
         QTest::newRow("after the window system's option")
             << QStringList{"-platform", "offscreen", "--version"} << 0 << "KRVS 0.80.0\n";
