@@ -44,14 +44,6 @@ void addWhereRows(const QStringList& operations) {
 class TstFullDisk : public QObject, AppFixture {
     Q_OBJECT
 
-    // A query typed into the real window after the failure finds cards.
-    void queryWorks() {
-        QVERIFY(w->isEnabled() && w->cmdQuery->isEnabled());
-        w->cmdQuery->click();
-        QVERIFY2(w->windowTitle().startsWith("Korvessa Database - (Matches returned="),
-                 qPrintable(w->windowTitle()));
-        QVERIFY(w->fgdCards->Rows() > 1);
-    }
     // After a failure: the catalogue and the folder as they were, every card still loaded.
     void leftAsItWas(const QByteArray& catalogueBytes, const QStringList& files = {}) {
         QVERIFY(readFileBytes(catalogue()) == catalogueBytes);

@@ -13,14 +13,6 @@ using namespace krvs::test;
 class TstMaintenanceEdges : public QObject, AppFixture {
     Q_OBJECT
 
-    void queryWorks() {
-        QVERIFY(w->isEnabled() && w->cmdQuery->isEnabled());
-        w->cmdQuery->click();
-        QVERIFY2(w->windowTitle().startsWith("Korvessa Database - (Matches returned="),
-                 qPrintable(w->windowTitle()));
-        QVERIFY(w->fgdCards->Rows() > 1);
-    }
-
   private slots:
     void init() {
         begin();

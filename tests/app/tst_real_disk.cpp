@@ -69,13 +69,6 @@ class TstRealDisk : public QObject, AppFixture {
             l.removeAll(mine);
         return l;
     }
-    void queryWorks() {
-        QVERIFY(w->isEnabled() && w->cmdQuery->isEnabled());
-        w->cmdQuery->click();
-        QVERIFY2(w->windowTitle().startsWith("Korvessa Database - (Matches returned="),
-                 qPrintable(w->windowTitle()));
-        QVERIFY(w->fgdCards->Rows() > 1);
-    }
     // The box that says so, the catalogue as it was with every card, the window working.
     void toldAndKept(const QString& title, const QString& says, const QByteArray& catalogueBytes) {
         const qsizetype shown = ui->titles().indexOf(title);

@@ -2,6 +2,7 @@
 
 #include "app/frmKRVS.h"
 #include "db/Connection.h"
+#include "grid/FlexGrid.h"
 #include "util/AppError.h"
 
 #include <QDialog>
@@ -121,6 +122,14 @@ QString AppFixture::ownColumn() const {
 void AppFixture::close() {
     if (w) w->close();
     w.reset();
+}
+
+void AppFixture::queryWorks() {
+    QVERIFY(w->isEnabled() && w->cmdQuery->isEnabled());
+    w->cmdQuery->click();
+    QVERIFY2(w->windowTitle().startsWith("Korvessa Database - (Matches returned="),
+             qPrintable(w->windowTitle()));
+    QVERIFY(w->fgdCards->Rows() > 1);
 }
 
 } // namespace krvs::test

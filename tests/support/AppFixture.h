@@ -71,6 +71,10 @@ class AppFixture {
     // Closes the window as the user does (the settings are written) and drops it.
     void close();
 
+    // Presses Query in the window, which must be enabled, and checks that it finds cards
+    // (after a failure, the window still works).
+    void queryWorks();
+
     // Own of every card in DbId order as stored, one letter a card ('T' or 'F').
     QString ownColumn() const;
 
