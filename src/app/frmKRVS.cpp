@@ -325,7 +325,7 @@ void frmKRVS::createMenus() {
     mnuFile = named(bar->addMenu(QStringLiteral("&File")), "mnuFile");
     mnuCompact = action(mnuFile, "mnuCompact", "&Compact Database");
     mnuBakDB = action(mnuFile, "mnuBakDB", "&Backup Database");
-    mnuMerge = action(mnuFile, "mnuMerge", "Merge Checklist...");
+    mnuMerge = action(mnuFile, "mnuMerge", "&Merge Checklist...");
     mnuFile->addSeparator();
     mnuSaveAs = named(mnuFile->addMenu(QStringLiteral("&Save Results As")), "mnuSaveAs");
     mnuSaveIt[0] = action(mnuSaveAs, "mnuSaveIt_0", "&Text File");
@@ -338,7 +338,7 @@ void frmKRVS::createMenus() {
     mnuAutoAst->setCheckable(true);
     mnuAutoAst->setChecked(true);
     mnuPass = action(mnuTools, "mnuPass", "Add &Password To Database...");
-    mnuSummary = action(mnuTools, "mnuSummary", "Collection Summary...");
+    mnuSummary = action(mnuTools, "mnuSummary", "&Collection Summary...");
     mnuOpts = action(mnuTools, "mnuOpts", "&Options");
     mnuOpts->setVisible(false);
     mnuOpts->setEnabled(false);

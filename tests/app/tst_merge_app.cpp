@@ -127,7 +127,7 @@ class TstMergeApp : public QObject, AppFixture {
         });
         ui->answer(mb::AnsOK, "Merge Checklist");
         QAction* merge = menuItem("mnuMerge");
-        QVERIFY(merge && merge->text() == "Merge Checklist..." &&
+        QVERIFY(merge && merge->text() == "&Merge Checklist..." &&
                 w->mnuFile->actions().contains(merge));
         merge->trigger();
 
@@ -358,7 +358,7 @@ class TstMergeApp : public QObject, AppFixture {
             shownForm = true;
         });
         QAction* item = menuItem("mnuSummary");
-        QVERIFY(item && item->text() == "Collection Summary..." &&
+        QVERIFY(item && item->text() == "&Collection Summary..." &&
                 w->mnuTools->actions().contains(item));
         item->trigger();
         QVERIFY(shownForm);
