@@ -524,6 +524,39 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
     return rows;
 }
 
+PreparedWrite Connection::prepareWrite(const char* sql) {
+    if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    errors_.clear();
+    return PreparedWrite(this, prepare(QByteArray(sql), Origin::Program));
+}
+
+PreparedWrite::PreparedWrite(PreparedWrite&& other) noexcept
+    : c_(other.c_), st_(std::exchange(other.st_, nullptr)) {}
+
+PreparedWrite::~PreparedWrite() {
+    if (st_) sqlite3_finalize(st_);
+}
+
+void PreparedWrite::run(std::initializer_list<qint64> values) {
+    Connection& c = *c_;
+    if (!c.db_ || !st_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    c.errors_.clear();
+    int i = 0;
+    for (const qint64 v : values)
+        sqlite3_bind_int64(st_, ++i, v);
+    c.touch();
+    int rc;
+    while ((rc = sqlite3_step(st_)) == SQLITE_ROW) {
+    }
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(st_);
+        return;
+    }
+    const AppError e = c.stepFailure(rc, engine::message(c.db_), Origin::Program);
+    sqlite3_reset(st_); // ready for the next run; the group decides what is kept
+    throw e;
+}
+
 namespace {
 
 // A reason put before a sentence of our own ends with its full stop.
