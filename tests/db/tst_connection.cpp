@@ -156,6 +156,60 @@ class TestConnection : public QObject {
         QVERIFY(readFileBytes(path) == before);
     }
 
+    // A prepared write runs as its statement written out would: rows changed, a missing row
+    // left alone, snapshots read again, a failure reported and the next run still working,
+    // and the same refusals.
+    void preparedWriteActsAsItsStatement() {
+        Connection c;
+        openCatalogue(c, catalogue(20));
+        c.execute("UPDATE tblKRVS101 SET Own = False;");
+        Recordset sel;
+        sel.Open("SELECT DbId, Own FROM tblKRVS101 WHERE DbId <= 6 ORDER BY DbId;", c);
+        const auto shown = [&] {
+            QStringList rows;
+            for (int r = 0; r < sel.RecordCount(); ++r)
+                rows << sel.rows()->cell(r, 0) + u'|' + sel.rows()->cell(r, 1);
+            return rows.join(u',');
+        };
+        PreparedWrite own = c.prepareWrite("UPDATE tblKRVS101 SET Own = ?1 WHERE DbId = ?2;");
+        sel.Requery(); // read after the prepare
+        QCOMPARE(shown(), QStringLiteral("1|False,2|False,3|False,4|False,5|False,6|False"));
+        own.run({1, 2});
+        own.run({1, 999}); // no such card: nothing changes, no error
+        own.run({1, 3});
+        own.run({0, 3});
+        own.run({1, 4});
+        sel.Requery(); // the write must show: the rows are read again
+        QCOMPARE(shown(), QStringLiteral("1|False,2|True,3|False,4|True,5|False,6|False"));
+
+        // A run the engine refuses; the statement still runs after it, also once the
+        // schema has changed since it was prepared.
+        PreparedWrite renumber = c.prepareWrite("UPDATE tblKRVS101 SET DbId = ?1 WHERE DbId = ?2;");
+        QString why;
+        QCOMPARE(errorNumber([&] { renumber.run({1, 5}); }, &why), err::Engine);
+        QCOMPARE(why, QStringLiteral("UNIQUE constraint failed: tblKRVS101.DbId"));
+        QCOMPARE(c.Errors().size(), 1);
+        renumber.run({105, 5});
+        c.execute("CREATE INDEX byOwn ON tblKRVS101 (Own);");
+        own.run({1, 5}); // no card 5 any more
+        own.run({1, 6});
+        sel.Requery();
+        QCOMPARE(shown(), QStringLiteral("1|False,2|True,3|False,4|True,6|True"));
+
+        const char* refused[][2] = {
+            {"PRAGMA journal_mode = DELETE;", "Invalid SQL statement; expected 'DELETE', "
+                                              "'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."},
+            {"UPDATE tblKRVS101 SET Own = ?1; DELETE FROM tblKRVS101;",
+             "Characters found after end of SQL statement."},
+            {"UPDATE tblKRVS101 SET Titel = ?1;", "no such column: Titel"},
+        };
+        for (const auto& [sql, message] : refused) {
+            QCOMPARE(errorNumber([&] { c.prepareWrite(sql); }, &why), err::Engine);
+            QCOMPARE(why, QString::fromUtf8(message));
+        }
+        QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("20"));
+    }
+
     // Once the write budget is spent an update fails as on a full disk, changes nothing and
     // leaves the connection working; the budget counts the bytes of every file written.
     void fullDiskFailsTheStatementOnly() {
