@@ -1,6 +1,9 @@
 #include "app/BusyProgress.h"
 
+#include "app/QueryWatch.h"
 #include "util/FormGeometry.h"
+
+#include <QCoreApplication>
 
 #include <QLabel>
 #include <QProgressBar>
@@ -24,7 +27,7 @@ BusyProgress::BusyProgress(QWidget* window, const QString& title, const QString&
     lblProgress->setObjectName(QStringLiteral("lblProgress"));
     barProgress = new QProgressBar(this);
     barProgress->setObjectName(QStringLiteral("barProgress"));
-    barProgress->setRange(0, qMax(1, total));
+    barProgress->setRange(0, total < 0 ? 0 : qMax(1, total)); // below 0: length unknown
     barProgress->setValue(0);
     barProgress->setMinimumWidth(320);
     cmdStop = new QPushButton(QStringLiteral("&Stop"), this);
@@ -34,6 +37,26 @@ BusyProgress::BusyProgress(QWidget* window, const QString& title, const QString&
     layout->addWidget(barProgress);
     layout->addWidget(cmdStop, 0, Qt::AlignRight);
     connect(cmdStop, &QPushButton::clicked, this, &BusyProgress::requestStop);
+    since_.start();
+    sinceStep_.start();
+}
+
+void BusyProgress::withoutStop() {
+    stoppable_ = false;
+    cmdStop->hide();
+}
+
+bool BusyProgress::step(int done, const std::function<QString()>& text) {
+    const LongWorkTiming& timing = longWorkTiming();
+    if (since_.elapsed() >= timing.showAfterMs) showOver();
+    if (barProgress->maximum() > 0) setDone(done);
+    if (sinceStep_.isValid() && sinceStep_.elapsed() < timing.eventsEveryMs) return stop_;
+    if (text && !stop_) lblProgress->setText(text());
+    auto* watch = window_ ? window_->findChild<QueryWatch*>() : nullptr;
+    const bool asked = watch ? watch->runEvents(this) : (QCoreApplication::processEvents(), false);
+    sinceStep_.restart();
+    if (asked && stoppable_) requestStop();
+    return stop_;
 }
 
 void BusyProgress::showOver() {
@@ -43,7 +66,7 @@ void BusyProgress::showOver() {
     show();
     raise();
     activateWindow();
-    cmdStop->setFocus();
+    if (stoppable_) cmdStop->setFocus();
 }
 
 void BusyProgress::setDone(int done) {
@@ -55,7 +78,7 @@ void BusyProgress::reject() {
 }
 
 void BusyProgress::requestStop() {
-    if (stop_) return;
+    if (stop_ || !stoppable_) return;
     stop_ = true;
     cmdStop->setEnabled(false);
     lblProgress->setText(QStringLiteral("Stopping..."));

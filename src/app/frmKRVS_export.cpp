@@ -1,5 +1,6 @@
 #include "app/frmKRVS.h"
 
+#include "app/BusyProgress.h"
 #include "util/TextAndInput.h"
 
 #include "db/WriteBudget.h"
@@ -128,6 +129,19 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         source.textMatrix = [grid](int r, int c) { return grid->TextMatrix(r, c); };
         // A caption is written for every column with a width (every shown one).
         source.colWidth = [grid](int c) { return grid->ColWidth(c); };
+        // Between rows the window repaints and drops the user's input; a box shows the
+        // rows written once the export runs long. It has no Stop: the file would be cut
+        // short.
+        const int total = qMax(0, grid->Rows() - 1);
+        BusyProgress progress(this, QStringLiteral("Save List"),
+                              QStringLiteral("Writing the list..."), total);
+        progress.withoutStop();
+        source.rowDone = [&](int row) {
+            if (row % 64 != 0 && row != total) return; // a clock read costs more than a row
+            progress.step(row, [&] {
+                return QStringLiteral("Writing the list: %1 of %2 rows").arg(row).arg(total);
+            });
+        };
         const ExportHeader header{windowTitle(), g.gDbPath, ui().now()};
 
         TextEncoder encoder; // the system's character set

@@ -1,6 +1,9 @@
 // File > Backup Database, File > Compact Database and Tools > password.
 #include "app/frmKRVS.h"
 
+#include "app/BusyProgress.h"
+#include "db/CompactTick.h"
+
 #include "grid/FlexGrid.h"
 #include "maintenance/FileOps.h"
 #include "maintenance/frmPassword.h"
@@ -8,6 +11,8 @@
 #include "util/AppError.h"
 #include "util/Files.h"
 #include "util/MousePointer.h"
+#include "util/ScopeGuard.h"
+#include "util/SizeText.h"
 #include "util/UiServices.h"
 
 #include <QAction>
@@ -72,6 +77,45 @@ void reopenAndReload(frmKRVS& w) {
     w.showAllCards();
 }
 
+// Copies the catalogue to target in blocks: between two blocks the window repaints and
+// drops the user's input, and a box shows the bytes copied once the copy runs long.
+// The copy has no Stop: it runs at the disk's speed, and the catalogue stays closed
+// until it ends either way.
+void copyWithProgress(frmKRVS& w, const QString& source, const QString& target) {
+    constexpr qint64 kUnit = 1024; // the bar counts kilobytes, so a large file fits
+    const qint64 size = QFileInfo(source).size();
+    BusyProgress progress(&w, QStringLiteral("Backup Database"),
+                          QStringLiteral("Copying the database..."),
+                          int((size + kUnit - 1) / kUnit));
+    progress.withoutStop();
+    maint::CopySteps steps;
+    steps.blockSize = longWorkTiming().copyBlock;
+    steps.afterBlock = [&](qint64 done, qint64 total) {
+        progress.step(int((done + kUnit - 1) / kUnit), [&] {
+            return QStringLiteral("Copying the database: %1 of %2")
+                .arg(fileSizeTextFor(done), fileSizeTextFor(total));
+        });
+    };
+    maint::safeCopy(source, target, steps);
+}
+
+// Compacts the catalogue in one engine call that keeps the window painting; a box
+// with a busy bar shows once it runs long. It cannot be stopped half-way.
+bool compactWithProgress(frmKRVS& w) {
+    BusyProgress progress(&w, QStringLiteral("Compact Database"),
+                          QStringLiteral("Compacting the database..."), -1);
+    progress.withoutStop();
+    db::CompactTick previous = db::setCompactTick([&progress] { progress.step(0); });
+    ScopeGuard restore([&] { db::setCompactTick(previous); });
+    return CompactDB(
+        [&](int code) {
+            // the success box follows the default pointer: the busy box goes first
+            if (code == pointer::Default) progress.hide();
+            w.setMousePointer(code);
+        },
+        w.g.gDbPath, w.g.gDbPwd);
+}
+
 } // namespace
 
 void frmKRVS::mnuBakDB_Click() {
@@ -118,7 +162,7 @@ void frmKRVS::mnuBakDB_Click() {
             removeScratchWhileHeld(*this);
             closed = true;
             closeForFileWork(*this);
-            maint::safeCopy(g.gDbPath, target);
+            copyWithProgress(*this, g.gDbPath, target);
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
                         QStringLiteral("Success"));
 
@@ -161,7 +205,7 @@ void frmKRVS::mnuCompact_Click() {
         removeScratchWhileHeld(*this);
         closed = true;
         closeForFileWork(*this);
-        if (!CompactDB([this](int code) { setMousePointer(code); }, g.gDbPath, g.gDbPwd))
+        if (!compactWithProgress(*this))
             ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
                         QStringLiteral("Compact Error"));
 

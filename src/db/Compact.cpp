@@ -1,11 +1,33 @@
+#include "db/CompactTick.h"
 #include "db/Connection.h"
 #include "db/Engine.h"
 #include "util/Files.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <sqlite3.h>
 
 namespace krvs::db {
+
+namespace {
+// Steps of the engine between two calls of the tick: a few milliseconds of work.
+constexpr int kTickSteps = 2000;
+
+CompactTick& compactTick() {
+    static CompactTick tick;
+    return tick;
+}
+
+int onTick(void*) {
+    if (const CompactTick& tick = compactTick()) tick();
+    return 0; // never stops the copy
+}
+} // namespace
+
+CompactTick setCompactTick(CompactTick tick) {
+    std::swap(compactTick(), tick);
+    return tick;
+}
 
 QString compactScratchPath(const QString& destination) {
     return destination + QStringLiteral(".part");
@@ -39,6 +61,7 @@ void CompactDatabase(const QString& sourceConnection, const QString& destConnect
         password = *src.otherPassword;
         db = engine::open(src.dataSource, password, o);
     }
+    sqlite3_progress_handler(db, kTickSteps, &onTick, nullptr);
     // The copy keeps the password; the destination names it again.
     if (dst.hasPassword && dst.password != password &&
         !(dst.otherPassword && *dst.otherPassword == password))

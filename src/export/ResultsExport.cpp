@@ -131,6 +131,7 @@ void buildReport(const GridSource& grid, const ExportHeader& header, const LineS
         for (int c = 1; c < cols; ++c)
             w.text(QLatin1Char('"') + grid.textMatrix(r, c) + QStringLiteral("\" "));
         w.end();
+        if (grid.rowDone) grid.rowDone(r);
     }
     w.tab(6);
     w.line(QString(94, QLatin1Char('_')));
@@ -161,6 +162,7 @@ void buildCsv(const GridSource& grid, const ExportHeader& header, const LineSink
             line += QLatin1Char(',');
         }
         sink(line);
+        if (grid.rowDone) grid.rowDone(r);
     }
 }
 

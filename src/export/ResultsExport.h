@@ -19,6 +19,9 @@ struct GridSource {
     std::function<int()> cols;
     std::function<QString(int row, int col)> textMatrix;
     std::function<int(int col)> colWidth;
+    // When set, called after each data row has been written (rows from 1), so that a
+    // long export can let its window repaint and show how far it has gone.
+    std::function<void(int row)> rowDone = nullptr;
 };
 
 // The header lines' facts: the main window's caption, the catalogue's path and

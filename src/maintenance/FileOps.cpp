@@ -154,9 +154,10 @@ bool removeScratchFiles(const QString& programFolder, const QString& catalogue) 
 namespace {
 
 // Writes the whole of in to out, flushed to the disk, with the source's permission bits.
-void copyData(int in, int out, const struct stat& st, const QString& source,
-              const QString& target) {
-    std::vector<char> buffer(1 << 20);
+void copyData(int in, int out, const struct stat& st, const QString& source, const QString& target,
+              const CopySteps& steps) {
+    std::vector<char> buffer(size_t(qMax<qint64>(4096, steps.blockSize)));
+    qint64 copied = 0;
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got < 0) {
@@ -175,6 +176,8 @@ void copyData(int in, int out, const struct stat& st, const QString& source,
             done += put;
         }
         crashPoint("copy-written");
+        copied += got;
+        if (steps.afterBlock) steps.afterBlock(copied, qint64(st.st_size));
     }
     // The copy gets the source's permission bits, as a plain copy would.
     if (::fchmod(out, st.st_mode & 0777) != 0) throw fileError(errno, target);
@@ -202,7 +205,7 @@ QByteArray tempName(const QString& folder) {
 
 } // namespace
 
-void safeCopy(const QString& source, const QString& target) {
+void safeCopy(const QString& source, const QString& target, const CopySteps& steps) {
     Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) throw fileError(errno, source);
     struct stat st {};
@@ -225,7 +228,7 @@ void safeCopy(const QString& source, const QString& target) {
         Fd named(::mkstemp(tmpName.data()));
         if (named.get() < 0) throw folderError(errno, folder);
         ScopeGuard removeTemp([&] { ::unlink(tmpName.constData()); });
-        copyData(in.get(), named.get(), st, source, target);
+        copyData(in.get(), named.get(), st, source, target, steps);
         if (named.close() != 0) throw fileError(errno, target);
         crashPoint("copy-before-rename");
         if (::rename(tmpName.constData(), to.constData()) != 0) throw fileError(errno, target);
@@ -235,7 +238,7 @@ void safeCopy(const QString& source, const QString& target) {
         return;
     }
 
-    copyData(in.get(), out.get(), st, source, target);
+    copyData(in.get(), out.get(), st, source, target, steps);
     crashPoint("copy-before-rename");
     if (!linkUnnamed(out.get(), to)) {
         if (errno != EEXIST) throw fileError(errno, target);

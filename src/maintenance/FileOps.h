@@ -1,6 +1,7 @@
 #pragma once
 #include <QDateTime>
 #include <QString>
+#include <functional>
 
 namespace krvs::maint {
 
@@ -53,6 +54,12 @@ bool removeScratchFiles(const QString& programFolder, const QString& catalogue);
 // target's name (an existing target is replaced in one rename). On any failure a
 // previous target stays as it was, nothing is left in the folder, and AppError is
 // thrown. A kill part-way leaves nothing behind either.
-void safeCopy(const QString& source, const QString& target);
+// The copy goes in blocks of blockSize bytes; afterBlock, when set, is called after each
+// with the bytes copied so far and the source's size (a window repaints there).
+struct CopySteps {
+    std::function<void(qint64 done, qint64 total)> afterBlock;
+    qint64 blockSize = qint64(1) << 20;
+};
+void safeCopy(const QString& source, const QString& target, const CopySteps& steps = {});
 
 } // namespace krvs::maint
