@@ -3,6 +3,7 @@
 #include "app/frmKRVS.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
+#include "support/PaintCounter.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -14,14 +15,6 @@ using namespace krvs::test;
 namespace {
 
 constexpr int kCards = 3000;
-
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        paints += e->type() == QEvent::Paint;
-        return false;
-    }
-};
 
 // Own of every card in DbId order as the file holds it, read with the bare engine.
 QString ownInFile(const QString& path) {

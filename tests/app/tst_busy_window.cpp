@@ -5,6 +5,7 @@
 #include "export/ResultsExport.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
+#include "support/PaintCounter.h"
 #include "support/TestFiles.h"
 
 #include <QtTest>
@@ -16,14 +17,6 @@ using namespace krvs::test;
 namespace {
 
 constexpr int kCards = 3000;
-
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        paints += e->type() == QEvent::Paint;
-        return false;
-    }
-};
 
 // What the test saw of the window and the box while the command worked.
 struct Seen {

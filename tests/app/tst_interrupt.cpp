@@ -1,6 +1,7 @@
 #include "app/frmKRVS.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
+#include "support/PaintCounter.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -32,14 +33,6 @@ struct Watchdog {
     ~Watchdog() {
         armed = false;
         thread.join();
-    }
-};
-
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        paints += e->type() == QEvent::Paint;
-        return false;
     }
 };
 
