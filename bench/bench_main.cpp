@@ -273,7 +273,7 @@ int runOne(const QString& catalogue) {
         put("compact", fileWork(w.mnuCompact));
         bench.saveTarget = folder.filePath(QStringLiteral("backup/bench.krv"));
         put("backup", fileWork(w.mnuBakDB));
-        put("fileBytes", static_cast<double>(QFileInfo(w.g.gDbPath).size()));
+        put("fileBytes", static_cast<double>(QFileInfo(w.catalogue().file()).size()));
 
         w.Form_Unload();
     }

@@ -26,9 +26,7 @@ double ms(const QElapsedTimer& t) {
 
 std::unique_ptr<db::Connection> openProgram(const QString& path) {
     auto c = std::make_unique<db::Connection>();
-    c->setCursorLocation(db::adUseClient);
-    c->setMode(db::adModeShareExclusive);
-    c->Open(db::connectionString(db::ConnectionUse::Reopen, path, QString()));
+    c->open(path, QString());
     return c;
 }
 
@@ -154,7 +152,7 @@ void run(qint64 n) {
     t.restart();
     checklist::applyMerge(*c, plan);
     const double applied = ms(t);
-    c->Close();
+    c->close();
     std::printf("  program: read CSV %.0f ms, catalogue read and compared %.0f ms, page check "
                 "before the first write %.0f ms, one statement %.0f ms (%s)\n",
                 read, planned, checked, applied, qPrintable(checklist::countsLine(plan)));
@@ -192,7 +190,7 @@ void run(qint64 n) {
         QApplication::processEvents();
     }
     const double opened = ms(t);
-    c->Close();
+    c->close();
     sqlite3* db = db::engine::open(dir.filePath("program.krv"), QString());
     t.restart();
     sqlite3_exec(db,

@@ -1,7 +1,6 @@
 #include "app/frmAsk4Pwd.h"
 
 #include "search/SqlBuilder.h"
-#include "state/Globals.h"
 #include "util/DialogKeys.h"
 #include "util/FormGeometry.h"
 #include "util/TitleFit.h"
@@ -14,8 +13,7 @@
 
 namespace krvs {
 
-frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
-    : QDialog(mainWindow), g_(g), mainWindow_(mainWindow) {
+frmAsk4Pwd::frmAsk4Pwd(QWidget* mainWindow) : QDialog(mainWindow), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("frmAsk4Pwd"));
     setWindowTitle(QStringLiteral("Password Input"));
     setModal(true);
@@ -64,8 +62,8 @@ frmAsk4Pwd::frmAsk4Pwd(Globals& g, QWidget* mainWindow)
 void frmAsk4Pwd::Form_Load() {
     CenterForm(mainWindow_, this);
     cmdOK->setEnabled(false);
-    g_.gPwdResult = 2;
-    g_.gPwdEntered.clear();
+    result_ = 2;
+    entered_.clear();
 }
 
 void frmAsk4Pwd::txtPwd_Change() {
@@ -73,22 +71,22 @@ void frmAsk4Pwd::txtPwd_Change() {
 }
 
 void frmAsk4Pwd::cmdOK_Click() {
-    g_.gPwdResult = 1;
-    g_.gPwdEntered = txtPwd->text();
+    result_ = 1;
+    entered_ = txtPwd->text();
     accept();
 }
 
 void frmAsk4Pwd::cmdCancel_Click() {
-    g_.gPwdResult = 2;
-    g_.gPwdEntered.clear();
+    result_ = 2;
+    entered_.clear();
     reject();
 }
 
-int AskPwd(QString& password, Globals& g, QWidget* mainWindow) {
-    frmAsk4Pwd form(g, mainWindow);
+int AskPwd(QString& password, QWidget* mainWindow) {
+    frmAsk4Pwd form(mainWindow);
     ui().showModal(form);
-    password = g.gPwdEntered;
-    return g.gPwdResult;
+    password = form.entered();
+    return form.outcome();
 }
 
 } // namespace krvs

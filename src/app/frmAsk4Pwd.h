@@ -7,14 +7,15 @@ class QPushButton;
 
 namespace krvs {
 
-struct Globals;
-
-// The start-up password prompt. Leaves its outcome in gPwdResult (1 OK, 2 Cancel)
-// and gPwdEntered.
+// The start-up password prompt: its outcome() (1 OK, 2 Cancel) and the
+// password entered().
 class frmAsk4Pwd : public QDialog {
     Q_OBJECT
   public:
-    frmAsk4Pwd(Globals& g, QWidget* mainWindow);
+    explicit frmAsk4Pwd(QWidget* mainWindow);
+
+    int outcome() const { return result_; }
+    const QString& entered() const { return entered_; }
 
     QLabel* Label1 = nullptr;
     QLineEdit* txtPwd = nullptr;
@@ -28,11 +29,13 @@ class frmAsk4Pwd : public QDialog {
     void cmdCancel_Click();
 
   private:
-    Globals& g_;
     QWidget* mainWindow_;
+    int result_ = 2;
+    QString entered_;
 };
 
-// Shows the prompt modally; copies gPwdEntered into password and returns gPwdResult.
-int AskPwd(QString& password, Globals& g, QWidget* mainWindow);
+// Shows the prompt modally; puts the password entered into password and returns
+// the outcome (1 OK, 2 Cancel).
+int AskPwd(QString& password, QWidget* mainWindow);
 
 } // namespace krvs

@@ -429,22 +429,20 @@ int frmKRVS::clientHeightTw() const {
     return pxToTwips(centralWidget()->height());
 }
 
-bool frmKRVS::bindGrid(const QString& sql, db::Origin origin) {
-    requireConnection();
+bool frmKRVS::bindGrid(const SearchRequest& request) {
+    if (!catalogue_.isOpen()) throw AppError::objectClosed();
     // The rows shown go before the new ones are read: never two results at once.
     fgdCards->Clear();
-    g.gRS.reset();
-    g.gRS = std::make_unique<db::Recordset>();
-    g.gRS->setTypedByUser(origin == db::Origin::Typed);
-    g.gRS->Open(sql, *g.gConn, -1, -1, -1);
-    if (origin == db::Origin::Typed && g.gRS->State() != db::adStateOpen) return false;
-    g.gRS->Requery(-1);
-    fgdCards->setDataSource(g.gRS->rows());
+    rows_.reset();
+    rows_ = catalogue_.search(request);
+    if (!rows_) return false;
+    fgdCards->setDataSource(rows_);
     return true;
 }
 
-void frmKRVS::requireConnection() const {
-    if (!g.gConn) throw AppError::objectClosed();
+void frmKRVS::setShownSearch(const SearchRequest& request) {
+    shown_ = request;
+    g.gCurSQL = request.text;
 }
 
 SearchPanel frmKRVS::searchPanel() const {

@@ -1,4 +1,6 @@
 #pragma once
+#include "catalogue/Catalogue.h"
+#include "search/SearchRequest.h"
 #include "search/SqlBuilder.h"
 #include "settings/SettingValues.h"
 #include "state/Globals.h"
@@ -27,9 +29,6 @@ namespace krvs {
 
 class FlexGrid;
 
-// The start-up form of the connection string (the no-password token for no password).
-QString startupConnectionString(const QString& path, const QString& password);
-
 // The main window: the results grid on top, the search panel below it, the menu
 // bar above. Creating it and calling Form_Load is the start-up; closing it is the
 // shutdown. The program folder and executable name are inputs so that tests run
@@ -44,7 +43,6 @@ class frmKRVS : public QMainWindow {
     // ---- program-wide state and members -------------------------------------------
     Globals g;
     QString mSQL;
-    QString mConnStr;
     qint32 mMinWidth = 10875;
     qint32 mMinHeight = 5625;
     qint32 mDownRow = 0;
@@ -118,19 +116,23 @@ class frmKRVS : public QMainWindow {
     int outerHeightTw() const;
     int clientHeightTw() const;
 
-    // Opens a new gRS with sql on gConn, requeries it and binds the grid to it. A
-    // statement the user typed may return no rows: it has then done its work, the
-    // grid stays as it is and the result is false.
-    bool bindGrid(const QString& sql, db::Origin origin = db::Origin::Program);
-
-    // Opens the catalogue at gDbPath with gDbPwd on a new connection, held
-    // exclusively, with the connection string of the given use (kept in mConnStr).
-    void openCatalogue(db::ConnectionUse use);
+    // The catalogue the window works on.
+    Catalogue& catalogue() { return catalogue_; }
+    // Runs a search and shows its rows in the grid. A statement the user typed may
+    // return no rows: it has then done its work, the grid is cleared and the result
+    // is false.
+    bool bindGrid(const SearchRequest& request);
+    // The search the grid shows (gCurSQL is its text), run again after an update.
+    const SearchRequest& shownSearch() const { return shown_; }
+    void setShownSearch(const SearchRequest& request);
     // Every card in the grid: the load-all statement in mSQL and the SQL box.
     void showAllCards();
-
-    // Throws the engine's "closed" error when there is no connection.
-    void requireConnection() const;
+    // The rows the grid was last given, null when none.
+    const std::shared_ptr<const db::RowSet>& rows() const { return rows_; }
+    // Lets go of the rows read last (the grid keeps what it shows).
+    void releaseRows() { rows_.reset(); }
+    // The password menu item's caption follows the catalogue's password.
+    void showPasswordCommand();
 
     // The geometry the layout gave a control, in twips (relative to its parent).
     QRect twipsGeometry(const QWidget* control) const;
@@ -204,6 +206,9 @@ class frmKRVS : public QMainWindow {
     void loadFailed(const AppError& e);
     void setCatalogueCommandsEnabled(bool enabled);
 
+    Catalogue catalogue_;
+    SearchRequest shown_;
+    std::shared_ptr<const db::RowSet> rows_;
     QHash<const QWidget*, QRect> twips_;
     std::unique_ptr<QLockFile> namedLock_;
     SettingRead lastRead_; // the settings value read last, for the report of a bad one

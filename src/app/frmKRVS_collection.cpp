@@ -3,9 +3,9 @@
 
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
+#include "catalogue/FileOps.h"
 #include "checklist/Merge.h"
 #include "grid/FlexGrid.h"
-#include "maintenance/FileOps.h"
 #include "merge/frmMergePreview.h"
 #include "summary/frmSummary.h"
 #include "util/AppError.h"
@@ -41,7 +41,7 @@ std::optional<checklist::Checklist> readChosen(frmKRVS& w, const QString& path) 
     }
     for (;;) {
         QString password;
-        if (AskPwd(password, w.g, &w) != 1) return std::nullopt;
+        if (AskPwd(password, &w) != 1) return std::nullopt;
         w.setMousePointer(pointer::Hourglass);
         checklist::Checklist list = checklist::readChecklist(path, password);
         w.setMousePointer(pointer::Default);
@@ -56,7 +56,7 @@ void mnuMerge_Click(frmKRVS& w) {
     std::optional<AppError> pending;
     bool closed = false; // the catalogue was closed for the backup
     try {
-        w.requireConnection();
+        w.catalogue().connection();
         OpenDialogRequest request;
         request.title = kTitle;
         request.filter = QStringLiteral("Checklists (*.csv;*.krv)|*.csv;*.krv|"
@@ -65,7 +65,7 @@ void mnuMerge_Click(frmKRVS& w) {
         request.initDir = w.programFolder();
         const QString path = ui().showOpen(request);
         if (path.isEmpty()) return;
-        if (sameFile(path, w.g.gDbPath)) {
+        if (sameFile(path, w.catalogue().file())) {
             ui().msgBox(QStringLiteral("The catalogue cannot be merged into itself."),
                         mb::Exclamation, kTitle);
             return;
@@ -81,7 +81,7 @@ void mnuMerge_Click(frmKRVS& w) {
 
         w.setMousePointer(pointer::Hourglass);
         ScopeGuard pointerBack([&w] { w.setMousePointer(pointer::Default); });
-        const auto rows = w.g.gConn->execute(checklist::catalogueStatement());
+        const auto rows = w.catalogue().connection().execute(checklist::catalogueStatement());
         const checklist::MergePlan plan = checklist::planMerge(*rows, *list);
         if (!plan.error.isEmpty()) {
             w.setMousePointer(pointer::Default);
@@ -108,17 +108,16 @@ void mnuMerge_Click(frmKRVS& w) {
             checklist::mergeBackupPath(folder, maint::defaultBackupName(ui().now()));
         w.setMousePointer(pointer::Hourglass);
         frmKRVS::DoEvents();
-        w.g.gRS.reset();
+        w.releaseRows();
         w.fgdCards->Clear();
         w.fgdCards->setRows(2);
         closed = true;
-        w.g.gConn->Close();
-        w.g.gConn.reset();
-        maint::safeCopy(w.g.gDbPath, backup);
+        w.catalogue().close();
+        w.catalogue().backupTo(backup);
         crashPoint("merge-backed-up");
-        w.openCatalogue(db::ConnectionUse::Reopen);
+        w.catalogue().reopen();
         closed = false;
-        checklist::applyMerge(*w.g.gConn, plan);
+        checklist::applyMerge(w.catalogue().connection(), plan);
         crashPoint("merge-applied");
 
         w.showAllCards();
@@ -137,13 +136,13 @@ void mnuMerge_Click(frmKRVS& w) {
     // Nothing was merged: the catalogue is open again and shows every card.
     std::optional<AppError> reopenError;
     try {
-        if (closed || !w.g.gConn) w.openCatalogue(db::ConnectionUse::Reopen);
-        if (!w.g.gRS) w.showAllCards();
+        if (closed || !w.catalogue().isOpen()) w.catalogue().reopen();
+        if (!w.rows()) w.showAllCards();
     } catch (const AppError& e) {
         reopenError = e;
     }
     w.setMousePointer(pointer::Default);
-    if (w.g.gConn && w.g.gRS) showCount(w);
+    if (w.catalogue().isOpen() && w.rows()) showCount(w);
     ui().msgBox(errorBoxText(*pending), mb::Critical, QStringLiteral("Error in merging checklist"));
     if (reopenError)
         ui().msgBox(errorBoxText(*reopenError), mb::Critical,
@@ -152,13 +151,13 @@ void mnuMerge_Click(frmKRVS& w) {
 
 void mnuSummary_Click(frmKRVS& w) {
     try {
-        w.requireConnection();
+        db::Connection& connection = w.catalogue().connection();
         w.setMousePointer(pointer::Hourglass);
         ScopeGuard pointerBack([&w] { w.setMousePointer(pointer::Default); });
-        const summary::CollectionCounts counts = summary::countCollection(*w.g.gConn);
+        const summary::CollectionCounts counts = summary::countCollection(connection);
         const summary::CountRow shown =
-            w.g.gRS && w.g.gRS->rows()
-                ? summary::countShown(*w.g.gRS->rows())
+            w.rows()
+                ? summary::countShown(*w.rows())
                 : summary::CountRow{QStringLiteral("Shown in the grid"), QString(), 0, 0, false};
         w.setMousePointer(pointer::Default);
         frmSummary form(counts, shown, &w);

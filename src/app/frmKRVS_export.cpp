@@ -3,10 +3,10 @@
 #include "app/BusyProgress.h"
 #include "util/TextAndInput.h"
 
+#include "catalogue/FileOps.h"
 #include "db/WriteBudget.h"
 #include "export/ResultsExport.h"
 #include "grid/FlexGrid.h"
-#include "maintenance/FileOps.h"
 #include "util/AppError.h"
 #include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
@@ -142,7 +142,7 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
                 return QStringLiteral("Writing the list: %1 of %2 rows").arg(row).arg(total);
             });
         };
-        const ExportHeader header{windowTitle(), g.gDbPath, ui().now()};
+        const ExportHeader header{windowTitle(), catalogue_.file(), ui().now()};
 
         TextEncoder encoder; // the system's character set
         writeExport(format, source, header, encoder, [&](const QByteArray& bytes) {

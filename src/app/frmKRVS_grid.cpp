@@ -2,14 +2,12 @@
 
 #include "app/BusyProgress.h"
 #include "app/QueryWatch.h"
-#include "db/GroupedWrites.h"
 
 #include "details/CardUpdate.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "grid/SortFlexP.h"
 #include "util/AppError.h"
-#include "util/CrashPoint.h"
 #include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/Twips.h"
@@ -81,7 +79,7 @@ void frmKRVS::fgdCards_DblClick() {
         c.UserComments = fgdCards->TextMatrix(r, 9);
 
         frmDetails details(
-            g, [this] { bindGrid(g.gCurSQL); }, this);
+            catalogue_, c, [this] { bindGrid(shownSearch()); }, this);
         ui().showModal(details);
     } catch (const AppError& e) {
         errorBox(e, "DblClick Error");
@@ -156,26 +154,11 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
     QElapsedTimer since;
     since.start();
     try {
-        if (!g.gConn) throw AppError::of(err::ObjectNotSet);
         // One statement per card, kept in groups of a fraction of a second each: a
         // failure, a kill or a stop part-way leaves a clean run of updated cards, and
-        // the window paints and offers Stop between two groups. The card's statement
-        // (ownUpdateStatement, True and False stored as 1 and 0) is prepared once and
-        // run with each card's values: sending each card's text through the dialect
-        // and the checks cost twice the write itself.
-        std::optional<db::PreparedWrite> update;
-        const db::GroupedRun run = db::runInGroups(
-            *g.gConn, count,
-            [&](int i) {
-                crashPoint("bulk-update"); // reached before each card's statement
-                if (!update) {
-                    // As after any card's statement: a new recordset, closed, no rows.
-                    g.gRS = std::make_unique<db::Recordset>();
-                    update.emplace(
-                        g.gConn->prepareWrite("UPDATE tblKRVS101 SET Own = ?1 WHERE DbId = ?2;"));
-                }
-                update->run({own ? 1 : 0, ids[i]});
-            },
+        // the window paints and offers Stop between two groups.
+        const db::GroupedRun run = catalogue_.setOwn(
+            ids, own,
             [&](int done) {
                 if (since.elapsed() >= timing.showAfterMs) progress.showOver();
                 progress.setDone(done);
@@ -184,7 +167,6 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
                 return asked || progress.stopRequested();
             },
             timing.groups);
-        update.reset();
         progress.hide();
         if (run.stopped) {
             ui().msgBox(QStringLiteral("The update was stopped: %1 of %2 cards were updated.")
@@ -195,7 +177,7 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
             ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
                         kOwnTitle);
         }
-        bindGrid(g.gCurSQL);
+        bindGrid(shownSearch());
     } catch (const AppError& e) {
         progress.hide();
         errorBox(e, "Error in updating Own field");

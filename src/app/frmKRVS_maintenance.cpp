@@ -4,10 +4,9 @@
 #include "app/BusyProgress.h"
 #include "db/CompactTick.h"
 
+#include "catalogue/FileOps.h"
 #include "grid/FlexGrid.h"
-#include "maintenance/FileOps.h"
 #include "maintenance/frmPassword.h"
-#include "maintenance/mdlJRO.h"
 #include "util/AppError.h"
 #include "util/Files.h"
 #include "util/MousePointer.h"
@@ -27,18 +26,14 @@ namespace {
 // Clears away scratch files an interrupted backup, compaction or password change
 // left behind, while this program holds the catalogue (never someone else's).
 void removeScratchWhileHeld(frmKRVS& w) {
-    if (w.g.gConn && w.g.gConn->State() == db::adStateOpen)
-        maint::removeScratchFiles(w.programFolder(), w.g.gDbPath);
+    w.catalogue().removeScratchFiles(w.programFolder());
 }
 
-// Releases the bound recordset and closes and releases the connection. A
-// connection already released (a backup or compaction that failed before its
-// reopen) cannot be closed: that is an error, and the caller reports it.
+// Closes the catalogue. One already closed (a backup or compaction that failed
+// before its reopen) cannot be closed: that is an error, and the caller reports it.
 void closeDatabase(frmKRVS& w) {
-    w.g.gRS.reset();
-    w.requireConnection();
-    w.g.gConn->Close();
-    w.g.gConn.reset();
+    w.releaseRows();
+    w.catalogue().close();
 }
 
 // The catalogue is closed for a file operation: hourglass, connection released,
@@ -73,7 +68,7 @@ void finishFileWork(frmKRVS& w, const std::optional<AppError>& pending, bool sil
 void reopenAndReload(frmKRVS& w) {
     w.setMousePointer(pointer::Hourglass);
     frmKRVS::DoEvents();
-    w.openCatalogue(db::ConnectionUse::Reopen);
+    w.catalogue().reopen();
     w.showAllCards();
 }
 
@@ -81,9 +76,9 @@ void reopenAndReload(frmKRVS& w) {
 // drops the user's input, and a box shows the bytes copied once the copy runs long.
 // The copy has no Stop: it runs at the disk's speed, and the catalogue stays closed
 // until it ends either way.
-void copyWithProgress(frmKRVS& w, const QString& source, const QString& target) {
+void copyWithProgress(frmKRVS& w, const QString& target) {
     constexpr qint64 kUnit = 1024; // the bar counts kilobytes, so a large file fits
-    const qint64 size = QFileInfo(source).size();
+    const qint64 size = QFileInfo(w.catalogue().file()).size();
     BusyProgress progress(&w, QStringLiteral("Backup Database"),
                           QStringLiteral("Copying the database..."),
                           int((size + kUnit - 1) / kUnit));
@@ -96,31 +91,46 @@ void copyWithProgress(frmKRVS& w, const QString& source, const QString& target) 
                 .arg(fileSizeTextFor(done), fileSizeTextFor(total));
         });
     };
-    maint::safeCopy(source, target, steps);
+    w.catalogue().backupTo(target, steps);
 }
 
 // Compacts the catalogue in one engine call that keeps the window painting; a box
-// with a busy bar shows once it runs long. It cannot be stopped half-way.
+// with a busy bar shows once it runs long. It cannot be stopped half-way. Any
+// failure leaves the catalogue as it was and gives false with no message; success
+// shows the sizes before and after.
 bool compactWithProgress(frmKRVS& w) {
-    BusyProgress progress(&w, QStringLiteral("Compact Database"),
-                          QStringLiteral("Compacting the database..."), -1);
-    progress.withoutStop();
-    db::CompactTick previous = db::setCompactTick([&progress] { progress.step(0); });
-    ScopeGuard restore([&] { db::setCompactTick(previous); });
-    return CompactDB(
-        [&](int code) {
-            // the success box follows the default pointer: the busy box goes first
-            if (code == pointer::Default) progress.hide();
-            w.setMousePointer(code);
-        },
-        w.g.gDbPath, w.g.gDbPwd);
+    std::optional<CompactSizes> sizes;
+    {
+        BusyProgress progress(&w, QStringLiteral("Compact Database"),
+                              QStringLiteral("Compacting the database..."), -1);
+        progress.withoutStop();
+        db::CompactTick previous = db::setCompactTick([&progress] { progress.step(0); });
+        ScopeGuard restore([&] { db::setCompactTick(previous); });
+        try {
+            sizes = w.catalogue().compact();
+        } catch (const AppError&) {
+            return false;
+        } catch (const std::exception&) {
+            return false;
+        }
+        frmKRVS::DoEvents();
+    }
+    // the success box follows the default pointer: the busy box has gone first
+    w.setMousePointer(pointer::Default);
+    frmKRVS::DoEvents();
+    ui().msgBox(w.catalogue().file().toUpper() + QStringLiteral(" compacted successfully.") +
+                    QStringLiteral("\r\n\r\n") + QStringLiteral("Size before compacting:") +
+                    QLatin1Char('\t') + sizes->before + QStringLiteral("\r\n") +
+                    QStringLiteral("Size after compacting:") + QLatin1Char('\t') + sizes->after,
+                mb::Information, QStringLiteral("Compact successful"));
+    return true;
 }
 
 } // namespace
 
 void frmKRVS::mnuBakDB_Click() {
     std::optional<AppError> pending;
-    const bool wasOpen = g.gConn && g.gConn->State() == db::adStateOpen;
+    const bool wasOpen = catalogue_.isOpen();
     bool closed = false; // the grid was emptied for the copy
     try {
         [&] {
@@ -139,7 +149,7 @@ void frmKRVS::mnuBakDB_Click() {
             if (maint::blankFileName(target, QStringLiteral(".krv"))) return;
 
             // The live catalogue is never a backup target, however its path is written.
-            if (sameFile(target, g.gDbPath))
+            if (sameFile(target, catalogue_.file()))
                 throw AppError::of(
                     err::PathFileAccess,
                     QStringLiteral("the database cannot be backed up onto itself (") + target +
@@ -162,7 +172,7 @@ void frmKRVS::mnuBakDB_Click() {
             removeScratchWhileHeld(*this);
             closed = true;
             closeForFileWork(*this);
-            copyWithProgress(*this, g.gDbPath, target);
+            copyWithProgress(*this, target);
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
                         QStringLiteral("Success"));
 
@@ -179,7 +189,7 @@ void frmKRVS::mnuBakDB_Click() {
     // catalogue was closed keeps its rows and shows their count. A reopen that failed
     // (the catalogue opens, its cards cannot be read) claims no records.
     if (pending && wasOpen) {
-        if (!g.gConn) {
+        if (!catalogue_.isOpen() && closed) {
             std::optional<AppError> reopenError;
             try {
                 reopenAndReload(*this);
@@ -188,7 +198,7 @@ void frmKRVS::mnuBakDB_Click() {
             }
             finishFileWork(*this, reopenError, false,
                            QStringLiteral("Error in backing up database"));
-        } else if (!closed && g.gConn->State() == db::adStateOpen) {
+        } else if (!closed && catalogue_.isOpen()) {
             finishFileWork(*this, std::nullopt, false, QString());
         }
     }
@@ -200,8 +210,7 @@ void frmKRVS::mnuCompact_Click() {
     try {
         // The scratch file goes beside the catalogue: a folder that takes no file is
         // told while the catalogue is still open.
-        if (g.gConn && g.gConn->State() == db::adStateOpen)
-            maint::requireWritableFolder(maint::folderOf(g.gDbPath));
+        if (catalogue_.isOpen()) maint::requireWritableFolder(maint::folderOf(catalogue_.file()));
         removeScratchWhileHeld(*this);
         closed = true;
         closeForFileWork(*this);
@@ -217,7 +226,7 @@ void frmKRVS::mnuCompact_Click() {
     finishFileWork(*this, pending, false, QStringLiteral("Error in compacting database"));
     // Refused before anything closed: the grid keeps its rows, and their count is shown
     // again. A reload that failed claims no records.
-    if (pending && !closed && g.gConn && g.gConn->State() == db::adStateOpen)
+    if (pending && !closed && catalogue_.isOpen())
         finishFileWork(*this, std::nullopt, false, QString());
 }
 
@@ -226,13 +235,13 @@ void frmKRVS::mnuPass_Click() {
     // takes no file is told before anything is asked or written (the system would let
     // root write into a read-only folder anyway).
     try {
-        maint::requireWritableFolder(maint::folderOf(g.gDbPath));
+        maint::requireWritableFolder(maint::folderOf(catalogue_.file()));
     } catch (const AppError& e) {
         ui().msgBox(errorBoxText(e), mb::Critical, QStringLiteral("Error in setting password"));
         return;
     }
     removeScratchWhileHeld(*this);
-    frmPassword form(g, mnuPass, this);
+    frmPassword form(catalogue_, mnuPass, this);
     ui().showModal(form);
 }
 

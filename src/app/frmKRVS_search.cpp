@@ -17,7 +17,6 @@ namespace krvs {
 
 namespace {
 const QString kCaption = QStringLiteral("Korvessa Database");
-const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
 const QString kEmptyEntry = QStringLiteral("No keywords entered. To return all ") +
                             QStringLiteral("\r\n") +
                             QStringLiteral("entries, enter an asterisks (*).");
@@ -101,30 +100,33 @@ void frmKRVS::cmdQuery_Click() {
             fgdCards->setRows(2);
             DoEvents();
             bool run = true;
+            SearchRequest request;
             if (cmdAdv->text() != QLatin1String("Go To &Advanced")) {
-                mSQL = txtSQL->toPlainText(); // typed text goes to the engine unchanged
+                request = typedRequest(txtSQL->toPlainText()); // goes to the engine unchanged
+                mSQL = request.text;
             } else {
                 QString keyWords = typedKeyWords();
                 run = !keyWords.isEmpty();
                 if (run) {
                     AddToList(keyWords);
-                    mSQL = buildSearchStatement(keyWords, searchPanel());
+                    request = panelRequest(keyWords, searchPanel());
+                    mSQL = request.text;
                 }
             }
             // The user's words are in the statement, or all of it. One without rows
             // has done its work; the grid shows the rows it showed before, read
             // again as after any update.
             if (run) {
-                if (bindGrid(mSQL, db::Origin::Typed)) {
-                    g.gCurSQL = mSQL;
+                if (bindGrid(request)) {
+                    setShownSearch(request);
                 } else {
                     try {
-                        bindGrid(g.gCurSQL);
+                        bindGrid(shownSearch());
                     } catch (const AppError&) {
                         // The statement ran, and took away what the grid showed (the
                         // table it read): every card is shown instead, no failure.
-                        g.gCurSQL = kLoadAll;
-                        bindGrid(g.gCurSQL);
+                        setShownSearch(loadAllRequest());
+                        bindGrid(shownSearch());
                     }
                 }
             }

@@ -2,8 +2,8 @@
 #include "app/frmKRVS.h"
 #include "settings/IniFile.h"
 
+#include "catalogue/FileOps.h"
 #include "grid/FlexGrid.h"
-#include "maintenance/FileOps.h"
 #include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
@@ -21,8 +21,6 @@ namespace krvs {
 
 namespace {
 const QString kCaption = QStringLiteral("Korvessa Database");
-// Every card by DbId: the grid at start-up and after a backup or compaction.
-const QString kLoadAll = QStringLiteral("SELECT * FROM tblKRVS101 ORDER BY DbId;");
 
 // The long "Error in Load" report: the error, then the engine's own error list.
 QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {
@@ -44,18 +42,17 @@ QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {
 }
 } // namespace
 
-void frmKRVS::openCatalogue(db::ConnectionUse use) {
-    g.gConn = std::make_unique<db::Connection>();
-    g.gConn->setCursorLocation(db::adUseClient);
-    g.gConn->setMode(db::adModeShareExclusive);
-    mConnStr = db::connectionString(use, g.gDbPath, g.gDbPwd);
-    g.gConn->Open(mConnStr, QString(), QString(), -1);
+void frmKRVS::showAllCards() {
+    const SearchRequest all = loadAllRequest();
+    mSQL = all.text;
+    txtSQL->setPlainText(mSQL);
+    bindGrid(all);
 }
 
-void frmKRVS::showAllCards() {
-    mSQL = kLoadAll;
-    txtSQL->setPlainText(mSQL);
-    bindGrid(mSQL);
+void frmKRVS::showPasswordCommand() {
+    mnuPass->setText(catalogue_.password().isEmpty()
+                         ? QStringLiteral("Add &Password To Database...")
+                         : QStringLiteral("Change Database &Password..."));
 }
 
 // The commands that need the open catalogue.
@@ -77,9 +74,9 @@ void frmKRVS::Form_Load() {
     namedLock_->setStaleLockTime(0);
     (void)namedLock_->tryLock(0);
 
-    g.gDbPwd.clear();
+    QString password;
     setCatalogueCommandsEnabled(false);
-    g.gDbPath = programFolderWithSep() + QStringLiteral("KRVS.krv");
+    catalogue_.setFile(programFolderWithSep() + QStringLiteral("KRVS.krv"));
 
     try {
         try {
@@ -102,19 +99,17 @@ void frmKRVS::Form_Load() {
         }
         for (;;) {
             try {
-                openCatalogue(db::ConnectionUse::Startup);
+                catalogue_.open(catalogue_.file(), password);
                 // Held now: what an interrupted run left beside it is no one else's.
-                maint::removeScratchFiles(programFolder(), g.gDbPath);
+                catalogue_.removeScratchFiles(programFolder());
                 removeIniLeftovers(g.gIniFile);
                 break;
             } catch (const AppError& e) {
                 if (e.number() != err::BadPassword) throw;
                 setWindowTitle(kCaption);
                 setMousePointer(pointer::Default);
-                if (AskPwd(g.gDbPwd, g, this) == 1) continue; // no limit on tries
+                if (AskPwd(password, this) == 1) continue; // no limit on tries
                 setCatalogueCommandsEnabled(false);
-                if (g.gConn && g.gConn->State() == db::adStateOpen) g.gConn->Close();
-                g.gConn.reset();
                 ui().msgBox(QStringLiteral("Error in loading the database!"), mb::Critical,
                             QStringLiteral("Error in Load"));
                 return;
@@ -122,9 +117,8 @@ void frmKRVS::Form_Load() {
         }
         fgdCards->setColAlignment(0, 1);
         showAllCards();
-        g.gCurSQL = mSQL;
-        mnuPass->setText(g.gDbPwd.isEmpty() ? QStringLiteral("Add &Password To Database...")
-                                            : QStringLiteral("Change Database &Password..."));
+        setShownSearch(loadAllRequest());
+        showPasswordCommand();
         setMousePointer(pointer::Default);
         setWindowTitle(kCaption + QStringLiteral(" - (Total records=") +
                        QString::number(fgdCards->Rows() - 1) + QLatin1Char(')'));
@@ -139,25 +133,20 @@ void frmKRVS::loadFailed(const AppError& e) {
     setWindowTitle(kCaption);
     setMousePointer(pointer::Default);
     QList<EngineError> engineErrors = e.engineErrors();
-    if (g.gConn && !g.gConn->Errors().isEmpty()) engineErrors = g.gConn->Errors();
+    if (!catalogue_.errors().isEmpty()) engineErrors = catalogue_.errors();
     ui().msgBox(loadReport(e, engineErrors), mb::Critical, QStringLiteral("Error in Load"));
-    if (g.gConn) g.gConn->ErrorsClear();
+    catalogue_.clearErrors();
 }
 
 void frmKRVS::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     // Every step is attempted whatever failed before it.
+    releaseRows();
     try {
-        if (g.gRS && g.gRS->State() == db::adStateOpen) g.gRS->Close();
+        if (catalogue_.isOpen()) catalogue_.close();
     } catch (const AppError&) {
     }
-    try {
-        if (g.gConn && g.gConn->State() == db::adStateOpen) g.gConn->Close();
-    } catch (const AppError&) {
-    }
-    g.gRS.reset();
-    g.gConn.reset();
     try {
         SaveINI();
     } catch (const AppError&) {

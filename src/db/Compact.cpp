@@ -33,46 +33,31 @@ QString compactScratchPath(const QString& destination) {
     return destination + QStringLiteral(".part");
 }
 
-void CompactDatabase(const QString& sourceConnection, const QString& destConnection) {
-    const ConnectionString src = parseConnectionString(sourceConnection);
-    const ConnectionString dst = parseConnectionString(destConnection);
-    if (src.dataSource.isEmpty() || dst.dataSource.isEmpty())
-        throw engine::error(err::Engine,
-                            QStringLiteral("The connection string names no database file."));
-    if (QFileInfo::exists(dst.dataSource) && sameFile(src.dataSource, dst.dataSource))
+void compactInto(const QString& source, const QString& password, const QString& destination) {
+    if (source.isEmpty() || destination.isEmpty())
+        throw engine::error(err::Engine, QStringLiteral("No database file was named."));
+    if (QFileInfo::exists(destination) && sameFile(source, destination))
         throw engine::error(err::Engine, QStringLiteral("Cannot compact '%1' onto itself.")
-                                             .arg(QDir::toNativeSeparators(src.dataSource)));
-    if (QFileInfo(dst.dataSource).isDir())
+                                             .arg(QDir::toNativeSeparators(source)));
+    if (QFileInfo(destination).isDir())
         throw engine::error(
             err::Engine,
-            QStringLiteral("'%1' is a folder.").arg(QDir::toNativeSeparators(dst.dataSource)));
+            QStringLiteral("'%1' is a folder.").arg(QDir::toNativeSeparators(destination)));
 
     // The source is only read: no change of journal, and a lock that keeps
     // others out while the copy is written.
     engine::OpenOptions o;
     o.wal = false;
-    sqlite3* db = nullptr;
-    QString password = src.password;
-    try {
-        db = engine::open(src.dataSource, password, o);
-    } catch (const AppError& e) {
-        if (e.number() != err::BadPassword || !src.otherPassword || *src.otherPassword == password)
-            throw;
-        password = *src.otherPassword;
-        db = engine::open(src.dataSource, password, o);
-    }
+    sqlite3* db = engine::open(source, password, o);
     sqlite3_progress_handler(db, kTickSteps, &onTick, nullptr);
-    // The copy keeps the password; the destination names it again.
-    if (dst.hasPassword && dst.password != password &&
-        !(dst.otherPassword && *dst.otherPassword == password))
-        password = dst.password;
-    const QString scratch = compactScratchPath(dst.dataSource);
+    // The copy keeps the password.
+    const QString scratch = compactScratchPath(destination);
     try {
         engine::clearScratch(scratch);
         engine::exportTo(db, scratch, password);
         engine::close(db);
         db = nullptr;
-        engine::replaceFile(scratch, dst.dataSource);
+        engine::replaceFile(scratch, destination);
     } catch (const AppError&) {
         if (db) {
             try {

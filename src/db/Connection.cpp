@@ -1,6 +1,5 @@
 #include "db/Connection.h"
 
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -20,123 +19,9 @@ namespace krvs::db {
 
 namespace {
 
-const char* const kKnownKeys[] = {
-    "provider",
-    "data source",
-    "persist security info",
-    "jet oledb:database password",
-    "jet oledb:engine type",
-    "jet oledb:system database",
-    "jet oledb:database locking mode",
-    "user id",
-    "password",
-    "mode",
-    "extended properties",
-};
-
-// True when text at i (after blanks) starts with a known key followed by '='.
-bool knownKeyAt(const QString& text, qsizetype i) {
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    const qsizetype eq = text.indexOf(u'=', i);
-    if (eq < 0) return false;
-    const QString key = text.mid(i, eq - i).trimmed().toLower();
-    for (const char* k : kKnownKeys)
-        if (key == QLatin1StringView(k)) return true;
-    return false;
-}
-
-// True when only separators and blanks follow position i.
-bool onlySeparatorsFrom(const QString& text, qsizetype i) {
-    for (; i < text.size(); ++i)
-        if (text[i] != u';' && !text[i].isSpace()) return false;
-    return true;
-}
-
 const QString kAdoSource = QStringLiteral("ADODB.Connection");
 
 } // namespace
-
-QString connectionString(ConnectionUse use, const QString& path, const QString& password) {
-    const bool startup = use == ConnectionUse::Startup;
-    const QString sep = startup ? QStringLiteral("; ") : QStringLiteral(";");
-    QStringList parts{QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0"),
-                      QStringLiteral("Data Source=") + path};
-    if (startup || use == ConnectionUse::Reopen)
-        parts << QStringLiteral("Persist Security Info=False");
-    parts << QStringLiteral("Jet OLEDB:Database Password=") +
-                 (startup && trimBlanks(password).isEmpty() ? kNoPasswordToken : password);
-    if (use == ConnectionUse::CompactDestination)
-        parts << QStringLiteral("Jet OLEDB:Engine Type=4");
-    return parts.join(sep) + (use == ConnectionUse::Reopen ? sep : QString());
-}
-
-ConnectionString parseConnectionString(const QString& text) {
-    ConnectionString cs;
-    // The start-up form separates with "; " and has no separator at its end, so
-    // there a trailing ';' belongs to the password; the reopen form ends with ';'.
-    const qsizetype firstSep = text.indexOf(u';');
-    const bool spacedForm =
-        firstSep >= 0 && firstSep + 1 < text.size() && text[firstSep + 1] == u' ';
-
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n) {
-        while (i < n && (text[i] == u';' || text[i].isSpace()))
-            ++i;
-        if (i >= n) break;
-        const qsizetype eq = text.indexOf(u'=', i);
-        if (eq < 0) break;
-        const QString key = text.mid(i, eq - i).trimmed().toLower();
-        const qsizetype start = eq + 1;
-        // A value runs to the first ';' that starts the next key or ends the text,
-        // so that a path or password holding ';' survives.
-        qsizetype end = n;
-        bool trailing = false;
-        for (qsizetype j = start; j < n; ++j) {
-            if (text[j] != u';') continue;
-            if (onlySeparatorsFrom(text, j)) {
-                end = j;
-                trailing = true;
-                break;
-            }
-            if (knownKeyAt(text, j + 1)) {
-                end = j;
-                break;
-            }
-        }
-        const QString raw = text.mid(start, end - start);
-        if (key == QLatin1StringView("provider")) {
-            cs.provider = raw.trimmed();
-        } else if (key == QLatin1StringView("data source")) {
-            cs.dataSource = raw.trimmed();
-        } else if (key == QLatin1StringView("jet oledb:database password")) {
-            // At the end of the text the value runs to the end: the start-up form
-            // has no closing separator, the reopen form exactly one.
-            auto noneIfBlank = [](QString pw) {
-                const QString t = pw.trimmed();
-                if (t.isEmpty() || t == kNoPasswordToken) pw.clear();
-                return pw;
-            };
-            QString pw = raw;
-            if (trailing) {
-                const QString whole = text.mid(start);
-                QString chopped = whole;
-                if (chopped.endsWith(u';')) chopped.chop(1);
-                pw = spacedForm ? whole : chopped;
-                if (whole.endsWith(u';'))
-                    cs.otherPassword = noneIfBlank(spacedForm ? chopped : whole);
-            }
-            pw = noneIfBlank(pw);
-            cs.password = pw;
-            cs.hasPassword = true;
-        } else if (key == QLatin1StringView("jet oledb:engine type")) {
-            cs.engineType = raw.trimmed().toInt();
-        }
-        i = end;
-    }
-    return cs;
-}
 
 Connection::Connection() = default;
 
@@ -145,34 +30,18 @@ Connection::~Connection() {
     if (db_) sqlite3_close_v2(db_);
 }
 
-int Connection::State() const {
-    return db_ ? adStateOpen : adStateClosed;
-}
-
 AppError Connection::fail(int number, const QString& description) {
     AppError e = engine::error(number, description);
     errors_ = e.engineErrors();
     return e;
 }
 
-void Connection::Open(const QString& connectionString, const QString&, const QString&, int) {
+void Connection::open(const QString& path, const QString& password) {
     if (db_) throw AppError::objectOpen(kAdoSource);
     errors_.clear();
-    const ConnectionString cs = parseConnectionString(connectionString);
-    if (cs.dataSource.isEmpty())
-        throw fail(err::Engine, QStringLiteral("The connection string names no database file."));
-    try {
-        openFile(cs.dataSource, cs.password);
-    } catch (const AppError& e) {
-        if (e.number() != err::BadPassword || !cs.otherPassword || *cs.otherPassword == cs.password)
-            throw;
-        openFile(cs.dataSource, *cs.otherPassword);
-    }
-}
-
-void Connection::touch() {
-    static std::atomic<quint64> counter{0};
-    version_ = ++counter;
+    if (path.isEmpty()) throw fail(err::Engine, QStringLiteral("No database file was named."));
+    // A password of blanks only is no password, as the engine reads it.
+    openFile(path, trimBlanks(password).isEmpty() ? QString() : password);
 }
 
 namespace {
@@ -206,11 +75,10 @@ void Connection::interrupt() {
 }
 
 void Connection::openFile(const QString& path, const QString& password) {
-    touch();
     waitForPageCheck();
     try {
         engine::OpenOptions o;
-        o.exclusive = mode_ == adModeShareExclusive;
+        o.exclusive = true;
         // Reading every page before the first search would read the file twice.
         o.checkPages = false;
         db_ = engine::open(path, password, o);
@@ -278,7 +146,7 @@ AppError Connection::stepFailure(int rc, const QString& engineMessage, Origin or
     return fail(err::Engine, engineMessage);
 }
 
-void Connection::Close() {
+void Connection::close() {
     if (!db_) throw AppError::objectClosed(kAdoSource);
     waitForPageCheck();
     sqlite3* db = db_;
@@ -399,27 +267,28 @@ bool declaredBoolean(const char* decl) {
 
 } // namespace
 
-std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin origin) {
+std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin origin,
+                                                  const SnapshotOrder* givenOrder) {
     if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
     errors_.clear();
     const dialect::Translation tr = dialect::translate(sql);
     // Without its card table the catalogue is no longer one the program can open.
     if (tr.changesCardTable && origin == Origin::Typed) throw fail(err::Engine, kRefused);
     if (!tr.error.isEmpty()) throw fail(err::Engine, tr.error);
-    if (tr.password) {
-        auto rows = std::make_shared<RowSet>();
-        // The program keeps the password it opened the file with; a change it did
-        // not make would leave backup and compaction with the wrong key.
-        if (origin == Origin::Typed) throw fail(err::Engine, kRefused);
-        touch();
-        alterPassword(tr.password->newPassword, tr.password->oldPassword);
-        return rows;
-    }
+    // The program keeps the password it opened the file with; a change it did not
+    // make would leave backup and compaction with the wrong key.
+    if (tr.password) throw fail(err::Engine, kRefused);
 
     if (vacuumInto(tr.sql)) throw fail(err::Engine, kRefused);
 
     // A search statement's ORDER BY is carried out on the snapshot (see SnapshotOrder.h).
-    std::optional<SnapshotOrder> order = snapshotOrder(tr.sql);
+    std::optional<SnapshotOrder> order;
+    if (givenOrder) {
+        order = *givenOrder;
+        order->unordered = dialect::translate(givenOrder->unordered).sql;
+    } else {
+        order = snapshotOrder(tr.sql);
+    }
     if (order && !canOrderSnapshot(db_, order->columns)) order.reset();
     for (;;) {
         auto result = step(order ? order->unordered : tr.sql, order ? &*order : nullptr, origin);
@@ -444,10 +313,7 @@ sqlite3_stmt* Connection::prepare(const QByteArray& text, Origin origin) {
         throw stepFailure(rc, engine::message(db_), origin);
     if (rc != SQLITE_OK) throw fail(err::Engine, engine::message(db_));
     if (!st) throw fail(err::Engine, kRefused);
-    if (!sqlite3_stmt_readonly(st)) {
-        checkBeforeWriting();
-        touch();
-    }
+    if (!sqlite3_stmt_readonly(st)) checkBeforeWriting();
     for (const char* p = tail; p && *p; ++p)
         if (*p != ';' && !QChar::isSpace(static_cast<unsigned char>(*p)))
             throw fail(err::Engine, QStringLiteral("Characters found after end of SQL statement."));
@@ -538,13 +404,24 @@ PreparedWrite::~PreparedWrite() {
 }
 
 void PreparedWrite::run(std::initializer_list<qint64> values) {
-    Connection& c = *c_;
-    if (!c.db_ || !st_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
-    c.errors_.clear();
+    if (!c_->db_ || !st_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
     int i = 0;
     for (const qint64 v : values)
         sqlite3_bind_int64(st_, ++i, v);
-    c.touch();
+    step();
+}
+
+void PreparedWrite::run(const QString& text, qint64 value) {
+    if (!c_->db_ || !st_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(st_, 1, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st_, 2, value);
+    step();
+}
+
+void PreparedWrite::step() {
+    Connection& c = *c_;
+    c.errors_.clear();
     int rc;
     while ((rc = sqlite3_step(st_)) == SQLITE_ROW) {
     }
@@ -583,7 +460,6 @@ void Connection::commit() {
     if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
     errors_.clear();
     if (sqlite3_get_autocommit(db_)) return; // the engine already ended the group
-    touch();
     if (sqlite3_exec(db_, "COMMIT;", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const AppError e = fail(err::Engine, engine::message(db_));
         rollback(); // a group that cannot be kept is dropped whole
@@ -593,7 +469,6 @@ void Connection::commit() {
 
 void Connection::rollback() {
     if (!db_ || sqlite3_get_autocommit(db_)) return;
-    touch();
     sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
 }
 
@@ -601,10 +476,9 @@ bool Connection::inGroup() const {
     return db_ && !sqlite3_get_autocommit(db_);
 }
 
-void Connection::alterPassword(const QString& newPassword, const QString& oldPassword) {
-    if (mode_ != adModeShareExclusive)
-        throw fail(err::Engine, QStringLiteral("Cannot change the password of a database that is "
-                                               "not opened exclusively."));
+void Connection::changePassword(const QString& oldPassword, const QString& newPassword) {
+    if (!db_) throw AppError::of(err::ConnectionUnusable, QString(), kAdoSource);
+    errors_.clear();
     if (oldPassword != password_)
         throw fail(err::BadPassword, QStringLiteral("Not a valid password."));
     if (newPassword == password_) return;

@@ -16,49 +16,14 @@ struct sqlite3_stmt;
 
 namespace krvs::db {
 
-constexpr int adUseServer = 2, adUseClient = 3;
-constexpr int adModeShareExclusive = 12;
-constexpr int adStateClosed = 0, adStateOpen = 1;
-
-// The two grave accents that mean "no password".
-inline const QString kNoPasswordToken = QStringLiteral("``");
-
-// The values of a connection string ("Provider=...; Data Source=...; ...").
-struct ConnectionString {
-    QString provider;
-    QString dataSource;
-    QString password; // already mapped: the no-password token gives ""
-    bool hasPassword = false;
-    // A password at the very end that ends in ';' can be read two ways (the
-    // separator of the reopen form, or part of the password): the other reading,
-    // tried when the first one is rejected.
-    std::optional<QString> otherPassword;
-    int engineType = 0; // Jet OLEDB:Engine Type, 0 when absent
-};
-ConnectionString parseConnectionString(const QString& text);
-
 struct SnapshotOrder;
 
 // Who wrote a statement: the program itself, or the user in the advanced mode.
 enum class Origin { Program, Typed };
 
-// When the program opens a catalogue, which decides the form of its connection
-// string. The start-up form separates with "; ", ends without a separator and
-// gives the no-password token for a blank password; the others separate with ";"
-// and give the password exactly as held. The reopen form (after a backup or
-// compaction) ends with a separator; the compaction's destination names the
-// engine type.
-enum class ConnectionUse { Startup, Reopen, CompactSource, CompactDestination };
-inline constexpr ConnectionUse kConnectionUses[] = {ConnectionUse::Startup, ConnectionUse::Reopen,
-                                                    ConnectionUse::CompactSource,
-                                                    ConnectionUse::CompactDestination};
-QString connectionString(ConnectionUse use, const QString& path, const QString& password);
-
 // The scratch file a password change writes beside the catalogue.
 QString passwordScratchPath(const QString& catalogue);
 
-// The one connection to the card database. Opened share-exclusive, it holds the
-// file's lock until it is closed, so no second connection or program can open it.
 class Connection;
 
 // One of the program's own writing statements, prepared once and run many times with
@@ -75,14 +40,19 @@ class PreparedWrite {
     // Runs the statement once with ?1, ?2, ... bound to values, in order. Fails as
     // execute does for the same statement written out with these numbers (AppError).
     void run(std::initializer_list<qint64> values);
+    // The same with ?1 bound to a text and ?2 to a number.
+    void run(const QString& text, qint64 value);
 
   private:
     friend class Connection;
     PreparedWrite(Connection* c, sqlite3_stmt* st) : c_(c), st_(st) {}
+    void step();
     Connection* c_;
     sqlite3_stmt* st_;
 };
 
+// The one connection to the card database. It holds the file's lock from open to
+// close, so no second connection or program can open the catalogue meanwhile.
 class Connection {
   public:
     Connection();
@@ -90,29 +60,32 @@ class Connection {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    int CursorLocation() const { return cursorLocation_; }
-    void setCursorLocation(int v) { cursorLocation_ = v; }
-    int Mode() const { return mode_; }
-    void setMode(int v) { mode_ = v; }
-    int State() const;
-
+    // Opens the catalogue at path with password (empty for none), held exclusively.
     // Throws AppError; a missing or wrong password gives err::BadPassword.
-    void Open(const QString& connectionString, const QString& user = {},
-              const QString& password = {}, int options = -1);
+    void open(const QString& path, const QString& password);
     // Throws when the connection is not open.
-    void Close();
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
 
     // The engine's errors of the last failure, in order.
-    const QList<EngineError>& Errors() const { return errors_; }
-    void ErrorsClear() { errors_.clear(); }
+    const QList<EngineError>& errors() const { return errors_; }
+    void clearErrors() { errors_.clear(); }
 
     // Runs one statement (in the program's SQL dialect) and returns its rows;
     // statements that return no rows give an empty RowSet with no fields.
     // Refused from anyone: statements that would change the key, the lock or the
-    // transaction state, attach or write other files, or load code. A statement
-    // typed by the user may not change the password either: only the program's
-    // password dialog sends that one.
-    std::shared_ptr<const RowSet> execute(const QString& sql, Origin origin = Origin::Program);
+    // transaction state, attach or write other files, or load code; the password
+    // changes only through changePassword. With an order, sql is the statement
+    // without its ORDER BY and the order is given as data (a statement the program
+    // builds); without one, an ORDER BY in sql is read from its text.
+    std::shared_ptr<const RowSet> execute(const QString& sql, Origin origin = Origin::Program,
+                                          const SnapshotOrder* order = nullptr);
+
+    // Gives the catalogue the password newPassword (empty: none) when oldPassword is
+    // the one it has. A copy under the new key is written beside the catalogue and
+    // renamed over it, so a failure at any point leaves the catalogue whole under its
+    // old key, still open. Throws AppError.
+    void changePassword(const QString& oldPassword, const QString& newPassword);
 
     // Prepares one of the program's own writing statements, already in the engine's
     // dialect, with ?1, ?2, ... for its numbers, under the same checks as execute.
@@ -143,10 +116,6 @@ class Connection {
     // none runs.
     void interrupt();
 
-    // Changes whenever the connection may show different data: a statement that
-    // writes, a password change, an open. No two connections share a value.
-    quint64 dataVersion() const { return version_; }
-
   private:
     friend class PreparedWrite;
     AppError fail(int number, const QString& description);
@@ -159,17 +128,12 @@ class Connection {
     void checkBeforeWriting();
     AppError stepFailure(int rc, const QString& engineMessage, Origin origin);
     void waitForPageCheck();
-    void alterPassword(const QString& newPassword, const QString& oldPassword);
     void replaceUnderConnection(const QString& newPassword);
 
-    int cursorLocation_ = adUseServer;
-    int mode_ = 0;
     sqlite3* db_ = nullptr;
     QString path_;
     QString password_;
     QList<EngineError> errors_;
-    quint64 version_ = 0;
-    void touch();
 
     // Every page of the file is read for damage on another thread while the catalogue
     // is first read; nothing is written to it before that check has passed.
@@ -182,9 +146,9 @@ class Connection {
     sqlite3* running_ = nullptr; // the handle while execute steps a statement
 };
 
-// Compacts source into a new file destination with the same password; the
-// source is never changed. Both arguments are connection strings.
-void CompactDatabase(const QString& sourceConnection, const QString& destConnection);
+// Compacts the catalogue source (opened with password) into a new file destination
+// that keeps the password; the source is never changed.
+void compactInto(const QString& source, const QString& password, const QString& destination);
 
 // The file a compaction writes before it takes the destination's name.
 QString compactScratchPath(const QString& destination);

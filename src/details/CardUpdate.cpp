@@ -1,33 +1,13 @@
 #include "details/CardUpdate.h"
 
-#include "search/SqlBuilder.h"
-#include "state/Globals.h"
 #include "util/AppError.h"
 #include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/UiServices.h"
-#include "util/ValueText.h"
 
 #include <QWidget>
 
-#include <memory>
-
 namespace krvs {
-
-QString ownUpdateStatement(bool own, const QString& dbId) {
-    return QStringLiteral("UPDATE tblKRVS101 ") + QStringLiteral("SET Own = ") + boolText(own) +
-           QStringLiteral(" ") + QStringLiteral("WHERE DbId = ") + dbId + QStringLiteral(";");
-}
-
-QString commentUpdateStatement(const QString& comment, const QString& dbId) {
-    // Every apostrophe is doubled, also one of a pair the user typed, so the comment
-    // is stored exactly as typed.
-    QString literal = commentForUpdate(comment);
-    literal.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("UPDATE tblKRVS101 ") + QStringLiteral("SET UserComments = ") +
-           sqlQuote(literal) + QStringLiteral(" ") + QStringLiteral("WHERE DbId = ") + dbId +
-           QStringLiteral(";");
-}
 
 QString commentForUpdate(const QString& text) {
     QString out = text;
@@ -35,16 +15,9 @@ QString commentForUpdate(const QString& text) {
     return out;
 }
 
-void runUpdate(Globals& g, const QString& statement) {
-    if (!g.gConn) throw AppError::of(err::ObjectNotSet);
-    g.gRS = std::make_unique<db::Recordset>();
-    g.gRS->Open(statement, *g.gConn, -1, -1, -1);
-}
-
-void applyUpdates(QWidget* form, const std::function<void(int)>& setPointer, Globals& g,
-                  const std::function<QString(int)>& statement, int count,
-                  const QString& successTitle, const QString& errorTitle,
-                  const std::function<void()>& refresh) {
+void applyUpdate(QWidget* form, const std::function<void(int)>& setPointer,
+                 const std::function<void()>& write, const QString& successTitle,
+                 const QString& errorTitle, const std::function<void()>& refresh) {
     form->setEnabled(false);
     setPointer(pointer::Hourglass);
     ScopeGuard restore([&] {
@@ -52,8 +25,7 @@ void applyUpdates(QWidget* form, const std::function<void(int)>& setPointer, Glo
         setPointer(pointer::Default);
     });
     try {
-        for (int i = 0; i < count; ++i)
-            runUpdate(g, statement(i));
+        write();
         ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
                     successTitle);
         if (refresh) refresh();

@@ -2,9 +2,9 @@
 
 #include "util/LabelFit.h"
 
+#include "catalogue/Catalogue.h"
 #include "details/CardUpdate.h"
 #include "details/MultiLineTextBox.h"
-#include "state/Globals.h"
 #include "util/AppError.h"
 #include "util/DialogKeys.h"
 #include "util/FocusHook.h"
@@ -67,8 +67,9 @@ QString question(const char* first) {
 }
 } // namespace
 
-frmDetails::frmDetails(Globals& g, std::function<void()> refreshGrid, QWidget* owner)
-    : QDialog(owner), g_(g), refreshGrid_(std::move(refreshGrid)) {
+frmDetails::frmDetails(Catalogue& catalogue, const Card& card, std::function<void()> refreshGrid,
+                       QWidget* owner)
+    : QDialog(owner), catalogue_(catalogue), card_(card), refreshGrid_(std::move(refreshGrid)) {
     setObjectName(QStringLiteral("frmDetails"));
     setWindowTitle(QStringLiteral("Card Details"));
     setModal(true);
@@ -206,7 +207,7 @@ void frmDetails::Form_Load() {
     };
     step([&] { CenterForm(parentWidget(), this); });
     step([&] {
-        const Card& c = g_.gCard;
+        const Card& c = card_;
         txtCardId->setText(QString::number(c.DbId));
         txtCardIdx->setText(c.Index);
         txtCardType->setText(c.CardType);
@@ -216,45 +217,42 @@ void frmDetails::Form_Load() {
         txtCardTitle->setText(c.Title);
     });
     step([&] {
-        if (g_.gCard.Own)
+        if (card_.Own)
             optOwnYes->setChecked(true);
         else
             optOwnNo->setChecked(true);
     });
     step([&] {
-        txtDBcomm->setText(g_.gCard.DBComments);
-        txtUcomm->setText(g_.gCard.UserComments);
+        txtDBcomm->setText(card_.DBComments);
+        txtUcomm->setText(card_.UserComments);
     });
 }
 
 void frmDetails::cmdUpOwn_Click() {
     const bool own = optOwnYes->isChecked();
-    const QString id = txtCardId->text();
     if (ui().msgBox(question("This will update the Own field in the database!"),
                     mb::YesNo | mb::Information | mb::DefaultButton2, kOwnTitle) != mb::AnsYes)
         return;
 
     const KeepFocus keep(this);
-    applyUpdates(
-        this, [this](int code) { setMousePointer(code); }, g_,
-        [&](int) { return ownUpdateStatement(own, id); }, 1, kOwnTitle,
+    applyUpdate(
+        this, [this](int code) { setMousePointer(code); },
+        [&] { catalogue_.setOwn(card_.DbId, own); }, kOwnTitle,
         QStringLiteral("Error in updating Own field"), refreshGrid_);
 }
 
 void frmDetails::cmdUpUcomm_Click() {
-    const QString comment = txtUcomm->text();
-    const QString id = txtCardId->text();
+    const QString comment = commentForUpdate(txtUcomm->text());
     if (ui().msgBox(question("This will update the User comment in the database!"),
                     mb::YesNo | mb::Information | mb::DefaultButton2,
                     QStringLiteral("User comment update")) != mb::AnsYes)
         return;
 
     const KeepFocus keep(this);
-    applyUpdates(
-        this, [this](int code) { setMousePointer(code); }, g_,
-        [&](int) { return commentUpdateStatement(comment, id); }, 1,
-        QStringLiteral("User comments update"), QStringLiteral("Error in updating User comment"),
-        refreshGrid_);
+    applyUpdate(
+        this, [this](int code) { setMousePointer(code); },
+        [&] { catalogue_.setComment(card_.DbId, comment); }, QStringLiteral("User comments update"),
+        QStringLiteral("Error in updating User comment"), refreshGrid_);
     QCoreApplication::processEvents(); // after a success and after an error alike
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "state/Card.h"
+
 #include <QDialog>
 #include <functional>
 
@@ -9,18 +11,18 @@ class QRadioButton;
 
 namespace krvs {
 
-struct Globals;
+class Catalogue;
 class MultiLineTextBox;
 
-// "Card Details": one card of the results grid (taken from gCard when the dialog
-// loads) with the two fields the user may change, each written at once with one
-// UPDATE on gConn. After a write the opener's grid is shown again from gCurSQL
-// through refreshGrid (which opens a new gRS with gCurSQL, requeries it and binds
-// the grid to it). The dialog never writes gCard back.
+// "Card Details": one card of the results grid (copied when the dialog loads) with
+// the two fields the user may change, each written at once to the catalogue. After a
+// write the opener's grid is shown again through refreshGrid. The dialog never
+// changes the card it was given.
 class frmDetails : public QDialog {
     Q_OBJECT
   public:
-    frmDetails(Globals& g, std::function<void()> refreshGrid, QWidget* owner = nullptr);
+    frmDetails(Catalogue& catalogue, const Card& card, std::function<void()> refreshGrid,
+               QWidget* owner = nullptr);
     ~frmDetails() override;
 
     // ---- controls (objectName = member name; Label1_0 .. Label1_8, picOwn) ----
@@ -56,7 +58,8 @@ class frmDetails : public QDialog {
   private:
     void createControls();
 
-    Globals& g_;
+    Catalogue& catalogue_;
+    const Card card_;
     std::function<void()> refreshGrid_;
     int mousePointer_ = 0;
 };

@@ -1,11 +1,7 @@
 #include "maintenance/frmPassword.h"
 
-#include "maintenance/FileOps.h"
+#include "catalogue/Catalogue.h"
 
-#include "db/Connection.h"
-#include "db/Dialect.h"
-#include "db/Engine.h"
-#include "db/Recordset.h"
 #include "util/AppError.h"
 #include "util/DialogKeys.h"
 #include "util/FocusHook.h"
@@ -30,6 +26,8 @@ namespace {
 const QString kCaptionAdd = QStringLiteral("Add &Password To Database...");
 const QString kCaptionChange = QStringLiteral("Change Database &Password...");
 const QString kAgain = QStringLiteral("\r\nPlease try again.");
+// Two grave accents: the engine's old notation for no password, never a password.
+const QString kNoPasswordToken = QStringLiteral("``");
 const QColor kGrey(0xC0, 0xC0, 0xC0);
 const QColor kWhite(0xFF, 0xFF, 0xFF);
 
@@ -68,23 +66,8 @@ QLineEdit* passwordRow(QGroupBox* frame, QLabel*& caption, const PasswordRow& ro
 
 } // namespace
 
-QString frmPassword::setStatement(const QString& newPwd) {
-    return QStringLiteral("ALTER DATABASE PASSWORD ") + newPwd + QStringLiteral(" ") +
-           db::kNoPasswordToken + QStringLiteral(";");
-}
-
-QString frmPassword::changeStatement(const QString& newPwd, const QString& oldPwd) {
-    return QStringLiteral("ALTER DATABASE PASSWORD ") + newPwd + QStringLiteral(" ") + oldPwd +
-           QStringLiteral(";");
-}
-
-QString frmPassword::disableStatement(const QString& oldPwd) {
-    return QStringLiteral("ALTER DATABASE PASSWORD ") + db::kNoPasswordToken + QStringLiteral(" ") +
-           oldPwd + QStringLiteral(";");
-}
-
-frmPassword::frmPassword(Globals& g, QAction* mnuPass, QWidget* parent)
-    : QDialog(parent), g_(g), mnuPass_(mnuPass) {
+frmPassword::frmPassword(Catalogue& catalogue, QAction* mnuPass, QWidget* parent)
+    : QDialog(parent), catalogue_(catalogue), mnuPass_(mnuPass) {
     setObjectName(QStringLiteral("frmPassword"));
     setModal(true);
     makeFixedDialog(this);
@@ -150,7 +133,7 @@ void frmPassword::Form_Load() {
     txtOldPswd->clear();
     txtNewPswd->clear();
     txtNewPswdRe->clear();
-    changeMode_ = !g_.gDbPwd.isEmpty();
+    changeMode_ = !catalogue_.password().isEmpty();
     applyState();
     if (changeMode_)
         txtOldPswd->setFocus();
@@ -217,7 +200,7 @@ bool frmPassword::newPasswordAccepted(const QString& newPwd, const QString& reTy
         return false;
     }
     const QString trimmed = newPwd.trimmed();
-    if (trimmed.isEmpty() || trimmed == db::kNoPasswordToken) {
+    if (trimmed.isEmpty() || trimmed == kNoPasswordToken) {
         refuse(QStringLiteral("Invalid password!") + kAgain, title);
         return false;
     }
@@ -228,36 +211,10 @@ bool frmPassword::newPasswordAccepted(const QString& newPwd, const QString& reTy
     return true;
 }
 
-// The key the file gets must be exactly what was typed, and every later open must hand
-// the engine that same key: the statement and each connection string the program will
-// build are read back as the engine reads them.
-void frmPassword::checkKeptExactly(const QString& statement, const QString& result,
-                                   const QString& carriedOld) const {
-    const db::dialect::Translation parsed = db::dialect::translate(statement);
-    if (!parsed.error.isEmpty()) throw db::engine::error(err::Engine, parsed.error);
-    bool carried = parsed.password && parsed.password->newPassword == result &&
-                   parsed.password->oldPassword == carriedOld;
-    const QString scratch = maint::scratchPath(maint::folderOf(g_.gDbPath));
-    for (const db::ConnectionUse use : db::kConnectionUses) {
-        const QString& file = use == db::ConnectionUse::CompactDestination ? scratch : g_.gDbPath;
-        carried =
-            carried &&
-            db::parseConnectionString(db::connectionString(use, file, result)).password == result;
-    }
-    if (!carried)
-        throw db::engine::error(
-            err::Engine,
-            QStringLiteral("The new password cannot be kept exactly as typed: the database "
-                           "settings would read it differently (a ';' before a setting name "
-                           "such as \";Mode=\", or a ';' at its end). Please choose another "
-                           "password."));
-}
-
 void frmPassword::cmdOK_Click() {
     try {
-        // A closed or released connection is not an exclusive one either.
-        if (!g_.gConn || g_.gConn->State() != db::adStateOpen ||
-            g_.gConn->Mode() != db::adModeShareExclusive) {
+        // An open catalogue is always held exclusively; a closed one is not held at all.
+        if (!catalogue_.isOpen()) {
             ui().msgBox(QStringLiteral("The database is not opened exclusively!"), mb::Critical,
                         QStringLiteral("DB mode"));
             return;
@@ -266,33 +223,24 @@ void frmPassword::cmdOK_Click() {
         const QString newPwd = txtNewPswd->text();
         const QString reType = txtNewPswdRe->text();
 
-        QString statement;
         QString result;
         if (changeMode_) {
-            if (oldPwd != g_.gDbPwd) {
+            if (oldPwd != catalogue_.password()) {
                 refuse(QStringLiteral("The old password was entered incorrectly!") + kAgain,
                        QStringLiteral("Old password error"));
                 return;
             }
-            if (chkDisPass->isChecked()) {
-                statement = disableStatement(oldPwd);
-            } else {
+            if (!chkDisPass->isChecked()) {
                 if (!newPasswordAccepted(newPwd, reType)) return;
-                statement = changeStatement(newPwd, oldPwd);
                 result = newPwd;
             }
         } else {
             if (!newPasswordAccepted(newPwd, reType)) return;
-            statement = setStatement(newPwd);
             result = newPwd;
         }
-        checkKeptExactly(statement, result, changeMode_ ? oldPwd : QString());
+        catalogue_.changePassword(changeMode_ ? oldPwd : QString(), result);
 
-        g_.gRS = std::make_unique<db::Recordset>();
-        g_.gRS->Open(statement, *g_.gConn, -1, -1, -1);
-
-        g_.gDbPwd = result;
-        if (g_.gDbPwd.isEmpty()) {
+        if (result.isEmpty()) {
             if (mnuPass_) mnuPass_->setText(kCaptionAdd);
             ui().msgBox(QStringLiteral("The password was disabled successfully!"), mb::Information,
                         QStringLiteral("Password success"));

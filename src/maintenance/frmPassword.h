@@ -1,5 +1,4 @@
 #pragma once
-#include "state/Globals.h"
 
 #include <QDialog>
 
@@ -12,15 +11,16 @@ class QPushButton;
 
 namespace krvs {
 
-// Sets, changes or removes the catalogue's password with the engine's
-// ALTER DATABASE PASSWORD statement on the open connection. Set mode when the
+class Catalogue;
+
+// Sets, changes or removes the open catalogue's password. Set mode when the
 // catalogue has no password, change mode otherwise; in change mode chkDisPass
-// turns the change into a removal. On success gDbPwd and the caption of the
+// turns the change into a removal. On success the catalogue's password and the caption of the
 // main window's password menu item follow the new password.
 class frmPassword : public QDialog {
     Q_OBJECT
   public:
-    frmPassword(Globals& g, QAction* mnuPass, QWidget* parent = nullptr);
+    frmPassword(Catalogue& catalogue, QAction* mnuPass, QWidget* parent = nullptr);
 
     QGroupBox* fraOldPswd = nullptr;
     QLabel* lblOldPswd = nullptr;
@@ -37,11 +37,6 @@ class frmPassword : public QDialog {
     // Change mode (the catalogue had a password when the dialog was loaded).
     bool changeMode() const { return changeMode_; }
 
-    // The statements, passwords inserted as typed.
-    static QString setStatement(const QString& newPwd);
-    static QString changeStatement(const QString& newPwd, const QString& oldPwd);
-    static QString disableStatement(const QString& oldPwd);
-
   public slots:
     void Form_Load();
     void chkDisPass_Click();
@@ -53,10 +48,8 @@ class frmPassword : public QDialog {
     void applyState();
     void refuse(const QString& text, const QString& title);
     bool newPasswordAccepted(const QString& newPwd, const QString& reType);
-    void checkKeptExactly(const QString& statement, const QString& result,
-                          const QString& carriedOld) const;
 
-    Globals& g_;
+    Catalogue& catalogue_;
     QAction* mnuPass_;
     bool changeMode_ = false;
     // Twips the caption column widened by for the desktop's font (the boxes, frames,

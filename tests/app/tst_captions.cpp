@@ -191,22 +191,29 @@ class TestCaptions : public QObject, test::AppFixture {
                 QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
             check(w.get());
         } else if (window == QLatin1String("frmAsk4Pwd")) {
-            frmAsk4Pwd form(g, w.get());
+            frmAsk4Pwd form(w.get());
             check(&form);
         } else if (window.startsWith(QLatin1String("frmPassword"))) {
-            g.gDbPwd = window.endsWith(QLatin1String("set")) ? QString() : QStringLiteral("x");
-            frmPassword form(g, w->mnuPass, w.get());
+            // A catalogue with no password gives the set mode, one with a password the others.
+            const QString password =
+                window.endsWith(QLatin1String("set")) ? QString() : QStringLiteral("xxxx");
+            const QString file = folder->dir.filePath(QStringLiteral("captions.krv"));
+            QFile::remove(file);
+            QVERIFY(test::copyOfCatalogue(file, 2, password));
+            Catalogue catalogue;
+            catalogue.open(file, password);
+            frmPassword form(catalogue, w->mnuPass, w.get());
             form.show();
             if (window.endsWith(QLatin1String("disable")))
                 QTest::mouseClick(form.chkDisPass, Qt::LeftButton, {},
                                   QPoint(4, form.chkDisPass->height() / 2));
             check(&form);
-            g.gDbPwd.clear();
         } else if (window == QLatin1String("frmDetails")) {
             g.gCard = Card{};
             g.gCard.DbId = 12;
             g.gCard.Index = QStringLiteral("VEX 12");
-            frmDetails form(g, {}, w.get());
+            Catalogue none;
+            frmDetails form(none, g.gCard, {}, w.get());
             check(&form);
         } else if (window.startsWith(QLatin1String("frmUpdate"))) {
             frmUpdate form(w.get(), w.get());

@@ -84,7 +84,7 @@ class TestInterrupt : public QObject, AppFixture {
         });
         ui->answer(mb::AnsOK, "Error in Query");
         {
-            Watchdog watchdog(*w->g.gConn);
+            Watchdog watchdog(w->catalogue().connection());
             QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
             QVERIFY2(!watchdog.fired, "the query was not stopped");
         }
@@ -103,7 +103,7 @@ class TestInterrupt : public QObject, AppFixture {
 
         if (byClosing) {
             QTRY_VERIFY(!w->isVisible());
-            QVERIFY(!w->g.gConn &&
+            QVERIFY(!w->catalogue().isOpen() &&
                     QFile::exists(iniFile())); // the catalogue released, settings saved
             w.reset();
             start();

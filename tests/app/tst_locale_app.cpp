@@ -75,10 +75,10 @@ class InLocale : public QObject, AppFixture {
     // Compaction's result box gives both sizes in the locale's number format.
     void compactionBox() {
         w = startMainWindow(ui.get(), childValue("KRVS_FOLDER"));
-        const qint64 before = QFileInfo(w->g.gDbPath).size();
+        const qint64 before = QFileInfo(w->catalogue().file()).size();
         ui->answer(mb::AnsOK, "Compact successful");
         w->mnuCompact->trigger();
-        const qint64 after = QFileInfo(w->g.gDbPath).size();
+        const qint64 after = QFileInfo(w->catalogue().file()).size();
         auto kb = [](qint64 n) {
             return QString::number(n / 1024.0, 'f', 2).replace('.', childValue("KRVS_POINT")) +
                    " KB";

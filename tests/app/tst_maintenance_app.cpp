@@ -20,7 +20,7 @@ class TstMaintenanceApp : public QObject, test::AppFixture {
 
     // Every card in DbId order, the load-all statement and the total in the caption.
     void checkReloaded() {
-        QVERIFY(w->g.gConn && w->g.gConn->State() == db::adStateOpen);
+        QVERIFY(w->catalogue().isOpen());
         QCOMPARE(w->fgdCards->TextMatrix(1, 0) + ',' + w->fgdCards->TextMatrix(kCards, 0), "1,60");
         QCOMPARE(w->txtSQL->toPlainText(), QString("SELECT * FROM tblKRVS101 ORDER BY DbId;"));
         QCOMPARE(w->windowTitle(), loadedTitle(kCards));
@@ -59,10 +59,10 @@ class TstMaintenanceApp : public QObject, test::AppFixture {
     void backup() {
         start();
         ui->setNow(QDateTime(QDate(2026, 12, 6), QTime(9, 30)));
-        w->bindGrid("SELECT * FROM tblKRVS101 WHERE DbId < 5 ORDER BY Title;");
+        w->bindGrid(typedRequest("SELECT * FROM tblKRVS101 WHERE DbId < 5 ORDER BY Title;"));
         w->txtSQL->setPlainText("SELECT 1;");
         // A change made just before is in the copy; the backup folder is made when missing.
-        w->g.gConn->execute("UPDATE tblKRVS101 SET UserComments = 'fresh';");
+        w->catalogue().connection().execute("UPDATE tblKRVS101 SET UserComments = 'fresh';");
         const QString target = at("backup/DEC06-2026.krv");
         backupTo(target, {{mb::AnsOK, "Success"}});
         QCOMPARE(ui->saveRequests[0].fileName, QString("DEC06-2026.krv"));
@@ -82,7 +82,7 @@ class TstMaintenanceApp : public QObject, test::AppFixture {
         // The catalogue itself, however written, is refused before anything closes.
         backupTo(at("backup/../KRVS.krv"), {{mb::AnsOK, "Error in backing up database"}});
         QVERIFY(ui->boxes.last().text.startsWith("75\r\n"));
-        QVERIFY(w->g.gConn->State() == db::adStateOpen && w->fgdCards->Rows() == kCards + 1);
+        QVERIFY(w->catalogue().isOpen() && w->fgdCards->Rows() == kCards + 1);
 
         // A failed copy (its folder is a file) says so and opens the catalogue again.
         backupTo(at("KRVS.ini/copy.krv"), {{mb::AnsOK, "Error in backing up database"}});
@@ -97,7 +97,8 @@ class TstMaintenanceApp : public QObject, test::AppFixture {
     void passwordKeptChangedAndDisabled() {
         start();
         const QByteArray secret = "Plainly readable card note";
-        w->g.gConn->execute("UPDATE tblKRVS101 SET UserComments = '" + secret + "';");
+        w->catalogue().connection().execute("UPDATE tblKRVS101 SET UserComments = '" + secret +
+                                            "';");
         password({"", "abcd"}, "Password success");
         const qint64 before = QFileInfo(catalogue()).size();
         ui->answer(mb::AnsOK, "Compact successful");
@@ -163,7 +164,7 @@ class TstMaintenanceApp : public QObject, test::AppFixture {
                     f.txtNewPswdRe->text().isEmpty());
             QCOMPARE(f.focusWidget(), current.isEmpty() ? f.txtNewPswd : f.txtOldPswd);
         });
-        QCOMPARE(w->g.gDbPwd, current);
+        QCOMPARE(w->catalogue().password(), current);
         w.reset();
         QCOMPARE(cardsOrError(catalogue(), current), kCards);
     }

@@ -117,7 +117,7 @@ class TestProgramFolders : public QObject, AppFixture {
         ui->answer(mb::AnsOK, "First and Only Backup Warning");
         w = startMainWindow(ui.get(), data.path);
         QCOMPARE(w->windowTitle(), loadedTitle(37));
-        QCOMPARE(w->g.gDbPath, data.path + "/KRVS.krv");
+        QCOMPARE(w->catalogue().file(), data.path + "/KRVS.krv");
         ui->cancelSave();
         w->mnuBakDB_Click();
         QCOMPARE(QDir(ui->saveRequests.value(0).initDir).absolutePath(), data.path + "/backup");

@@ -88,7 +88,7 @@ class TestResultOrder : public QObject, AppFixture {
         QVERIFY(makeCatalogue(400));
         start();
         for (const char* update : kTrickyCards)
-            w->g.gConn->execute(QString::fromUtf8(update));
+            w->catalogue().connection().execute(QString::fromUtf8(update));
         QStringList statements, shown;
         const QString typed = "SELECT * FROM tblKRVS101 WHERE Title LIKE '%e%' OR Title IS NULL "
                               "ORDER BY Title DESC, Index;";

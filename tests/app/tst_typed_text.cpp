@@ -105,18 +105,18 @@ class TestTypedText : public QObject, AppFixture {
         QFETCH(QString, check);
         QFETCH(QString, expected);
         start();
-        expected.replace("%1", dump(*w->g.gConn, check));
+        expected.replace("%1", dump(w->catalogue().connection(), check));
 
         query(statement);
-        QCOMPARE(dump(*w->g.gConn, check), expected);
+        QCOMPARE(dump(w->catalogue().connection(), check), expected);
         QCOMPARE(w->g.gCurSQL, kLoadAll);
         QCOMPARE(w->mSQL, statement);
-        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
+        QCOMPARE(gridText(), dump(w->catalogue().connection(), kLoadAll));
         QCOMPARE(w->windowTitle(),
                  QString("Korvessa Database - (Matches returned=%1)").arg(w->fgdCards->Rows() - 1));
 
         const QString id = writeComment(3, "later");
-        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
+        QCOMPARE(gridText(), dump(w->catalogue().connection(), kLoadAll));
         QCOMPARE(readBack(check), expected);
         QCOMPARE(readBack("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + id + ";"),
                  QString("later"));
@@ -149,7 +149,7 @@ class TestTypedText : public QObject, AppFixture {
         QFETCH(QString, statement);
         start();
         const QStringList files = folderFiles();
-        const QString schema = dump(*w->g.gConn, kSchema);
+        const QString schema = dump(w->catalogue().connection(), kSchema);
         ui->answer(mb::AnsOK, "Error in Query");
         query(statement.replace("%F", folder->path()));
         QCOMPARE(ui->titles(), QStringList{"Error in Query"});
@@ -158,7 +158,7 @@ class TestTypedText : public QObject, AppFixture {
                          "'PROCEDURE', 'SELECT', or 'UPDATE'."));
         QCOMPARE(w->g.gCurSQL, kLoadAll);
         QCOMPARE(folderFiles(), files);
-        QCOMPARE(dump(*w->g.gConn, kSchema), schema);
+        QCOMPARE(dump(w->catalogue().connection(), kSchema), schema);
         QCOMPARE(readBack("SELECT count(*) FROM tblKRVS101;"), QString::number(kCards));
     }
 
@@ -174,7 +174,7 @@ class TestTypedText : public QObject, AppFixture {
         QCOMPARE(w->windowTitle(),
                  QString("Korvessa Database - (Matches returned=%1)").arg(kCards));
         QCOMPARE(w->g.gCurSQL, kLoadAll);
-        QCOMPARE(gridText(), dump(*w->g.gConn, kLoadAll));
+        QCOMPARE(gridText(), dump(w->catalogue().connection(), kLoadAll));
         query("DELETE FROM tblKRVS101 WHERE DbId > 20;");
         QCOMPARE(ui->titles(), QStringList{});
         QCOMPARE(w->fgdCards->Rows(), 21);
@@ -216,7 +216,7 @@ class TestTypedText : public QObject, AppFixture {
         start();
         query(statement);
         QCOMPARE(ui->titles(), QStringList{});
-        QCOMPARE(gridText(), dump(*w->g.gConn, engine));
+        QCOMPARE(gridText(), dump(w->catalogue().connection(), engine));
         QCOMPARE(w->g.gCurSQL, statement);
         QCOMPARE(w->windowTitle(),
                  QString("Korvessa Database - (Matches returned=%1)").arg(w->fgdCards->Rows() - 1));

@@ -145,14 +145,14 @@ class TestWindowKeys : public QObject, AppFixture {
         QFETCH(QStringList, defaults);
         std::unique_ptr<QDialog> form;
         if (dialog == "frmAsk4Pwd")
-            form = std::make_unique<frmAsk4Pwd>(w->g, w.get());
+            form = std::make_unique<frmAsk4Pwd>(w.get());
         else if (dialog == "frmPassword")
-            form = std::make_unique<frmPassword>(w->g, w->mnuPass, w.get());
+            form = std::make_unique<frmPassword>(w->catalogue(), w->mnuPass, w.get());
         else if (dialog == "frmUpdate")
             form = std::make_unique<frmUpdate>(w.get(), w.get());
         else if (dialog == "frmDetails")
             form = std::make_unique<frmDetails>(
-                w->g, [] {}, w.get());
+                w->catalogue(), w->g.gCard, [] {}, w.get());
         else
             form = std::make_unique<frmAbout>(w.get(), w.get());
         showActive(form.get());
@@ -234,7 +234,7 @@ class TestWindowKeys : public QObject, AppFixture {
         w->g.gCard.Own = false;
         int refreshed = 0;
         frmDetails form(
-            w->g, [&] { ++refreshed; }, w.get());
+            w->catalogue(), w->g.gCard, [&] { ++refreshed; }, w.get());
         showActive(&form);
         for (QLineEdit* box : form.findChildren<QLineEdit*>()) {
             QTest::mouseClick(box, Qt::LeftButton);
@@ -264,7 +264,7 @@ class TestWindowKeys : public QObject, AppFixture {
         QFETCH(bool, own);
         w->g.gCard.Own = own;
         frmDetails form(
-            w->g, [] {}, w.get());
+            w->catalogue(), w->g.gCard, [] {}, w.get());
         showActive(&form);
         focus(form.txtCardSeason);
         QStringList walked;
@@ -294,7 +294,7 @@ class TestWindowKeys : public QObject, AppFixture {
         w->g.gCard.DbId = card.toInt();
         w->g.gCard.Own = false;
         frmDetails form(
-            w->g, [&] { w->bindGrid(w->g.gCurSQL); }, w.get());
+            w->catalogue(), w->g.gCard, [&] { w->bindGrid(w->shownSearch()); }, w.get());
         showActive(&form);
         focus(form.optOwnYes);
         press(Qt::Key_Space);
@@ -320,7 +320,9 @@ class TestWindowKeys : public QObject, AppFixture {
         press(Qt::Key_Space);
         QCOMPARE(ui->boxes.size(), 4);
         QCOMPARE(QApplication::focusWidget(), form.cmdUpUcomm);
-        QCOMPARE(w->g.gConn->execute("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + card)
+        QCOMPARE(w->catalogue()
+                     .connection()
+                     .execute("SELECT UserComments FROM tblKRVS101 WHERE DbId = " + card)
                      ->cell(0, 0),
                  QString("by keys"));
         form.hide();
@@ -329,7 +331,7 @@ class TestWindowKeys : public QObject, AppFixture {
     // Enter is OK once something is typed (the checks answer), and Cancel on Cancel.
     void enterInPasswordForms() {
         for (const bool onCancel : {false, true}) {
-            frmAsk4Pwd form(w->g, w.get());
+            frmAsk4Pwd form(w.get());
             showActive(&form);
             QTRY_VERIFY(form.txtPwd->hasFocus());
             press(Qt::Key_Return); // OK is still disabled
@@ -339,11 +341,11 @@ class TestWindowKeys : public QObject, AppFixture {
             if (onCancel) focus(form.cmdCancel);
             press(Qt::Key_Return);
             QVERIFY(!form.isVisible());
-            QCOMPARE(w->g.gPwdResult, onCancel ? 2 : 1);
-            QCOMPARE(w->g.gPwdEntered, onCancel ? QString() : QString("pw 12"));
+            QCOMPARE(form.outcome(), onCancel ? 2 : 1);
+            QCOMPARE(form.entered(), onCancel ? QString() : QString("pw 12"));
         }
 
-        frmPassword form(w->g, w->mnuPass, w.get());
+        frmPassword form(w->catalogue(), w->mnuPass, w.get());
         showActive(&form);
         QTRY_VERIFY(form.txtNewPswd->hasFocus());
         QTest::keyClicks(form.txtNewPswd, "abc");
@@ -357,7 +359,7 @@ class TestWindowKeys : public QObject, AppFixture {
         focus(form.cmdCancel);
         press(Qt::Key_Return);
         QVERIFY(!form.isVisible());
-        QCOMPARE(w->g.gDbPwd, QString());
+        QCOMPARE(w->catalogue().password(), QString());
         QCOMPARE(ui->boxes.size(), 1);
     }
 };

@@ -17,9 +17,7 @@ constexpr int kCards = 30;
 
 std::unique_ptr<db::Connection> openAlone(const QString& path, const QString& password = {}) {
     auto c = std::make_unique<db::Connection>();
-    c->setCursorLocation(db::adUseClient);
-    c->setMode(db::adModeShareExclusive);
-    c->Open(db::connectionString(db::ConnectionUse::Reopen, path, password));
+    c->open(path, password);
     return c;
 }
 
@@ -118,7 +116,7 @@ class TstChecklist : public QObject {
             const auto again = plan(*c, list);
             QCOMPARE(checklist::countsLine(again),
                      QString("new 0, changed 0, unchanged %1, missing 3").arg(kCards - 1));
-            c->Close();
+            c->close();
         }
         QCOMPARE(storedCards(path("c.krv")), s.expected);
     }
@@ -133,7 +131,7 @@ class TstChecklist : public QObject {
         const auto p = plan(*c, list);
         QCOMPARE(checklist::countsLine(p), QString("new 1, changed 1, unchanged 0, missing 4"));
         checklist::applyMerge(*c, p);
-        c->Close();
+        c->close();
         QStringList expected = before;
         QStringList three = before[2].split('|');
         three[3] = "Only the title";
@@ -175,7 +173,7 @@ class TstChecklist : public QObject {
             db::engine::ScopedWriteBudget ample(qint64(1) << 40);
             checklist::applyMerge(*c, p);
             used = (qint64(1) << 40) - db::engine::writeBudget();
-            c->Close();
+            c->close();
         }
         QVERIFY(used > 100000);
         {
@@ -184,7 +182,7 @@ class TstChecklist : public QObject {
             db::engine::ScopedWriteBudget full(used * percent / 100);
             QVERIFY_THROWS_EXCEPTION(AppError, checklist::applyMerge(*c, p));
             db::engine::setWriteBudget(-1);
-            c->Close();
+            c->close();
         }
         QCOMPARE(storedCards(path("big.krv"), password), before);
         QCOMPARE(storedCards(path("measure.krv"), password).size(), 2500);

@@ -114,7 +114,7 @@ std::optional<Cards> readCards(const QString& path, const QString& pwd, QString*
         for (int r = 0; r < rows->rowCount(); ++r)
             cards.insert(rows->cell(r, 0).toInt(),
                          {rows->cell(r, 1), rows->cell(r, 2) == QLatin1String("True")});
-        c.Close();
+        c.close();
         return cards;
     } catch (const AppError&) {
         return std::nullopt;

@@ -12,7 +12,6 @@ using namespace krvs::db;
 using namespace krvs::test;
 
 namespace {
-const QString kEngine4 = QStringLiteral(";Jet OLEDB:Engine Type=4");
 QString all(const QString& path, const QString& pw) {
     Connection c;
     openCatalogue(c, path, pw);
@@ -23,7 +22,7 @@ void row(const char* name, const char* password, const char* given, const char* 
 }
 } // namespace
 
-// CompactDatabase(source, destination) with the connection strings the program builds.
+// compactInto(source, password, destination).
 class TestCompact : public QObject {
     Q_OBJECT
   private slots:
@@ -34,7 +33,7 @@ class TestCompact : public QObject {
 
 void TestCompact::compact_data() {
     QTest::addColumn<QString>("password"); // the catalogue's
-    QTest::addColumn<QString>("given");    // the one in the connection strings
+    QTest::addColumn<QString>("given");    // the one the compaction is given
     QTest::addColumn<QByteArray>("step");  // what goes wrong
     QTest::addColumn<int>("number");       // the error, 0 for none
     row("no password", "", "", "", 0);
@@ -59,7 +58,7 @@ void TestCompact::compact() {
     openCatalogue(holder, src, password);
     holder.execute("DELETE FROM tblKRVS101 WHERE DbId > 100"); // free pages, as after long use
     const QString cards = dump(holder, "SELECT * FROM tblKRVS101 ORDER BY DbId");
-    holder.Close();
+    holder.close();
     const QByteArray before = readFileBytes(src);
     if (step == "in use") openCatalogue(holder, src, password);
 
@@ -75,15 +74,11 @@ void TestCompact::compact() {
         engine::setFailingStep("export");
     else if (step == "itself")
         to = dir.path() + "/./KRVS.krv";
-    const QString head = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=",
-                  pw = ";Jet OLEDB:Database Password=" + given;
     QString why;
-    QCOMPARE(
-        errorNumber([&] { CompactDatabase(head + from + pw, head + to + pw + kEngine4); }, &why),
-        number);
+    QCOMPARE(errorNumber([&] { compactInto(from, given, to); }, &why), number);
     if (step == "in use") {
         QVERIFY2(why.contains("in use"), qPrintable(why));
-        holder.Close();
+        holder.close();
     }
     if (step == "itself") QVERIFY2(why.contains("onto itself"), qPrintable(why));
     // the source is only read

@@ -75,10 +75,10 @@ class TestPageCheck : public QObject {
                  err::Engine);
         QVERIFY2(description.contains("' is not a card catalogue: the file is damaged"),
                  qPrintable(description));
-        QCOMPARE(c.Errors().size(), 1);
+        QCOMPARE(c.errors().size(), 1);
         // refused again, not tried again
         QCOMPARE(errorNumber([&] { c.execute("UPDATE tblKRVS101 SET Own = True;"); }), err::Engine);
-        c.Close();
+        c.close();
         QVERIFY(readFileBytes(path) == before);
         QCOMPARE(filesIn(dir.path()), QStringList{"KRVS.krv"});
     }

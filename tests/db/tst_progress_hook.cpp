@@ -70,7 +70,7 @@ class TestProgressHook : public QObject {
         QVERIFY2(!watchdog, "interrupt() from another thread did not stop the statement");
         QCOMPARE(number, err::Engine);
         QCOMPARE(description, QString("interrupted"));
-        QCOMPARE(c.Errors().size(), 1);
+        QCOMPARE(c.errors().size(), 1);
         QCOMPARE(calls, fromThread ? 0 : 200); // called while it ran, and not once more
         QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId;"), before);
         c.execute("UPDATE tblKRVS101 SET UserComments = 'after' WHERE DbId = 2;");

@@ -29,18 +29,18 @@ class tst_details : public QObject, test::AppFixture {
         const auto t = [&](int c) { return grid_->TextMatrix(row, c); };
         w->g.gCard =
             Card{t(0).toInt(), t(1), t(2), t(3), t(4), t(5), t(6), t(7) == "True", t(8), t(9)};
-        return std::make_unique<frmDetails>(w->g, [this] {
+        return std::make_unique<frmDetails>(w->catalogue(), w->g.gCard, [this] {
             ++refreshes_;
-            w->bindGrid(w->g.gCurSQL);
+            w->bindGrid(w->shownSearch());
         });
     }
     QString stored(const QString& dbId, const char* field) {
         const QString sql = QString("SELECT %1 FROM tblKRVS101 WHERE DbId = %2;").arg(field, dbId);
-        return w->g.gConn->execute(sql)->cell(0, 0);
+        return w->catalogue().connection().execute(sql)->cell(0, 0);
     }
     // Every cell of the file's table and of the grid.
     QString tableAndGrid() {
-        auto rows = w->g.gConn->execute(w->g.gCurSQL);
+        auto rows = w->catalogue().connection().execute(w->g.gCurSQL);
         QString t;
         for (int r = 0; r < rows->rowCount(); ++r)
             for (int c = 0; c < rows->colCount(); ++c)
@@ -64,7 +64,7 @@ class tst_details : public QObject, test::AppFixture {
     // 255 characters typed or pasted, a line break two; stored, CR LF becomes a blank.
     void commentText() {
         QCOMPARE(commentForUpdate("a\r\nb\r\n\r\nc\rd\ne\n\r"), "a b  c\rd\ne\n\r");
-        frmDetails form(w->g, {});
+        frmDetails form(w->catalogue(), w->g.gCard, {});
         MultiLineTextBox* box = form.txtUcomm;
         QTest::keyClicks(box, QString(300, 'x'));
         QCOMPARE(box->text().size(), 255);

@@ -1,11 +1,12 @@
 #include "../db/DbTestUtil.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/FileOps.h"
 #include "db/WriteBudget.h"
-#include "maintenance/FileOps.h"
-#include "maintenance/mdlJRO.h"
 #include "support/ScriptedUi.h"
 #include "support/TestCatalogue.h"
 #include "support/TestFiles.h"
 #include "util/Files.h"
+#include "util/SizeText.h"
 
 #include <QtTest>
 #include <unistd.h>
@@ -19,8 +20,7 @@ namespace {
 // Runs sql on a catalogue; the number of rows it returns.
 int run(const QString& path, const QString& pwd, const QString& sql = "SELECT * FROM tblKRVS101;") {
     db::Connection c;
-    c.setMode(db::adModeShareExclusive);
-    c.Open("Data Source=" + path + ";Jet OLEDB:Database Password=" + pwd);
+    c.open(path, pwd);
     return c.execute(sql)->rowCount();
 }
 
@@ -90,12 +90,26 @@ class TstMaintenance : public QObject {
         run(path, pwd, fill.arg(""));
         QVERIFY(writeFileBytes(at("backup.qmx"), "half-written leftover"));
         const qint64 sizeBefore = QFileInfo(path).size();
-        ui->answer(mb::AnsOK, "Compact successful");
-        QVERIFY(CompactDB({}, path, pwd));
+        Catalogue catalogue;
+        catalogue.setFile(path);
+        QVERIFY_THROWS_EXCEPTION(AppError, catalogue.open(path, wrong));
+        catalogue.open(path, pwd);
+        catalogue.close();
+        const CompactSizes sizes = catalogue.compact();
+        QVERIFY(!sizes.before.isEmpty() && sizes.before != FileSizeText(path));
         QVERIFY(QFileInfo(path).size() < sizeBefore && !QFile::exists(at("backup.qmx")));
+        QCOMPARE(sizes.after, FileSizeText(path));
         QCOMPARE(run(path, pwd), 120);
         const QByteArray compacted = readFileBytes(path);
-        QVERIFY(!CompactDB({}, path, wrong));
+        Catalogue wrongKey;
+        wrongKey.setFile(path);
+        QVERIFY_THROWS_EXCEPTION(AppError, [&] {
+            try {
+                wrongKey.open(path, wrong);
+            } catch (const AppError&) {
+            }
+            wrongKey.compact();
+        }());
         QCOMPARE(readFileBytes(path), compacted);
     }
 };

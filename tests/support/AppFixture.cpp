@@ -60,9 +60,7 @@ std::unique_ptr<frmKRVS> startMainWindow(ScriptedUi* ui, const QString& folder,
 
 int cardsOrError(const QString& path, const QString& password, const QString& sql) try {
     db::Connection c;
-    c.setMode(db::adModeShareExclusive);
-    c.Open(QStringLiteral("Data Source=") + path + QStringLiteral(";Jet OLEDB:Database Password=") +
-           password + QLatin1Char(';'));
+    c.open(path, password);
     return c.execute(sql)->rowCount();
 } catch (const AppError& e) {
     return e.number();
@@ -111,8 +109,8 @@ frmKRVS& AppFixture::start(const QString& password) {
 }
 
 QString AppFixture::ownColumn() const {
-    const auto rows =
-        w->g.gConn->execute(QStringLiteral("SELECT Own FROM tblKRVS101 ORDER BY DbId;"));
+    const auto rows = w->catalogue().connection().execute(
+        QStringLiteral("SELECT Own FROM tblKRVS101 ORDER BY DbId;"));
     QString own;
     for (int r = 0; r < rows->rowCount(); ++r)
         own += rows->cell(r, 0) == QLatin1String("True") ? QLatin1Char('T') : QLatin1Char('F');

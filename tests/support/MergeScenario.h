@@ -14,9 +14,7 @@ namespace krvs::test {
 inline QStringList storedCards(const QString& path, const QString& password = {}) {
     try {
         db::Connection c;
-        c.setCursorLocation(db::adUseClient);
-        c.setMode(db::adModeShareExclusive);
-        c.Open(db::connectionString(db::ConnectionUse::Reopen, path, password));
+        c.open(path, password);
         const auto rows = c.execute(QStringLiteral(
             "SELECT DbId, Index, CardType, Title, Category, Series, Season, Own, DBComments, "
             "UserComments FROM tblKRVS101 ORDER BY DbId;"));
@@ -27,7 +25,7 @@ inline QStringList storedCards(const QString& path, const QString& password = {}
                 f << rows->cell(r, col);
             out << f.join(u'|');
         }
-        c.Close();
+        c.close();
         return out;
     } catch (const AppError&) {
         return {};

@@ -1,8 +1,8 @@
 #include "makedb/MergeCommand.h"
 
+#include "catalogue/FileOps.h"
 #include "checklist/Merge.h"
 #include "db/Connection.h"
-#include "maintenance/FileOps.h"
 #include "util/AppError.h"
 #include "util/Files.h"
 
@@ -15,9 +15,7 @@ namespace krvs::makedb {
 namespace {
 
 void open(db::Connection& c, const QString& catalogue, const QString& password) {
-    c.setCursorLocation(db::adUseClient);
-    c.setMode(db::adModeShareExclusive);
-    c.Open(db::connectionString(db::ConnectionUse::Reopen, catalogue, password));
+    c.open(catalogue, password);
 }
 
 } // namespace
@@ -44,7 +42,7 @@ int runMerge(const QString& file, const QString& password, const QString& catalo
         if (!plan.error.isEmpty()) return fail(plan.error);
         if (!plan.changesNothing()) {
             // The backup is a copy of the closed file: the log is folded into it at close.
-            connection.Close();
+            connection.close();
             const QString folder =
                 maint::backupFolder(maint::folderOf(QFileInfo(catalogue).absoluteFilePath()));
             if (!QFileInfo(folder).isDir()) maint::makeFolder(folder);
@@ -55,7 +53,7 @@ int runMerge(const QString& file, const QString& password, const QString& catalo
                        .arg(QDir::toNativeSeparators(catalogue), QDir::toNativeSeparators(backup));
             open(connection, catalogue, password);
             checklist::applyMerge(connection, plan);
-            connection.Close();
+            connection.close();
         }
         out += checklist::countsLine(plan) + u'\n';
         return 0;

@@ -1,4 +1,4 @@
-#include "maintenance/FileOps.h"
+#include "catalogue/FileOps.h"
 
 #include "db/Connection.h"
 #include "db/Engine.h"
