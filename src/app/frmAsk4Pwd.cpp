@@ -2,11 +2,11 @@
 
 #include "search/SqlBuilder.h"
 #include "state/Globals.h"
-#include "util/DialogKeys.h"
-#include "util/FormGeometry.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
+#include "ui/DialogKeys.h"
+#include "ui/FormGeometry.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 
 #include <QLabel>
 #include <QLineEdit>

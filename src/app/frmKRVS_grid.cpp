@@ -8,12 +8,12 @@
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "grid/SortFlexP.h"
+#include "ui/MousePointer.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
 #include "util/ValueText.h"
 
 #include <QCoreApplication>

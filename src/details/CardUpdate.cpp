@@ -2,10 +2,10 @@
 
 #include "search/SqlBuilder.h"
 #include "state/Globals.h"
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
-#include "util/UiServices.h"
 #include "util/ValueText.h"
 
 #include <QWidget>

@@ -2,10 +2,10 @@
 
 #include "db/Connection.h"
 #include "maintenance/FileOps.h"
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/MousePointer.h"
 #include "util/SizeText.h"
-#include "util/UiServices.h"
 
 #include <QCoreApplication>
 
