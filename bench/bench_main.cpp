@@ -14,8 +14,8 @@
 #include "db/TextFold.h"
 #include "grid/FlexGrid.h"
 #include "grid/SortFlexP.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/UiServices.h"
 
 #include <QApplication>
 #include <QCheckBox>

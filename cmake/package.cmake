@@ -5,7 +5,7 @@ include(GNUInstallDirs)
 
 set(KRVS_SHARE_DIR "${CMAKE_INSTALL_DATADIR}/krvs")
 set(KRVS_APP_ID "example.quillmark.krvs")
-set(_res "${CMAKE_CURRENT_LIST_DIR}/../src/util/resources")
+set(_res "${CMAKE_CURRENT_LIST_DIR}/../src/ui/resources")
 set(_pkg "${CMAKE_CURRENT_LIST_DIR}/../packaging")
 
 # The program finds the starter catalogue relative to its own folder, so that the

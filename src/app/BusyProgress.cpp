@@ -1,7 +1,7 @@
 #include "app/BusyProgress.h"
 
 #include "app/QueryWatch.h"
-#include "util/FormGeometry.h"
+#include "ui/FormGeometry.h"
 
 #include <QCoreApplication>
 

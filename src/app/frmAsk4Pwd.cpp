@@ -1,11 +1,11 @@
 #include "app/frmAsk4Pwd.h"
 
 #include "search/SqlBuilder.h"
-#include "util/DialogKeys.h"
-#include "util/FormGeometry.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
+#include "ui/DialogKeys.h"
+#include "ui/FormGeometry.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 
 #include <QLabel>
 #include <QLineEdit>

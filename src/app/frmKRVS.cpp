@@ -3,12 +3,12 @@
 #include "app/CollectionCommands.h"
 #include "app/QueryWatch.h"
 #include "grid/FlexGrid.h"
-#include "util/FocusHook.h"
-#include "util/FormGeometry.h"
-#include "util/LabelFit.h"
-#include "util/MousePointer.h"
-#include "util/TextAndInput.h"
-#include "util/Twips.h"
+#include "ui/FocusHook.h"
+#include "ui/FormGeometry.h"
+#include "ui/LabelFit.h"
+#include "ui/MousePointer.h"
+#include "ui/SelectAllText.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QApplication>

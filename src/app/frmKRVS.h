@@ -103,7 +103,7 @@ class frmKRVS : public QMainWindow {
     QAction* mnuFile2[2] = {};
 
     // ---- window operations --------------------------------------------------------
-    // pointer::Default or pointer::Hourglass (util/MousePointer.h).
+    // pointer::Default or pointer::Hourglass (ui/MousePointer.h).
     int MousePointer() const { return mousePointer_; }
     void setMousePointer(int code);
     // Lets pending window events run once.

@@ -8,12 +8,12 @@
 #include "grid/FlexGrid.h"
 #include "merge/frmMergePreview.h"
 #include "summary/frmSummary.h"
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
 #include "util/Files.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
-#include "util/UiServices.h"
 
 #include <QDir>
 #include <QFileInfo>

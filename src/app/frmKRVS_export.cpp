@@ -4,14 +4,14 @@
 #include "util/TextAndInput.h"
 
 #include "catalogue/FileOps.h"
-#include "db/WriteBudget.h"
 #include "export/ResultsExport.h"
 #include "grid/FlexGrid.h"
+#include "ui/MousePointer.h"
+#include "ui/Shell.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
-#include "util/Shell.h"
-#include "util/UiServices.h"
+#include "util/WriteBudget.h"
 
 #include <QDir>
 #include <QFile>
@@ -147,7 +147,7 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         TextEncoder encoder; // the system's character set
         writeExport(format, source, header, encoder, [&](const QByteArray& bytes) {
             // the engine's write budget stands for the disk's free space in tests
-            if (!db::engine::takeFromWriteBudget(bytes.size())) throw writeError(ENOSPC, fileName);
+            if (!takeFromWriteBudget(bytes.size())) throw writeError(ENOSPC, fileName);
             writeAll(file.handle(), bytes, fileName);
         });
         // Some files (a pipe, a device) take no flush; that is no failure.

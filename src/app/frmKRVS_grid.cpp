@@ -7,11 +7,11 @@
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "grid/SortFlexP.h"
+#include "ui/MousePointer.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
 #include "util/ValueText.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "app/frmKRVS.h"
 
+#include "ui/UiServices.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
-#include "util/UiServices.h"
 
 namespace krvs {
 

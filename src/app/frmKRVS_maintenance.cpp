@@ -7,12 +7,12 @@
 #include "catalogue/FileOps.h"
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
 #include "util/Files.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/SizeText.h"
-#include "util/UiServices.h"
 
 #include <QAction>
 #include <QFileInfo>

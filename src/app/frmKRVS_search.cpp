@@ -1,9 +1,9 @@
 #include "app/frmKRVS.h"
 
 #include "grid/FlexGrid.h"
-#include "util/MousePointer.h"
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/ScopeGuard.h"
-#include "util/UiServices.h"
 
 #include <QAction>
 #include <QCheckBox>

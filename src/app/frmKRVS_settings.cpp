@@ -5,7 +5,7 @@
 #include "grid/FlexGrid.h"
 #include "settings/IniFile.h"
 #include "settings/SettingValues.h"
-#include "util/Twips.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -4,9 +4,9 @@
 
 #include "catalogue/FileOps.h"
 #include "grid/FlexGrid.h"
-#include "util/MousePointer.h"
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/ScopeGuard.h"
-#include "util/UiServices.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "app/DataFolder.h"
 #include "app/frmKRVS.h"
 #include "krvs_version.h"
-#include "util/LabelFit.h"
-#include "util/ProgramIcon.h"
-#include "util/UiServices.h"
+#include "ui/LabelFit.h"
+#include "ui/ProgramIcon.h"
+#include "ui/UiServices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -2,11 +2,11 @@
 
 #include "db/Connection.h"
 #include "db/Engine.h"
-#include "db/WriteBudget.h"
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
 #include "util/Files.h"
 #include "util/ScopeGuard.h"
+#include "util/WriteBudget.h"
 
 #include <QDir>
 #include <QFile>
@@ -165,8 +165,8 @@ void copyData(int in, int out, const struct stat& st, const QString& source, con
             throw fileError(errno, source);
         }
         if (got == 0) break;
-        // the engine's write budget stands for the disk's free space in tests
-        if (!db::engine::takeFromWriteBudget(got)) throw fileError(ENOSPC, target);
+        // the write budget stands for the disk's free space in tests
+        if (!takeFromWriteBudget(got)) throw fileError(ENOSPC, target);
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
             if (put < 0) {

@@ -1,8 +1,8 @@
 #include "db/Engine.h"
 
+#include "db/FileLayer.h"
 #include "db/JetFunctions.h"
 #include "db/TextFold.h"
-#include "db/WriteBudget.h"
 #include "util/CrashPoint.h"
 #include "util/Files.h"
 #include "util/ScopeGuard.h"

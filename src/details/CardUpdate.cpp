@@ -1,9 +1,9 @@
 #include "details/CardUpdate.h"
 
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
-#include "util/UiServices.h"
 
 #include <QWidget>
 

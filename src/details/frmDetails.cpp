@@ -1,20 +1,21 @@
 #include "details/frmDetails.h"
 
-#include "util/LabelFit.h"
+#include "ui/LabelFit.h"
 
 #include "catalogue/Catalogue.h"
 #include "details/CardUpdate.h"
 #include "details/MultiLineTextBox.h"
+#include "ui/DialogKeys.h"
+#include "ui/FocusHook.h"
+#include "ui/FormGeometry.h"
+#include "ui/MousePointer.h"
+#include "ui/SelectAllText.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/DialogKeys.h"
-#include "util/FocusHook.h"
-#include "util/FormGeometry.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
 #include "util/TextAndInput.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
 
 #include <QCoreApplication>
 #include <QLabel>

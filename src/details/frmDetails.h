@@ -43,7 +43,7 @@ class frmDetails : public QDialog {
     QLineEdit* txtCardId = nullptr;
     QLabel* Label1[9] = {};
 
-    // pointer::Default or pointer::Hourglass (util/MousePointer.h).
+    // pointer::Default or pointer::Hourglass (ui/MousePointer.h).
     int MousePointer() const { return mousePointer_; }
     void setMousePointer(int code);
 

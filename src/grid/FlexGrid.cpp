@@ -3,7 +3,8 @@
 #include "util/TextAndInput.h"
 
 #include "grid/FlexGridModel.h"
-#include "util/Twips.h"
+#include "ui/SelectAllText.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -2,14 +2,15 @@
 
 #include "catalogue/Catalogue.h"
 
+#include "ui/DialogKeys.h"
+#include "ui/FocusHook.h"
+#include "ui/FormGeometry.h"
+#include "ui/SelectAllText.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/DialogKeys.h"
-#include "util/FocusHook.h"
-#include "util/FormGeometry.h"
 #include "util/TextAndInput.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
 
 #include <QAction>
 #include <QCheckBox>

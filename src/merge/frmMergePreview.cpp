@@ -1,7 +1,7 @@
 #include "merge/frmMergePreview.h"
 
-#include "util/DialogKeys.h"
-#include "util/FormGeometry.h"
+#include "ui/DialogKeys.h"
+#include "ui/FormGeometry.h"
 
 #include <QDir>
 #include <QHBoxLayout>

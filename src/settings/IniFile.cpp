@@ -1,7 +1,7 @@
 #include "settings/IniFile.h"
 
-#include "db/WriteBudget.h"
 #include "util/Files.h"
+#include "util/WriteBudget.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -163,8 +163,8 @@ bool IniEdit::commit() {
     if (!serialise(d_->ini, bytes)) return false;
     // A section deleted and written again as it was changes nothing either.
     if (bytes == d_->original) return true;
-    // the engine's write budget stands for the disk's free space in tests
-    if (!db::engine::takeFromWriteBudget(bytes.size())) return false;
+    // the write budget stands for the disk's free space in tests
+    if (!takeFromWriteBudget(bytes.size())) return false;
     if (replaceWhole(d_->file, bytes, "ini-write") != 0) return false;
     d_->changed = false;
     return true;

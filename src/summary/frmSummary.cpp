@@ -1,7 +1,7 @@
 #include "summary/frmSummary.h"
 
-#include "util/DialogKeys.h"
-#include "util/FormGeometry.h"
+#include "ui/DialogKeys.h"
+#include "ui/FormGeometry.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -3,14 +3,15 @@
 #include "util/TextAndInput.h"
 
 #include "krvs_version.h"
+#include "ui/DialogKeys.h"
+#include "ui/FormGeometry.h"
+#include "ui/LabelFit.h"
+#include "ui/ProgramIcon.h"
+#include "ui/SelectAllText.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 #include "update/frmUpdate.h"
-#include "util/DialogKeys.h"
-#include "util/FormGeometry.h"
-#include "util/LabelFit.h"
-#include "util/ProgramIcon.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,16 +1,16 @@
 #include "update/frmUpdate.h"
 
+#include "ui/DialogKeys.h"
+#include "ui/FormGeometry.h"
+#include "ui/LabelFit.h"
+#include "ui/MousePointer.h"
+#include "ui/ProgramIcon.h"
+#include "ui/Shell.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 #include "update/UpdateFile.h"
 #include "util/AppError.h"
-#include "util/DialogKeys.h"
-#include "util/FormGeometry.h"
-#include "util/LabelFit.h"
-#include "util/MousePointer.h"
-#include "util/ProgramIcon.h"
-#include "util/Shell.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -42,7 +42,7 @@ class frmUpdate : public QDialog {
     static constexpr int SmallHeight = 2010;
     static constexpr int LargeHeight = 4770;
 
-    // pointer::Default or pointer::Hourglass (util/MousePointer.h).
+    // pointer::Default or pointer::Hourglass (ui/MousePointer.h).
     int MousePointer() const { return mousePointer_; }
 
     // Empties resp, fetches the document at inFile into it with the blanks at both

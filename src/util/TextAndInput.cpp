@@ -1,9 +1,5 @@
 #include "util/TextAndInput.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-
 namespace krvs {
 
 QString trimBlanks(const QString& s) {
@@ -31,18 +27,6 @@ int mouseButtonCode(Qt::MouseButton button) {
 int shiftStateCode(Qt::KeyboardModifiers m) {
     return ((m & Qt::ShiftModifier) ? 1 : 0) | ((m & Qt::ControlModifier) ? 2 : 0) |
            ((m & Qt::AltModifier) ? 4 : 0);
-}
-
-void SelectAllText(QLineEdit* box) {
-    if (box) box->setSelection(0, box->text().length());
-}
-
-void SelectAllText(QPlainTextEdit* box) {
-    if (box) box->selectAll();
-}
-
-void SelectAllText(QComboBox* box) {
-    if (box && box->lineEdit()) SelectAllText(box->lineEdit());
 }
 
 } // namespace krvs

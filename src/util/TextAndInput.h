@@ -2,10 +2,6 @@
 #include <QString>
 #include <Qt>
 
-class QLineEdit;
-class QPlainTextEdit;
-class QComboBox;
-
 namespace krvs {
 
 // Removes blanks (spaces only, not tabs or line breaks) from both ends.
@@ -15,10 +11,5 @@ QString trimBlanks(const QString& s);
 int mouseButtonCode(Qt::MouseButton button);
 // The platform's shift-state bits: 1 Shift, 2 Ctrl, 4 Alt.
 int shiftStateCode(Qt::KeyboardModifiers modifiers);
-
-// Selects the whole text of a box.
-void SelectAllText(QLineEdit* box);
-void SelectAllText(QPlainTextEdit* box);
-void SelectAllText(QComboBox* box);
 
 } // namespace krvs

@@ -5,13 +5,13 @@
 #include "details/frmDetails.h"
 #include "maintenance/frmPassword.h"
 #include "support/AppFixture.h"
+#include "ui/FormGeometry.h"
+#include "ui/LabelFit.h"
+#include "ui/QtUiServices.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
-#include "util/FormGeometry.h"
-#include "util/LabelFit.h"
-#include "util/QtUiServices.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // A disk full part way through each write (the engine's write budget): told, nothing lost.
 #include "app/frmKRVS.h"
-#include "db/WriteBudget.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
+#include "util/WriteBudget.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -19,9 +19,9 @@ constexpr qint64 kAmple = qint64(1) << 40;
 
 // Runs act with an ample budget and returns the bytes it wrote.
 qint64 bytesWrittenBy(const std::function<void()>& act) {
-    db::engine::ScopedWriteBudget count(kAmple);
+    ScopedWriteBudget count(kAmple);
     act();
-    return kAmple - db::engine::writeBudget();
+    return kAmple - writeBudget();
 }
 
 // The free space left for an operation that writes `used` bytes.
@@ -74,7 +74,7 @@ class TstFullDisk : public QObject, AppFixture {
         QVERIFY(makeCatalogue(kCards));
     }
     void cleanup() {
-        db::engine::setWriteBudget(-1);
+        setWriteBudget(-1);
         QVERIFY2(end(), qPrintable(problems()));
     }
 
@@ -93,7 +93,7 @@ class TstFullDisk : public QObject, AppFixture {
         const QByteArray before = readFileBytes(catalogue());
         const QStringList files = folderFiles();
         {
-            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            ScopedWriteBudget full(budgetAt(where, used));
             run(operation, target, backup ? "Error in backing up database" : "Compact Error");
         }
         QCOMPARE(lastBox(), backup ? "61\r\nDisk full: " + QDir::toNativeSeparators(target) +
@@ -122,7 +122,7 @@ class TstFullDisk : public QObject, AppFixture {
         const QByteArray before = readFileBytes(catalogue());
 
         {
-            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            ScopedWriteBudget full(budgetAt(where, used));
             setOwn(true, "Error in updating Own field");
         }
         QVERIFY2(lastBox().contains("disk is full"), qPrintable(lastBox()));
@@ -159,7 +159,7 @@ class TstFullDisk : public QObject, AppFixture {
         const qint64 used = bytesWrittenBy([&] { run(operation, whole, ""); });
         QCOMPARE(used, QFileInfo(whole).size());
         {
-            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            ScopedWriteBudget full(budgetAt(where, used));
             run(operation, part, "Error in dump-to-text");
         }
         QCOMPARE(ui->boxes[ui->boxes.size() - 2].text,
@@ -184,7 +184,7 @@ class TstFullDisk : public QObject, AppFixture {
         start();
         const QByteArray before = readFileBytes(iniFile());
         {
-            db::engine::ScopedWriteBudget full(budgetAt(where, used));
+            ScopedWriteBudget full(budgetAt(where, used));
             close();
         }
         QCOMPARE(readFileBytes(iniFile()), before);

@@ -2,7 +2,7 @@
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
-#include "util/LabelFit.h"
+#include "ui/LabelFit.h"
 
 #include <QScrollBar>
 #include <QTest>

@@ -1,12 +1,12 @@
 // File > Merge Checklist... and Tools > Collection Summary... through the real window.
 #include "app/frmKRVS.h"
-#include "db/WriteBudget.h"
 #include "grid/FlexGrid.h"
 #include "merge/frmMergePreview.h"
 #include "summary/frmSummary.h"
 #include "support/AppFixture.h"
 #include "support/MergeScenario.h"
 #include "support/TestFiles.h"
+#include "util/WriteBudget.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -63,7 +63,7 @@ class TstMergeApp : public QObject, AppFixture {
         ui->setNow(QDateTime(QDate(2026, 12, 7), QTime(4, 5, 6)));
     }
     void cleanup() {
-        db::engine::setWriteBudget(-1);
+        setWriteBudget(-1);
         QVERIFY2(end(), qPrintable(problems()));
     }
 
@@ -237,9 +237,9 @@ class TstMergeApp : public QObject, AppFixture {
         const qint64 ample = qint64(1) << 40;
         qint64 backupBytes = 0, used = 0;
         {
-            db::engine::ScopedWriteBudget measure(ample);
+            ScopedWriteBudget measure(ample);
             runMerge("Merge Checklist");
-            used = ample - db::engine::writeBudget();
+            used = ample - writeBudget();
         }
         backupBytes = QFileInfo(at(kBackup)).size();
         QVERIFY(backupBytes > 0 && used > backupBytes);
@@ -254,7 +254,7 @@ class TstMergeApp : public QObject, AppFixture {
 
         start("Cat-pw1");
         {
-            db::engine::ScopedWriteBudget full(budget);
+            ScopedWriteBudget full(budget);
             runMerge("Error in merging checklist");
         }
         QVERIFY2(lastBox().contains("full", Qt::CaseInsensitive), qPrintable(lastBox()));

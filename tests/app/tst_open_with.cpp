@@ -2,9 +2,9 @@
 #include "app/frmKRVS.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
+#include "ui/UiServices.h"
+#include "ui/frmOpenWith.h"
 #include "update/frmAbout.h"
-#include "util/UiServices.h"
-#include "util/frmOpenWith.h"
 
 #include <QtTest>
 #include <QtWidgets>

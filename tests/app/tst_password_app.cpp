@@ -1,10 +1,10 @@
 // The password dialog typed into, the catalogue on disk and the next start; the scratch files.
 #include "app/frmKRVS.h"
-#include "db/WriteBudget.h"
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
+#include "util/WriteBudget.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -42,7 +42,7 @@ class TstPasswordApp : public QObject, AppFixture {
             ui->answer(mb::AnsOK, box);
             if (beforeOk) beforeOk();
             f.cmdOK->click();
-            db::engine::setWriteBudget(-1);
+            setWriteBudget(-1);
             // a refusal leaves the dialog open with what was typed
             stayedOpen = f.isVisible() && f.txtNewPswd->text() == newPwd;
             if (f.isVisible()) f.cmdCancel->click();
@@ -88,7 +88,7 @@ class TstPasswordApp : public QObject, AppFixture {
         QVERIFY(makeCatalogue(kCards));
     }
     void cleanup() {
-        db::engine::setWriteBudget(-1);
+        setWriteBudget(-1);
         QVERIFY2(end(), qPrintable(problems()));
     }
 
@@ -125,7 +125,7 @@ class TstPasswordApp : public QObject, AppFixture {
         QVERIFY(bytes.size() > 8192);
         changePassword(before, after,
                        fault == kNone ? "Password success" : "Error in setting password", [&] {
-                           if (fault >= 0) db::engine::setWriteBudget(bytes.size() * fault / 16);
+                           if (fault >= 0) setWriteBudget(bytes.size() * fault / 16);
                        });
         if (fault == kNone) {
             QVERIFY(!stayedOpen);

@@ -1,7 +1,7 @@
 #include "app/frmKRVS.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
-#include "util/Twips.h"
+#include "ui/Twips.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -2,7 +2,7 @@
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
-#include "util/Twips.h"
+#include "ui/Twips.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -2,7 +2,7 @@
 #include "app/frmKRVS.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
-#include "util/Twips.h"
+#include "ui/Twips.h"
 
 #include <QRegularExpression>
 #include <QTest>

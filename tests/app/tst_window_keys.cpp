@@ -6,9 +6,9 @@
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
 #include "support/AppFixture.h"
+#include "ui/LabelFit.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
-#include "util/LabelFit.h"
 
 #include <QtTest>
 #include <QtWidgets>

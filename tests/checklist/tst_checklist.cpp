@@ -1,10 +1,10 @@
 // The checklist reader and the merge as plain functions, on real catalogue files.
 #include "checklist/Merge.h"
 #include "db/Connection.h"
-#include "db/WriteBudget.h"
 #include "support/MergeScenario.h"
 #include "support/TestCatalogue.h"
 #include "support/TestFiles.h"
+#include "util/WriteBudget.h"
 
 #include <QtTest>
 
@@ -170,18 +170,18 @@ class TstChecklist : public QObject {
             const auto p = plan(*c, list);
             QCOMPARE(checklist::countsLine(p),
                      QString("new 500, changed 2000, unchanged 0, missing 0"));
-            db::engine::ScopedWriteBudget ample(qint64(1) << 40);
+            ScopedWriteBudget ample(qint64(1) << 40);
             checklist::applyMerge(*c, p);
-            used = (qint64(1) << 40) - db::engine::writeBudget();
+            used = (qint64(1) << 40) - writeBudget();
             c->close();
         }
         QVERIFY(used > 100000);
         {
             auto c = openAlone(path("big.krv"), password);
             const auto p = plan(*c, list);
-            db::engine::ScopedWriteBudget full(used * percent / 100);
+            ScopedWriteBudget full(used * percent / 100);
             QVERIFY_THROWS_EXCEPTION(AppError, checklist::applyMerge(*c, p));
-            db::engine::setWriteBudget(-1);
+            setWriteBudget(-1);
             c->close();
         }
         QCOMPARE(storedCards(path("big.krv"), password), before);

@@ -1,6 +1,6 @@
 #include "DbTestUtil.h"
-#include "db/WriteBudget.h"
 #include "support/TestCatalogue.h"
+#include "util/WriteBudget.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -189,19 +189,19 @@ class TestConnection : public QObject {
         const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
         const QString update = "UPDATE tblKRVS101 SET UserComments = 'x', Own = True;";
         for (const qint64 budget : {0, 3000}) { // none, or less than a page
-            engine::ScopedWriteBudget full(budget);
+            ScopedWriteBudget full(budget);
             QString why;
             QCOMPARE(errorNumber([&] { c.execute(update); }, &why), err::Engine);
             QCOMPARE(why, QStringLiteral("database or disk is full"));
-            QVERIFY(engine::writeBudget() <= budget);
+            QVERIFY(writeBudget() <= budget);
         }
-        QCOMPARE(engine::writeBudget(), -1);
+        QCOMPARE(writeBudget(), -1);
         QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
         {
-            engine::ScopedWriteBudget ample(1 << 20);
+            ScopedWriteBudget ample(1 << 20);
             c.execute(update);
             // a page of the log and its frame header at least
-            QVERIFY(engine::writeBudget() <= (1 << 20) - 4096);
+            QVERIFY(writeBudget() <= (1 << 20) - 4096);
         }
         c.close();
         openCatalogue(c, path, "abcd");

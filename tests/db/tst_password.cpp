@@ -1,7 +1,7 @@
 #include "DbTestUtil.h"
 #include "db/Engine.h"
-#include "db/WriteBudget.h"
 #include "support/TestCatalogue.h"
+#include "util/WriteBudget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,7 +46,7 @@ class TestPassword : public QObject {
     }
     void cleanup() {
         engine::setFailingStep(nullptr);
-        engine::setWriteBudget(-1);
+        setWriteBudget(-1);
     }
 
     void setChangeAndRemove() {
@@ -111,12 +111,12 @@ class TestPassword : public QObject {
         openCatalogue(c, path_, password);
         if (step == "blocked") QVERIFY(QDir().mkdir(path_ + ".newkey"));
         if (step == "export" || step == "rename") engine::setFailingStep(step.constData());
-        if (step.startsWith("full")) engine::setWriteBudget(step == "full" ? 0 : before.size() / 2);
+        if (step.startsWith("full")) setWriteBudget(step == "full" ? 0 : before.size() / 2);
         QString why;
         QTEST(errorNumber([&] { c.changePassword(old, fresh); }, &why), "number");
         if (step.startsWith("full")) QVERIFY2(why.contains("the disk is full"), qPrintable(why));
         engine::setFailingStep(nullptr);
-        engine::setWriteBudget(-1);
+        setWriteBudget(-1);
         // still open and usable with the old password
         if (step == "blocked") QVERIFY(QDir().rmdir(path_ + ".newkey"));
         QCOMPARE(all(c), cards_);

@@ -2,7 +2,7 @@
 #include "grid/FlexGridModel.h"
 #include "grid/SortFlexP.h"
 #include "support/ScriptedUi.h"
-#include "util/Twips.h"
+#include "ui/Twips.h"
 
 #include <QCollator>
 #include <QHeaderView>

@@ -1,12 +1,12 @@
 #include "../db/DbTestUtil.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/FileOps.h"
-#include "db/WriteBudget.h"
 #include "support/ScriptedUi.h"
 #include "support/TestCatalogue.h"
 #include "support/TestFiles.h"
 #include "util/Files.h"
 #include "util/SizeText.h"
+#include "util/WriteBudget.h"
 
 #include <QtTest>
 #include <unistd.h>
@@ -70,7 +70,7 @@ class TstMaintenance : public QObject {
         QVERIFY(QDir(tmp->path()).mkpath("taken.krv/inner"));
         QVERIFY(errorNumber([&] { safeCopy(src, at("taken.krv")); }) != 0);
         {
-            db::engine::ScopedWriteBudget full(data.size() / 2); // the disk fills up part way
+            ScopedWriteBudget full(data.size() / 2); // the disk fills up part way
             QCOMPARE(errorNumber([&] { safeCopy(src, dst); }), err::DiskFull);
         }
         QCOMPARE(readFileBytes(dst), QByteArray("previous"));

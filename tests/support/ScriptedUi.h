@@ -1,5 +1,5 @@
 #pragma once
-#include "util/UiServices.h"
+#include "ui/UiServices.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,13 +1,13 @@
 // The update file's format, the update dialog against a local server, and the About box.
 #include "TestHttpServer.h"
 #include "support/ScriptedUi.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
+#include "ui/UiServices.h"
 #include "update/UpdateFile.h"
 #include "update/frmAbout.h"
 #include "update/frmUpdate.h"
 #include "util/AppError.h"
-#include "util/TitleFit.h"
-#include "util/Twips.h"
-#include "util/UiServices.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 // The desktop's headers come before Qt's: Qt's "signals" keyword would clash with them.
 #include <gio/gio.h>
 
-#include "util/DesktopApps.h"
+#include "ui/DesktopApps.h"
 
 #include "util/AppError.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "util/DesktopApps.h"
+#include "ui/DesktopApps.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "util/TitleFit.h"
+#include "ui/TitleFit.h"
 
 #include <QApplication>
 #include <QDialog>

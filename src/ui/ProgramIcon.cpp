@@ -1,4 +1,4 @@
-#include "util/ProgramIcon.h"
+#include "ui/ProgramIcon.h"
 
 // The resource lives in a static library: registering it by name makes the linker
 // keep it in every program that asks for the icon.

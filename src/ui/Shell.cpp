@@ -1,7 +1,7 @@
-#include "util/Shell.h"
+#include "ui/Shell.h"
 
-#include "util/UiServices.h"
-#include "util/frmOpenWith.h"
+#include "ui/UiServices.h"
+#include "ui/frmOpenWith.h"
 
 namespace krvs {
 

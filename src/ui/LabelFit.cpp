@@ -1,6 +1,6 @@
-#include "util/LabelFit.h"
+#include "ui/LabelFit.h"
 
-#include "util/Twips.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "util/DialogKeys.h"
+#include "ui/DialogKeys.h"
 
 #include <QDialog>
 #include <QKeyEvent>

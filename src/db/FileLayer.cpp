@@ -1,14 +1,14 @@
-#include "db/WriteBudget.h"
+#include "db/FileLayer.h"
 
-#include <atomic>
+#include "util/WriteBudget.h"
+
+#include <QtGlobal>
 #include <mutex>
 #include <sqlite3.h>
 
 namespace krvs::db::engine {
 
 namespace {
-
-std::atomic<qint64> gBudget{-1};
 
 sqlite3_vfs* gBase = nullptr; // the system's file layer that does the work
 sqlite3_vfs gLayer{};
@@ -130,23 +130,6 @@ const char* fileLayerName() {
         sqlite3_vfs_register(&gLayer, 0);
     });
     return gLayer.zName;
-}
-
-void setWriteBudget(qint64 bytes) {
-    gBudget.store(bytes < 0 ? -1 : bytes);
-}
-
-qint64 writeBudget() {
-    return gBudget.load();
-}
-
-bool takeFromWriteBudget(qint64 bytes) {
-    qint64 left = gBudget.load(std::memory_order_relaxed);
-    for (;;) {
-        if (left < 0) return true;
-        if (bytes > left) return false;
-        if (gBudget.compare_exchange_weak(left, left - bytes)) return true;
-    }
 }
 
 } // namespace krvs::db::engine

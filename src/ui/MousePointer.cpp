@@ -1,4 +1,4 @@
-#include "util/MousePointer.h"
+#include "ui/MousePointer.h"
 
 #include <QWidget>
 

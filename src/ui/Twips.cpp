@@ -1,4 +1,4 @@
-#include "util/Twips.h"
+#include "ui/Twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>

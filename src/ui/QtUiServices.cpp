@@ -1,8 +1,8 @@
-#include "util/QtUiServices.h"
+#include "ui/QtUiServices.h"
 
 #include "krvs_config.h"
+#include "ui/TitleFit.h"
 #include "util/AppError.h"
-#include "util/TitleFit.h"
 
 #include <QApplication>
 #include <QDesktopServices>

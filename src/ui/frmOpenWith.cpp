@@ -1,9 +1,9 @@
-#include "util/frmOpenWith.h"
+#include "ui/frmOpenWith.h"
 
+#include "ui/FormGeometry.h"
+#include "ui/TitleFit.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/FormGeometry.h"
-#include "util/TitleFit.h"
-#include "util/UiServices.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "util/FocusHook.h"
+#include "ui/FocusHook.h"
 
 #include <QEvent>
 #include <QPointer>

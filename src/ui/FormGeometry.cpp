@@ -1,7 +1,7 @@
-#include "util/FormGeometry.h"
+#include "ui/FormGeometry.h"
 
-#include "util/TitleFit.h"
-#include "util/Twips.h"
+#include "ui/TitleFit.h"
+#include "ui/Twips.h"
 
 #include <QWidget>
 
