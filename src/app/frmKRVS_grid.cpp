@@ -7,7 +7,7 @@
 #include "details/CardUpdate.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
-#include "grid/SortFlexP.h"
+#include "grid/HeaderSort.h"
 #include "util/AppError.h"
 #include "util/CrashPoint.h"
 #include "util/MousePointer.h"
@@ -39,10 +39,8 @@ void frmKRVS::fgdCards_Click() {
     try {
         fgdCards->Refresh();
         if (fgdCards->MouseRow() == 0) {
-            qint16 col = static_cast<qint16>(fgdCards->MouseCol());
-            qint16 clickCol = col;
-            qint16 sortType = sortTypeForColumn(col);
-            SortFlexP(this, fgdCards, col, clickCol, sortType,
+            const int col = fgdCards->MouseCol();
+            SortFlexP(this, fgdCards, col, col, sortKindForColumn(col),
                       [this](int code) { setMousePointer(code); });
         }
     } catch (const AppError& e) {

@@ -185,7 +185,7 @@ class TestSettingsExport : public QObject, AppFixture {
         // Sorted by title, descending: the export follows the grid's order and captions.
         w->fgdCards->setCol(3);
         w->fgdCards->setColSel(3);
-        w->fgdCards->setSort(2);
+        w->fgdCards->sort(SortKind::Generic, SortDirection::Descending);
         const QString csv = at("cards.csv");
         save(1, csv, {{mb::AnsYes, "View file?"}});
         QCOMPARE(ui->shellFiles, QStringList({csv}));
