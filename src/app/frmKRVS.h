@@ -1,4 +1,5 @@
 #pragma once
+#include "search/SearchMode.h"
 #include "search/SqlBuilder.h"
 #include "settings/SettingValues.h"
 #include "state/Globals.h"
@@ -171,6 +172,9 @@ class frmKRVS : public QMainWindow {
     void mnuAbout_Click();
 
   public:
+    // The search mode, shown by cmdAdv's caption, the SQL box and the panel height.
+    SearchMode searchMode() const { return searchMode_; }
+    void setSearchMode(SearchMode mode);
     // search helpers that read the panel
     QString typedKeyWords();
     void AddToList(QString& keyWords);
@@ -210,6 +214,7 @@ class frmKRVS : public QMainWindow {
     QString programFolder_;
     QString exeName_;
     int mousePointer_ = 0;
+    SearchMode searchMode_ = SearchMode::Simple;
     bool unloaded_ = false;
 };
 

@@ -101,7 +101,7 @@ void frmKRVS::cmdQuery_Click() {
             fgdCards->setRows(2);
             DoEvents();
             bool run = true;
-            if (cmdAdv->text() != QLatin1String("Go To &Advanced")) {
+            if (searchMode_ == SearchMode::Advanced) {
                 mSQL = txtSQL->toPlainText(); // typed text goes to the engine unchanged
             } else {
                 QString keyWords = typedKeyWords();
