@@ -13,7 +13,7 @@
 #include "db/Dialect.h"
 #include "db/TextFold.h"
 #include "grid/FlexGrid.h"
-#include "grid/SortFlexP.h"
+#include "grid/HeaderSort.h"
 #include "ui/UiServices.h"
 #include "util/AppError.h"
 
@@ -223,10 +223,10 @@ int runOne(const QString& catalogue) {
 
         // Header clicks on Title (generic: ascending, then descending) and DbId (numeric).
         auto sortBy = [&](int col) {
-            qint16 c = static_cast<qint16>(col), click = c, type = sortTypeForColumn(col);
             QElapsedTimer s;
             s.start();
-            SortFlexP(&w, w.fgdCards, c, click, type, [&](int p) { w.setMousePointer(p); });
+            sortByHeader(&w, w.fgdCards, col, col, sortKindForColumn(col),
+                         [&](int p) { w.setMousePointer(p); });
             return ms(s);
         };
         put("sortAsc", sortBy(3));

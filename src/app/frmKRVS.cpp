@@ -68,6 +68,11 @@ QPushButton* pushButton(QWidget* parent, const char* name, const char* caption) 
     return named(new QPushButton(QString::fromUtf8(caption), parent), name);
 }
 
+// cmdAdv offers the other mode.
+const char* modeButtonCaption(SearchMode mode) {
+    return mode == SearchMode::Simple ? "Go To &Advanced" : "Go To S&imple";
+}
+
 } // namespace
 
 frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
@@ -285,7 +290,7 @@ void frmKRVS::createOwnFrame(QWidget* client) {
 void frmKRVS::createButtons(QWidget* client) {
     cmdQuery = pushButton(client, "cmdQuery", "&Query");
     placeTw(cmdQuery, 7080, 5160, 975, 375);
-    cmdAdv = pushButton(client, "cmdAdv", "Go To &Advanced");
+    cmdAdv = pushButton(client, "cmdAdv", modeButtonCaption(searchMode_));
     placeTw(cmdAdv, 8160, 5160, 1455, 375);
     cmdExit = pushButton(client, "cmdExit", "&Exit");
     placeTw(cmdExit, 9720, 5160, 975, 375);
@@ -507,17 +512,16 @@ void frmKRVS::Form_Resize() {
 }
 
 void frmKRVS::cmdAdv_Click() {
-    if (cmdAdv->text() == QLatin1String("Go To &Advanced")) {
-        g.gPanelHeight = 2950;
-        cmdAdv->setText(QStringLiteral("Go To S&imple"));
-        txtSQL->setEnabled(true);
-        cmdGen->setEnabled(true);
-    } else {
-        g.gPanelHeight = 2000;
-        cmdAdv->setText(QStringLiteral("Go To &Advanced"));
-        txtSQL->setEnabled(false);
-        cmdGen->setEnabled(false);
-    }
+    setSearchMode(searchMode_ == SearchMode::Simple ? SearchMode::Advanced : SearchMode::Simple);
+}
+
+void frmKRVS::setSearchMode(SearchMode mode) {
+    searchMode_ = mode;
+    const bool advanced = mode == SearchMode::Advanced;
+    g.gPanelHeight = advanced ? 2950 : 2000;
+    cmdAdv->setText(QString::fromUtf8(modeButtonCaption(mode)));
+    txtSQL->setEnabled(advanced);
+    cmdGen->setEnabled(advanced);
     Form_Resize();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "catalogue/Catalogue.h"
+#include "search/SearchMode.h"
 #include "search/SearchRequest.h"
 #include "search/SqlBuilder.h"
 #include "settings/SettingValues.h"
@@ -173,6 +174,9 @@ class frmKRVS : public QMainWindow {
     void mnuAbout_Click();
 
   public:
+    // The search mode, shown by cmdAdv's caption, the SQL box and the panel height.
+    SearchMode searchMode() const { return searchMode_; }
+    void setSearchMode(SearchMode mode);
     // search helpers that read the panel
     QString typedKeyWords();
     void AddToList(QString& keyWords);
@@ -215,6 +219,7 @@ class frmKRVS : public QMainWindow {
     QString programFolder_;
     QString exeName_;
     int mousePointer_ = 0;
+    SearchMode searchMode_ = SearchMode::Simple;
     bool unloaded_ = false;
 };
 

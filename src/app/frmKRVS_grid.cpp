@@ -6,7 +6,7 @@
 #include "details/CardUpdate.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
-#include "grid/SortFlexP.h"
+#include "grid/HeaderSort.h"
 #include "ui/MousePointer.h"
 #include "ui/Twips.h"
 #include "ui/UiServices.h"
@@ -37,10 +37,8 @@ void frmKRVS::fgdCards_Click() {
     try {
         fgdCards->Refresh();
         if (fgdCards->MouseRow() == 0) {
-            qint16 col = static_cast<qint16>(fgdCards->MouseCol());
-            qint16 clickCol = col;
-            qint16 sortType = sortTypeForColumn(col);
-            SortFlexP(this, fgdCards, col, clickCol, sortType,
+            const int col = fgdCards->MouseCol();
+            SortFlexP(this, fgdCards, col, col, sortKindForColumn(col),
                       [this](int code) { setMousePointer(code); });
         }
     } catch (const AppError& e) {

@@ -101,7 +101,7 @@ void frmKRVS::cmdQuery_Click() {
             DoEvents();
             bool run = true;
             SearchRequest request;
-            if (cmdAdv->text() != QLatin1String("Go To &Advanced")) {
+            if (searchMode_ == SearchMode::Advanced) {
                 request = typedRequest(txtSQL->toPlainText()); // goes to the engine unchanged
                 mSQL = request.text;
             } else {

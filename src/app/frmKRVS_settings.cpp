@@ -176,9 +176,8 @@ void frmKRVS::LoadINI() {
     for (std::size_t i : panelOrder(kCategoryBoxes))
         loadBox(chkCategory[i], kCategoryBoxes[i].key, QString::number(kCategoryBoxes[i].initial));
 
-    // The stored word is the mode the button offers: "Simple" means the window
-    // was closed in the advanced mode. Compared exactly.
-    if (ReadINI("Search", "Type", "Advanced") == QLatin1String("Simple")) cmdAdv_Click();
+    const SearchMode mode = searchModeFromSetting(ReadINI("Search", "Type", "Advanced"));
+    if (mode != searchMode_) setSearchMode(mode);
 }
 
 // Stores the window and the search panel in the settings file. The values are
@@ -228,9 +227,7 @@ void frmKRVS::SaveINI() {
     for (std::size_t i : panelOrder(kCategoryBoxes))
         saveBox(chkCategory[i], kCategoryBoxes[i].key);
 
-    WriteINI("Search", "Type",
-             cmdAdv->text().contains(QLatin1String("Advanced")) ? QStringLiteral("Advanced")
-                                                                : QStringLiteral("Simple"));
+    WriteINI("Search", "Type", searchModeSetting(searchMode_));
     edit.commit(); // a file that cannot be written keeps the old settings, silently
 }
 

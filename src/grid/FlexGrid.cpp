@@ -196,9 +196,17 @@ void FlexGrid::moveSelectionInPlace(int row, int col, bool extend) {
 
 // ---- sorting, widths, content -------------------------------------------------------
 
-void FlexGrid::setSort(int code) {
-    model_->sort(code, col_, colSel_);
+void FlexGrid::sort(SortKind kind, SortDirection direction) {
+    model_->sort(kind, direction, col_, colSel_);
     viewport()->update();
+}
+
+const std::optional<SortMark>& FlexGrid::sortMark() const {
+    return model_->sortMark();
+}
+
+void FlexGrid::setSortMark(std::optional<SortMark> mark) {
+    model_->setSortMark(mark);
 }
 
 int FlexGrid::ColWidth(int col) const {

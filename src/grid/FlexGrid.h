@@ -1,9 +1,11 @@
 #pragma once
 #include "db/RowSet.h"
+#include "grid/GridSort.h"
 
 #include <QTableView>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 namespace krvs {
 
@@ -43,9 +45,12 @@ class FlexGrid : public QTableView {
     int MouseRow() const { return mouseRow_; }
     int MouseCol() const { return mouseCol_; }
 
-    // Sorts every data row by the columns Col..ColSel: 1/2 generic asc/desc,
-    // 3/4 numeric asc/desc, 7/8 case-sensitive text asc/desc. Stable.
-    void setSort(int code);
+    // Sorts every data row by the columns Col..ColSel. Stable.
+    void sort(SortKind kind, SortDirection direction);
+    // The header sort's mark, shown after its column's caption; none after a new
+    // binding or Clear.
+    const std::optional<SortMark>& sortMark() const;
+    void setSortMark(std::optional<SortMark> mark);
 
     int ColWidth(int col) const;
     void setColWidth(int col, int twips);

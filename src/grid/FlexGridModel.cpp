@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace krvs {
 
@@ -11,6 +12,8 @@ namespace {
 
 constexpr int kGeneralAlign = 9;
 constexpr std::uint32_t kNoPosition = 0xffffffffu; // an id not shown
+const QString kUp = QStringLiteral(" ^");
+const QString kDown = QStringLiteral(" v");
 
 Qt::Alignment alignmentFor(int code, bool number) {
     switch (code) {
@@ -89,6 +92,7 @@ void FlexGridModel::setCols(int n) {
         }
         header_.resize(n);
         align_.resize(n);
+        if (mark_ && mark_->col >= n) mark_.reset();
         endRemoveColumns();
     }
 }
@@ -124,13 +128,24 @@ void FlexGridModel::setCellText(int row, int col, const QString& text) {
 }
 
 QString FlexGridModel::headerText(int col) const {
-    return col >= 0 && col < cols() ? header_[col] : QString();
+    if (col < 0 || col >= cols()) return QString();
+    if (mark_ && mark_->col == col)
+        return header_[col] + (mark_->direction == SortDirection::Ascending ? kUp : kDown);
+    return header_[col];
 }
 
 void FlexGridModel::setHeaderText(int col, const QString& text) {
     if (col < 0 || col >= cols()) return;
     header_[col] = text;
+    if (mark_ && mark_->col == col) mark_.reset();
     emit headerDataChanged(Qt::Horizontal, col, col);
+}
+
+void FlexGridModel::setSortMark(std::optional<SortMark> mark) {
+    if (mark && (mark->col < 0 || mark->col >= cols())) mark.reset();
+    const std::optional<SortMark> old = std::exchange(mark_, mark);
+    for (const auto& m : {old, mark_})
+        if (m) emit headerDataChanged(Qt::Horizontal, m->col, m->col);
 }
 
 void FlexGridModel::setColAlignment(int col, int code) {
@@ -148,6 +163,7 @@ void FlexGridModel::clear() {
     overrides_.clear();
     for (auto& h : header_)
         h.clear();
+    mark_.reset();
     if (cols() > 0) {
         emit headerDataChanged(Qt::Horizontal, 0, cols() - 1);
         if (dataRows() > 0) emit dataChanged(index(0, 0), index(dataRows() - 1, cols() - 1));
@@ -158,6 +174,7 @@ void FlexGridModel::bind(std::shared_ptr<const db::RowSet> rows) {
     beginResetModel();
     rows_ = std::move(rows);
     overrides_.clear();
+    mark_.reset();
     const int n = rows_ ? rows_->rowCount() : 0;
     order_.assign(static_cast<std::size_t>(n), 0);
     order_.shrink_to_fit();
@@ -181,36 +198,12 @@ void FlexGridModel::bind(std::shared_ptr<const db::RowSet> rows) {
 
 // ---- sorting ----------------------------------------------------------------------
 
-bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
-    SortKind kind;
-    bool descending;
-    switch (code) {
-    case 1:
-        kind = SortKind::Generic, descending = false;
-        break;
-    case 2:
-        kind = SortKind::Generic, descending = true;
-        break;
-    case 3:
-        kind = SortKind::Numeric, descending = false;
-        break;
-    case 4:
-        kind = SortKind::Numeric, descending = true;
-        break;
-    case 7:
-        kind = SortKind::Text, descending = false;
-        break;
-    case 8:
-        kind = SortKind::Text, descending = true;
-        break;
-    default:
-        return false;
-    }
+void FlexGridModel::sort(SortKind kind, SortDirection direction, int firstCol, int lastCol) {
     const int n = dataRows();
     if (firstCol > lastCol) std::swap(firstCol, lastCol);
     firstCol = std::max(firstCol, 0);
     lastCol = std::min(lastCol, cols() - 1);
-    if (n < 2 || firstCol > lastCol) return true;
+    if (n < 2 || firstCol > lastCol) return;
 
     // Visit the rows in the order the snapshot stores them, which reads its text
     // front to back; added empty rows come last.
@@ -234,7 +227,7 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
 
     QByteArray written; // a cell written by hand, as UTF-8
     const auto sorted =
-        sortRows(kind, descending, firstCol, lastCol, visit, [&](std::size_t k, int col) {
+        sortRows(kind, direction, firstCol, lastCol, visit, [&](std::size_t k, int col) {
             const std::uint32_t id = visitId[k];
             if (const QString* o = overrideFor(id, col)) {
                 written = o->toUtf8();
@@ -250,7 +243,6 @@ bool FlexGridModel::sort(int code, int firstCol, int lastCol) {
         ids[i] = order_[sorted[i]];
     order_.swap(ids);
     emit dataChanged(index(0, 0), index(n - 1, cols() - 1), {Qt::DisplayRole});
-    return true;
 }
 
 // ---- QAbstractTableModel ----------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QVector>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -31,8 +32,13 @@ class FlexGridModel : public QAbstractTableModel {
     // ---- cells; row is a model row ----
     QString cellText(int row, int col) const;
     void setCellText(int row, int col, const QString& text);
+    // The caption as shown: the text written, then the sort mark if it is on this
+    // column. Writing a caption takes the mark off that column.
     QString headerText(int col) const;
     void setHeaderText(int col, const QString& text);
+    // The header sort's mark; none after clear, bind, or when its column goes.
+    const std::optional<SortMark>& sortMark() const { return mark_; }
+    void setSortMark(std::optional<SortMark> mark);
 
     // Alignment codes 0..8 (left/centre/right by top/centre/bottom), 9 general
     // (numbers right, text left). Every column starts general.
@@ -47,9 +53,8 @@ class FlexGridModel : public QAbstractTableModel {
     const std::shared_ptr<const db::RowSet>& rowSet() const { return rows_; }
 
     // Sorts every data row by the columns firstCol..lastCol (the first is the main
-    // key): 1/2 generic asc/desc, 3/4 numeric, 7/8 case-sensitive text. Stable.
-    // Other codes leave the order as it is. Returns false for an unknown code.
-    bool sort(int code, int firstCol, int lastCol);
+    // key). Stable.
+    void sort(SortKind kind, SortDirection direction, int firstCol, int lastCol);
     using QAbstractTableModel::sort; // the view's own sort, which the grid never asks for
 
     // ---- QAbstractTableModel ----
@@ -74,6 +79,7 @@ class FlexGridModel : public QAbstractTableModel {
     std::uint32_t nextId_ = 0;         // the next id for an added empty row
     QHash<quint64, QString> overrides_;
     QVector<QString> header_;
+    std::optional<SortMark> mark_;
     QVector<int> align_;
 };
 

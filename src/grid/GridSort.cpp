@@ -407,9 +407,10 @@ bool parseNumber(std::string_view text, double* value) {
     return true;
 }
 
-std::vector<std::uint32_t> sortRows(SortKind kind, bool descending, int firstCol, int lastCol,
-                                    const std::vector<std::uint32_t>& visit,
+std::vector<std::uint32_t> sortRows(SortKind kind, SortDirection direction, int firstCol,
+                                    int lastCol, const std::vector<std::uint32_t>& visit,
                                     const std::function<SortCell(std::size_t, int)>& cell) {
+    const bool descending = direction == SortDirection::Descending;
     const std::size_t n = visit.size();
     Arena arena;
     std::optional<Collation> collation;

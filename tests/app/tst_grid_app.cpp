@@ -190,7 +190,7 @@ class TestGridApp : public QObject, AppFixture {
         for (const bool yes : {false, true}) {
             grid->setCol(0);
             grid->setColSel(0);
-            grid->setSort(4);
+            grid->sort(SortKind::Numeric, SortDirection::Descending);
             QString expected = own();
             for (int r = 3; r <= 7; ++r)
                 expected[grid->TextMatrix(r, 0).toInt() - 1] = yes ? 'T' : 'F';

@@ -125,6 +125,24 @@ class TestSearchApp : public QObject, AppFixture {
         QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Matches returned=1)"));
     }
 
+    // The mode comes back at the next start, and Query follows it: the typed statement in the
+    // advanced mode, the key words again after the button goes back to the simple one.
+    void advancedModeComesBackAtTheNextStart() {
+        QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+        close();
+        start();
+        QCOMPARE(w->cmdAdv->text(), QString("Go To S&imple"));
+        QVERIFY(w->txtSQL->isEnabled() && w->cmdGen->isEnabled());
+        w->txtSQL->clear();
+        QTest::keyClicks(w->txtSQL, "SELECT * FROM tblKRVS101 WHERE DbId <= 7;");
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+        QCOMPARE(w->windowTitle(), QString("Korvessa Database - (Matches returned=7)"));
+        QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
+        QCOMPARE(w->cmdAdv->text(), QString("Go To &Advanced"));
+        QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
+        QVERIFY(w->mSQL.contains("Vellan"));
+    }
+
     // A failing statement keeps the grid's last good one; a pasted NUL (a cut DELETE) is refused.
     void advancedModeRunsTypedTextAndKeepsLastGoodStatement() {
         QTest::mouseClick(w->cmdAdv, Qt::LeftButton);

@@ -153,6 +153,8 @@ class TestSettingsExport : public QObject, AppFixture {
         row("odd ticks", "[Checks]\r\nTitle=ticked\r\nNOR=1.5\r\n",
             "ticks=NOR:2,ZYN,Char,Crew,Episode");
         row("maximized", "[Main]\r\nMaximized=maybe\r\n", "error=13");
+        // Only "Simple" exactly restores the advanced mode.
+        row("mode in lower case", "[Search]\r\nType=simple\r\n", "mode=Go To &Advanced");
         // The restore stops at a width that is no number: what came before it is kept.
         row("bad width",
             "[Columns]\r\nCol0Width=700\r\nCol2Width=900\r\nCol3Width=abc\r\n"
@@ -185,7 +187,7 @@ class TestSettingsExport : public QObject, AppFixture {
         // Sorted by title, descending: the export follows the grid's order and captions.
         w->fgdCards->setCol(3);
         w->fgdCards->setColSel(3);
-        w->fgdCards->setSort(2);
+        w->fgdCards->sort(SortKind::Generic, SortDirection::Descending);
         const QString csv = at("cards.csv");
         save(1, csv, {{mb::AnsYes, "View file?"}});
         QCOMPARE(ui->shellFiles, QStringList({csv}));

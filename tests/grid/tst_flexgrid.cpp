@@ -1,6 +1,6 @@
 #include "grid/FlexGrid.h"
 #include "grid/FlexGridModel.h"
-#include "grid/SortFlexP.h"
+#include "grid/HeaderSort.h"
 #include "support/ScriptedUi.h"
 #include "ui/Twips.h"
 
@@ -70,12 +70,14 @@ const QStringList cardFields = {"DbId",   "Index",  "CardType", "Title",      "C
 
 // DbId and Index chosen so that a text sort of DbId or a numeric sort of Index gives
 // a different order than the right one.
-std::shared_ptr<const db::RowSet> cards() {
+std::shared_ptr<const db::RowSet> cards(const QString& title = "Title") {
+    QStringList fields = cardFields;
+    fields[3] = title;
     auto card = [](const char* id, const char* index, const char* title) {
         return QStringList{id, index, "T", title, "Crew", "VEX", "1", "False", "", ""};
     };
-    return makeRows(cardFields, {card("10", "2", "beta"), card("2", "10", "Alpha"),
-                                 card("33", "B", "alpha"), card("1", "a", "Gamma")});
+    return makeRows(fields, {card("10", "2", "beta"), card("2", "10", "Alpha"),
+                             card("33", "B", "alpha"), card("1", "a", "Gamma")});
 }
 
 } // namespace
@@ -87,14 +89,14 @@ class TestFlexGrid : public QObject {
 
     // Binds the cells plus each row's original position, sorts by the cells, and
     // returns the positions in grid order.
-    QString sortedPositions(const QStringList& cells, int code) {
+    QString sortedPositions(const QStringList& cells, SortKind kind, SortDirection direction) {
         QList<QStringList> rows;
         for (int i = 0; i < cells.size(); ++i)
             rows << QStringList{cells[i], QString::number(i)};
         grid->setDataSource(makeRows({"Key", "Pos"}, rows));
         grid->setCol(0);
         grid->setColSel(0);
-        grid->setSort(code);
+        grid->sort(kind, direction);
         return column(*grid, 1).join(' ');
     }
 
@@ -138,29 +140,32 @@ class TestFlexGrid : public QObject {
         QCOMPARE(sm->currentIndex(), grid->model()->index(6, 0)); // the Row/Col corner
     }
 
-    // Worked examples for each sort code, then random texts against a plain stable sort on
-    // QStrings, the generic sort against the locale's collator, case ignored.
+    // Worked examples for each sort kind and direction, then random texts against a plain stable
+    // sort on QStrings, the generic sort against the locale's collator, case ignored.
     void sortMatchesReference_data() {
-        QTest::addColumn<int>("code");
+        QTest::addColumn<SortKind>("kind");
+        QTest::addColumn<SortDirection>("direction");
         QTest::addColumn<QStringList>("cells");
         QTest::addColumn<QString>("order"); // original positions in sorted order
         // Numbers by value, other text counts as 0; equal keys keep their order.
         const QStringList numbers = {"10", "2", "x", "-1.5", "1e1", " 3 "};
-        QTest::newRow("numeric asc") << 3 << numbers << "3 2 1 5 0 4";
-        QTest::newRow("numeric desc") << 4 << numbers << "0 4 5 1 2 3";
+        constexpr auto asc = SortDirection::Ascending, desc = SortDirection::Descending;
+        QTest::newRow("numeric asc") << SortKind::Numeric << asc << numbers << "3 2 1 5 0 4";
+        QTest::newRow("numeric desc") << SortKind::Numeric << desc << numbers << "0 4 5 1 2 3";
         // Code points: digits, then capitals, then small letters; "10" before "2".
         const QStringList text = {"b", "10", "B", "a", "2", "b"};
-        QTest::newRow("text asc") << 7 << text << "1 4 2 3 0 5";
-        QTest::newRow("text desc") << 8 << text << "0 5 3 2 4 1";
+        QTest::newRow("text asc") << SortKind::Text << asc << text << "1 4 2 3 0 5";
+        QTest::newRow("text desc") << SortKind::Text << desc << text << "0 5 3 2 4 1";
         // Blank cells first, then numbers by value, then text ignoring case.
         const QStringList mixed = {"b", "10", "A", "", "2", "a", "B"};
-        QTest::newRow("generic asc") << 1 << mixed << "3 4 1 2 5 0 6";
-        QTest::newRow("generic desc") << 2 << mixed << "0 6 2 5 1 4 3";
+        QTest::newRow("generic asc") << SortKind::Generic << asc << mixed << "3 4 1 2 5 0 6";
+        QTest::newRow("generic desc") << SortKind::Generic << desc << mixed << "0 6 2 5 1 4 3";
     }
     void sortMatchesReference() {
-        QFETCH(int, code);
+        QFETCH(SortKind, kind);
+        QFETCH(SortDirection, direction);
         QFETCH(QStringList, cells);
-        QTEST(sortedPositions(cells, code), "order");
+        QTEST(sortedPositions(cells, kind, direction), "order");
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         QCollator collator;
@@ -173,8 +178,8 @@ class TestFlexGrid : public QObject {
         auto compare = [&](const QString& a, const QString& b) {
             double x = 0, y = 0;
             const bool xn = parseNumber(a.toStdString(), &x), yn = parseNumber(b.toStdString(), &y);
-            if (code == 3 || code == 4) return cmp(xn ? x : 0, yn ? y : 0);
-            if (code == 7 || code == 8) return cmp(a, b);
+            if (kind == SortKind::Numeric) return cmp(xn ? x : 0, yn ? y : 0);
+            if (kind == SortKind::Text) return cmp(a, b);
             const int ra = blank(a) ? 0 : xn ? 1 : 2, rb = blank(b) ? 0 : yn ? 1 : 2;
             if (ra != rb) return cmp(ra, rb);
             if (ra == 1) return cmp(x, y);
@@ -185,9 +190,9 @@ class TestFlexGrid : public QObject {
             want << QString::number(i);
         std::stable_sort(want.begin(), want.end(), [&](const QString& a, const QString& b) {
             const int r = compare(cells[a.toInt()], cells[b.toInt()]);
-            return code % 2 == 0 ? r > 0 : r < 0;
+            return direction == SortDirection::Descending ? r > 0 : r < 0;
         });
-        QCOMPARE(sortedPositions(cells, code), want.join(' '));
+        QCOMPARE(sortedPositions(cells, kind, direction), want.join(' '));
 
         // A snapshot ordered after it was read sorts exactly like one stored as shown, with
         // cells written by hand, rows added and rows removed, on one column or three.
@@ -217,8 +222,10 @@ class TestFlexGrid : public QObject {
                 m.setDataRows(m.dataRows() + 2); // two empty rows come
                 m.setCellText(m.dataRows() - 1, 1, QStringLiteral("vellan"));
                 unsorted = shownIds(m);
-                QVERIFY(m.sort(code, 1, lastCol));
-                QVERIFY(m.sort(code % 2 ? code + 1 : code - 1, 1, lastCol)); // and back
+                const auto back = direction == SortDirection::Ascending ? SortDirection::Descending
+                                                                        : SortDirection::Ascending;
+                m.sort(kind, direction, 1, lastCol);
+                m.sort(kind, back, 1, lastCol); // and back
                 results << shownIds(m);
             }
             QCOMPARE(results[1], results[0]);
@@ -229,9 +236,8 @@ class TestFlexGrid : public QObject {
     // The program's handler sorts by the clicked column and marks its caption alone.
     void headerClicksSortAndMark() {
         grid->setDataSource(cards());
-        auto click = [&](qint16 col, const QString& marker, const QStringList& texts) {
-            qint16 clickCol = col, type = sortTypeForColumn(col);
-            SortFlexP(grid.get(), grid.get(), col, clickCol, type, [](int) {});
+        auto click = [&](int col, const QString& marker, const QStringList& texts) {
+            sortByHeader(grid.get(), grid.get(), col, col, sortKindForColumn(col), [](int) {});
             for (int c = 0; c < 10; ++c)
                 QCOMPARE(grid->TextMatrix(0, c), c == col ? cardFields[c] + marker : cardFields[c]);
             QCOMPARE(column(*grid, col), texts);
@@ -240,6 +246,45 @@ class TestFlexGrid : public QObject {
         click(3, " v", {"Gamma", "beta", "Alpha", "alpha"});
         click(3, " ^", {"Alpha", "alpha", "beta", "Gamma"});
         click(0, " ^", {"1", "2", "10", "33"}); // numeric: 2 before 10
+    }
+
+    // The direction comes from the last click, not from the caption: a field named with
+    // a mark at its end keeps its name, and a new binding or a caption written by hand
+    // starts the next click ascending.
+    void headerMarkIsNotReadBack_data() {
+        QTest::addColumn<QString>("title");      // column 3's field name
+        QTest::addColumn<QStringList>("steps");  // a column clicked, "bind" or "write"
+        QTest::addColumn<QString>("captions");   // columns 0 and 3 afterwards
+        QTest::addColumn<QStringList>("titles"); // column 3 top to bottom
+        const QStringList asc = {"Alpha", "alpha", "beta", "Gamma"};
+        const QStringList desc = {"Gamma", "beta", "Alpha", "alpha"};
+        QTest::newRow("name ends in ^") << "Title ^" << QStringList{"3"} << "DbId|Title ^ ^" << asc;
+        QTest::newRow("name ends in ^, twice")
+            << "Title ^" << QStringList{"3", "3"} << "DbId|Title ^ v" << desc;
+        QTest::newRow("name ends in v, then DbId")
+            << "Title v" << QStringList{"3", "0"} << "DbId ^|Title v"
+            << QStringList{"Gamma", "Alpha", "beta", "alpha"};
+        QTest::newRow("bound again")
+            << "Title" << QStringList{"3", "bind", "3"} << "DbId|Title ^" << asc;
+        QTest::newRow("caption written")
+            << "Title" << QStringList{"3", "write", "3"} << "DbId|Name ^" << asc;
+    }
+    void headerMarkIsNotReadBack() {
+        QFETCH(QString, title);
+        QFETCH(QStringList, steps);
+        grid->setDataSource(cards(title));
+        for (const QString& step : steps) {
+            if (step == "bind") {
+                grid->setDataSource(cards(title));
+            } else if (step == "write") {
+                grid->setTextMatrix(0, 3, "Name");
+            } else {
+                const int col = step.toInt();
+                sortByHeader(grid.get(), grid.get(), col, col, sortKindForColumn(col), [](int) {});
+            }
+        }
+        QTEST(grid->TextMatrix(0, 0) + '|' + grid->TextMatrix(0, 3), "captions");
+        QTEST(column(*grid, 3), "titles");
     }
 };
 
