@@ -65,12 +65,18 @@ std::optional<SnapshotOrder> snapshotOrder(const QString& sql) {
     if (QStringView(sql).sliced(first).left(6).compare(QLatin1StringView("SELECT"),
                                                        Qt::CaseInsensitive) != 0)
         return std::nullopt;
-    // A comment or an unclosed quote leaves the statement to the engine.
+    // A comment, an unclosed quote or a blank beyond ASCII (part of a name to the
+    // engine: the statement may not even be one) leaves the statement to the engine.
     const SqlReader r(sql);
     QList<SqlToken> tokens;
     for (const SqlToken& t : r.tokens()) {
         if (t.kind == SqlToken::Comment || !t.closed) return std::nullopt;
-        if (t.kind != SqlToken::Space) tokens << t;
+        if (t.kind != SqlToken::Space) {
+            tokens << t;
+        } else if (std::any_of(r.text(t).begin(), r.text(t).end(),
+                               [](QChar c) { return c.unicode() > 0x7f; })) {
+            return std::nullopt;
+        }
     }
     const auto is = [&](qsizetype k, const char* word) {
         return r.isWord(tokens[k], QLatin1StringView(word));
@@ -88,7 +94,9 @@ std::optional<SnapshotOrder> snapshotOrder(const QString& sql) {
     }
     if (i + 2 >= tokens.size() || !is(i, "ORDER") || !is(i + 1, "BY")) return std::nullopt;
     SnapshotOrder order;
-    order.unordered = sql.left(tokens[i].begin).trimmed() + QLatin1Char(';');
+    // Cut between tokens: a name may end in what QString::trimmed() takes for a blank.
+    order.unordered =
+        sql.mid(tokens[0].begin, tokens[i - 1].end - tokens[0].begin) + QLatin1Char(';');
     for (i += 2;;) {
         QString column;
         bool descending = false;
