@@ -102,13 +102,6 @@ QString SqlReader::name(const SqlToken& t) const {
     }
 }
 
-QList<qsizetype> SqlReader::significant() const {
-    QList<qsizetype> out;
-    for (qsizetype i = 0; i < tokens_.size(); ++i)
-        if (db::significant(tokens_[i])) out << i;
-    return out;
-}
-
 bool vacuumInto(const QString& sql) {
     if (!sql.contains(QLatin1StringView("VACUUM"), Qt::CaseInsensitive)) return false;
     const SqlReader r(sql);

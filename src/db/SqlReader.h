@@ -49,14 +49,13 @@ class SqlReader {
     // The name t gives: a word as written; a quoted name or text without its quotes,
     // doubled quotes made single. Empty for an unclosed quote or another token.
     QString name(const SqlToken& t) const;
-    // The indexes of the tokens other than blanks and comments.
-    QList<qsizetype> significant() const;
 
   private:
     QString sql_;
     QList<SqlToken> tokens_;
 };
 
+// Neither a blank nor a comment.
 inline bool significant(const SqlToken& t) {
     return t.kind != SqlToken::Space && t.kind != SqlToken::Comment;
 }
