@@ -7,6 +7,7 @@
 #include "db/Dialect.h"
 #include "db/Engine.h"
 #include "db/SnapshotOrder.h"
+#include "db/SqlReader.h"
 #include "util/TextAndInput.h"
 
 #include <QDir>
@@ -189,38 +190,6 @@ int authorizer(void* refused, int action, const char*, const char* name, const c
     }
     if (deny) *static_cast<bool*>(refused) = true;
     return deny ? SQLITE_DENY : SQLITE_OK;
-}
-
-// True for "VACUUM ... INTO file", which writes a copy of the catalogue into
-// another file (the engine has no authorizer step for it). Words inside quotes,
-// brackets and comments do not count.
-bool vacuumInto(const QString& sql) {
-    if (!sql.contains(QLatin1StringView("VACUUM"), Qt::CaseInsensitive)) return false;
-    QStringList words;
-    const qsizetype n = sql.size();
-    for (qsizetype i = 0; i < n;) {
-        const QChar c = sql[i];
-        if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
-            const qsizetype e = sql.indexOf(u'\n', i);
-            i = e < 0 ? n : e + 1;
-        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
-            const qsizetype e = sql.indexOf(QLatin1StringView("*/"), i + 2);
-            i = e < 0 ? n : e + 2;
-        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
-            const qsizetype e = sql.indexOf(c == u'[' ? QChar(u']') : c, i + 1);
-            i = e < 0 ? n : e + 1;
-        } else if (c.isLetterOrNumber() || c == u'_') {
-            qsizetype e = i;
-            while (e < n && (sql[e].isLetterOrNumber() || sql[e] == u'_' || sql[e] == u'$'))
-                ++e;
-            words << sql.mid(i, e - i).toUpper();
-            i = e;
-        } else {
-            ++i;
-        }
-    }
-    return !words.isEmpty() && words.front() == QLatin1StringView("VACUUM") &&
-           words.indexOf(QStringLiteral("INTO"), 1) > 0;
 }
 
 struct Finalize {

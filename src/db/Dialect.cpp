@@ -1,5 +1,7 @@
 #include "db/Dialect.h"
 
+#include "db/SqlReader.h"
+
 #include <QList>
 #include <algorithm>
 #include <array>
@@ -7,96 +9,6 @@
 namespace krvs::db::dialect {
 
 namespace {
-
-enum class Tok { Space, Comment, SString, DString, Bracket, Grave, Word, Number, Dot, Semi, Other };
-
-struct Token {
-    Tok kind;
-    qsizetype begin;
-    qsizetype end; // one past the last character
-    bool closed = true;
-};
-
-bool isWordStart(QChar c) {
-    return c.isLetter() || c == u'_' || c.unicode() >= 0x80;
-}
-bool isWordChar(QChar c) {
-    return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 0x80;
-}
-
-// Reads to the closing quote q; a doubled quote stays inside the text.
-qsizetype quotedEnd(const QString& s, qsizetype i, QChar q, bool doubling, bool* closed) {
-    const qsizetype n = s.size();
-    for (++i; i < n; ++i) {
-        if (s[i] == q) {
-            if (doubling && i + 1 < n && s[i + 1] == q) {
-                ++i;
-                continue;
-            }
-            *closed = true;
-            return i + 1;
-        }
-    }
-    *closed = false;
-    return n;
-}
-
-QList<Token> tokenize(const QString& s) {
-    QList<Token> out;
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = s[i];
-        Token t{Tok::Other, i, i + 1};
-        if (c.isSpace()) {
-            qsizetype j = i;
-            while (j < n && s[j].isSpace())
-                ++j;
-            t = {Tok::Space, i, j};
-        } else if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
-            qsizetype j = i;
-            while (j < n && s[j] != u'\n')
-                ++j;
-            t = {Tok::Comment, i, j};
-        } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
-            const qsizetype e = s.indexOf(QStringLiteral("*/"), i + 2);
-            t = {Tok::Comment, i, e < 0 ? n : e + 2};
-        } else if (c == u'\'') {
-            t.kind = Tok::SString;
-            t.end = quotedEnd(s, i, u'\'', true, &t.closed);
-        } else if (c == u'"') {
-            t.kind = Tok::DString;
-            t.end = quotedEnd(s, i, u'"', true, &t.closed);
-        } else if (c == u'[') {
-            t.kind = Tok::Bracket;
-            t.end = quotedEnd(s, i, u']', false, &t.closed);
-        } else if (c == u'`') {
-            t.kind = Tok::Grave;
-            t.end = quotedEnd(s, i, u'`', true, &t.closed);
-        } else if (c.isDigit()) {
-            qsizetype j = i;
-            while (j < n && (s[j].isLetterOrNumber() || s[j] == u'.'))
-                ++j;
-            t = {Tok::Number, i, j};
-        } else if (isWordStart(c)) {
-            qsizetype j = i;
-            while (j < n && isWordChar(s[j]))
-                ++j;
-            t = {Tok::Word, i, j};
-        } else if (c == u'.') {
-            t.kind = Tok::Dot;
-        } else if (c == u';') {
-            t.kind = Tok::Semi;
-        }
-        out.push_back(t);
-        i = t.end;
-    }
-    return out;
-}
-
-bool significant(const Token& t) {
-    return t.kind != Tok::Space && t.kind != Tok::Comment;
-}
 
 const QLatin1StringView kCardTable("tblKRVS101");
 
@@ -125,11 +37,6 @@ constexpr std::array<const char*, 124> kKeywords = {
     "WHEN",       "WHERE",     "WITH",        "WITHOUT",
 };
 
-bool wordIs(const QString& s, const Token& t, QLatin1StringView w) {
-    return t.kind == Tok::Word &&
-           QStringView(s).mid(t.begin, t.end - t.begin).compare(w, Qt::CaseInsensitive) == 0;
-}
-
 // "..." in the old dialect is a text: the same text in single quotes.
 QString singleQuoted(QStringView inner) {
     QString out;
@@ -150,30 +57,12 @@ QString singleQuoted(QStringView inner) {
     return out;
 }
 
-// The name an identifier token gives: quotes and brackets removed, doubled quotes
-// made single. Empty for an unclosed one or another kind of token.
-QString identifier(const QString& s, const Token& t) {
-    const QStringView text = QStringView(s).mid(t.begin, t.end - t.begin);
-    if (t.kind == Tok::Word) return text.toString();
-    if (!t.closed || text.size() < 2) return {};
-    QString inner = text.mid(1, text.size() - 2).toString();
-    switch (t.kind) {
-    case Tok::Bracket:
-        return inner;
-    case Tok::Grave:
-    case Tok::DString:
-    case Tok::SString:
-        return inner.replace(QString(2, text[0]), QString(text[0]));
-    default:
-        return {};
-    }
-}
-
 // True when the statement whose significant tokens are sig drops or alters the card
 // table: "DROP TABLE [IF EXISTS] [schema.]name" or "ALTER TABLE [schema.]name ...".
-bool changesCardTable(const QString& s, const QList<Token>& toks, const QList<int>& sig) {
+bool changesCardTable(const SqlReader& rd, const QList<int>& sig) {
+    const QList<SqlToken>& toks = rd.tokens();
     const auto is = [&](qsizetype i, const char* w) {
-        return i < sig.size() && wordIs(s, toks[sig[i]], QLatin1StringView(w));
+        return i < sig.size() && rd.isWord(toks[sig[i]], QLatin1StringView(w));
     };
     qsizetype k = 2;
     if (is(0, "DROP") && is(1, "TABLE")) {
@@ -181,9 +70,8 @@ bool changesCardTable(const QString& s, const QList<Token>& toks, const QList<in
     } else if (!(is(0, "ALTER") && is(1, "TABLE"))) {
         return false;
     }
-    if (k + 1 < sig.size() && toks[sig[k + 1]].kind == Tok::Dot) k += 2; // main.name
-    return k < sig.size() &&
-           identifier(s, toks[sig[k]]).compare(kCardTable, Qt::CaseInsensitive) == 0;
+    if (k + 1 < sig.size() && rd.isPunct(toks[sig[k + 1]], u'.')) k += 2; // main.name
+    return k < sig.size() && rd.name(toks[sig[k]]).compare(kCardTable, Qt::CaseInsensitive) == 0;
 }
 
 // The old dialect's "SELECT TOP n" waiting for its LIMIT at the end of that SELECT.
@@ -258,14 +146,15 @@ Translation translate(const QString& s) {
         r.error = QStringLiteral("Invalid character in SQL statement: it holds a NUL character.");
         return r;
     }
-    const QList<Token> toks = tokenize(s);
+    const SqlReader rd(s);
+    const QList<SqlToken>& toks = rd.tokens();
 
     // Every statement of the text, also those after the first that are never run.
     {
         QList<int> sig;
         for (int i = 0; i <= toks.size() && !r.changesCardTable; ++i) {
-            if (i == toks.size() || toks[i].kind == Tok::Semi) {
-                r.changesCardTable = changesCardTable(s, toks, sig);
+            if (i == toks.size() || rd.isPunct(toks[i], u';')) {
+                r.changesCardTable = changesCardTable(rd, sig);
                 sig.clear();
             } else if (significant(toks[i])) {
                 sig << i;
@@ -278,9 +167,9 @@ Translation translate(const QString& s) {
         QList<int> sig;
         for (int i = 0; i < toks.size() && sig.size() < 3; ++i)
             if (significant(toks[i])) sig << i;
-        if (sig.size() == 3 && wordIs(s, toks[sig[0]], QLatin1StringView("ALTER")) &&
-            wordIs(s, toks[sig[1]], QLatin1StringView("DATABASE")) &&
-            wordIs(s, toks[sig[2]], QLatin1StringView("PASSWORD"))) {
+        if (sig.size() == 3 && rd.isWord(toks[sig[0]], QLatin1StringView("ALTER")) &&
+            rd.isWord(toks[sig[1]], QLatin1StringView("DATABASE")) &&
+            rd.isWord(toks[sig[2]], QLatin1StringView("PASSWORD"))) {
             Translation p = parsePasswordStatement(s.mid(toks[sig[2]].end));
             p.changesCardTable = r.changesCardTable;
             return p;
@@ -300,10 +189,10 @@ Translation translate(const QString& s) {
 
     QString& out = r.sql;
     out.reserve(s.size() + 16);
-    const Token* prev = nullptr; // previous significant token
-    int depth = 0;               // of parentheses
-    qsizetype lastEnd = 0;       // the output's end after its last significant token
-    QList<TopClause> tops;       // the SELECTs with a TOP whose end is still to come
+    const SqlToken* prev = nullptr; // previous significant token
+    int depth = 0;                  // of parentheses
+    qsizetype lastEnd = 0;          // the output's end after its last significant token
+    QList<TopClause> tops;          // the SELECTs with a TOP whose end is still to come
     // Ends the TOP clauses at depth d: the LIMIT goes after the last significant token.
     const auto endTops = [&](int d) {
         while (!tops.isEmpty() && tops.back().depth >= d) {
@@ -325,58 +214,59 @@ Translation translate(const QString& s) {
     int skipFrom = -1, skipTo = -1;
     QList<bool> compound{false}; // per depth: a UNION, EXCEPT or INTERSECT was seen
     for (int i = 0; i < toks.size(); ++i) {
-        const Token& t = toks[i];
-        const QStringView text = QStringView(s).mid(t.begin, t.end - t.begin);
-        if ((i >= skipFrom && i <= skipTo) || (i == skipTo + 1 && t.kind == Tok::Space)) continue;
+        const SqlToken& t = toks[i];
+        const QStringView text = rd.text(t);
+        if ((i >= skipFrom && i <= skipTo) || (i == skipTo + 1 && t.kind == SqlToken::Space))
+            continue;
         if (i > skipTo && !tops.isEmpty() && tops.back().bodyStart < 0)
             tops.back().bodyStart = out.size();
-        if (t.kind == Tok::Semi) {
+        if (rd.isPunct(t, u';')) {
             endTops(0);
             out += text;
             for (int j = i + 1; j < toks.size(); ++j) {
-                if (significant(toks[j]) && toks[j].kind != Tok::Semi)
+                if (significant(toks[j]) && !rd.isPunct(toks[j], u';'))
                     return fail(QStringLiteral("Characters found after end of SQL statement."));
             }
             return r;
         }
-        if (t.kind == Tok::Other && text == u"(") {
+        if (rd.isPunct(t, u'(')) {
             ++depth;
             compound.resize(depth + 1);
             compound[depth] = false;
-        } else if (t.kind == Tok::Other && text == u")") {
+        } else if (rd.isPunct(t, u')')) {
             endTops(depth);
             depth = std::max(0, depth - 1);
         }
-        const bool compoundWord = wordIs(s, t, QLatin1StringView("UNION")) ||
-                                  wordIs(s, t, QLatin1StringView("EXCEPT")) ||
-                                  wordIs(s, t, QLatin1StringView("INTERSECT"));
+        const bool compoundWord = rd.isWord(t, QLatin1StringView("UNION")) ||
+                                  rd.isWord(t, QLatin1StringView("EXCEPT")) ||
+                                  rd.isWord(t, QLatin1StringView("INTERSECT"));
         if (compoundWord) compound[depth] = true;
-        if (t.kind == Tok::Word && !tops.isEmpty() && tops.back().depth == depth) {
+        if (t.kind == SqlToken::Word && !tops.isEmpty() && tops.back().depth == depth) {
             if (compoundWord) return fail(kTopInCompound);
             const int next = nextSignificant(i);
-            if (wordIs(s, t, QLatin1StringView("ORDER")) && next >= 0 &&
-                wordIs(s, toks[next], QLatin1StringView("BY")) && tops.back().orderCut < 0)
+            if (rd.isWord(t, QLatin1StringView("ORDER")) && next >= 0 &&
+                rd.isWord(toks[next], QLatin1StringView("BY")) && tops.back().orderCut < 0)
                 tops.back().orderCut = lastEnd;
         }
 
-        if (t.kind == Tok::Other && text == u"&") {
+        if (rd.isPunct(t, u'&')) {
             out += QStringLiteral("||"); // the old dialect joins texts with &
-        } else if (t.kind == Tok::DString && t.closed) {
+        } else if (t.kind == SqlToken::DoubleQuoted && t.closed) {
             out += singleQuoted(text.mid(1, text.size() - 2));
-        } else if (t.kind == Tok::Word) {
+        } else if (t.kind == SqlToken::Word) {
             const int nextIndex = nextSignificant(i);
-            const Token* next = nextIndex >= 0 ? &toks[nextIndex] : nullptr;
+            const SqlToken* next = nextIndex >= 0 ? &toks[nextIndex] : nullptr;
             const QString up = text.toString().toUpper();
-            const bool afterDot = prev && prev->kind == Tok::Dot;
-            const bool beforeDot = next && next->kind == Tok::Dot;
-            const bool afterAs = prev && wordIs(s, *prev, QLatin1StringView("AS"));
+            const bool afterDot = prev && rd.isPunct(*prev, u'.');
+            const bool beforeDot = next && rd.isPunct(*next, u'.');
+            const bool afterAs = prev && rd.isWord(*prev, QLatin1StringView("AS"));
             if (afterDot) {
                 if (isSqliteKeyword(up))
                     out += u'"' + text.toString() + u'"';
                 else
                     out += text;
             } else if ((up == QLatin1StringView("LEFT") || up == QLatin1StringView("RIGHT")) &&
-                       next && next->kind == Tok::Other && s[next->begin] == u'(') {
+                       next && rd.isPunct(*next, u'(')) {
                 out += u'"' + text.toString() + u'"'; // the functions, not the joins
             } else if (beforeDot || afterAs) {
                 out += text;
@@ -385,10 +275,10 @@ Translation translate(const QString& s) {
             } else if (up == QLatin1StringView("FALSE") || up == QLatin1StringView("NO")) {
                 out += u'0';
             } else if (up == QLatin1StringView("INDEX") &&
-                       !(prev && (wordIs(s, *prev, QLatin1StringView("CREATE")) ||
-                                  wordIs(s, *prev, QLatin1StringView("UNIQUE")) ||
-                                  wordIs(s, *prev, QLatin1StringView("DROP")) ||
-                                  wordIs(s, *prev, QLatin1StringView("REINDEX"))))) {
+                       !(prev && (rd.isWord(*prev, QLatin1StringView("CREATE")) ||
+                                  rd.isWord(*prev, QLatin1StringView("UNIQUE")) ||
+                                  rd.isWord(*prev, QLatin1StringView("DROP")) ||
+                                  rd.isWord(*prev, QLatin1StringView("REINDEX"))))) {
                 out += u'"' + text.toString() + u'"';
             } else {
                 out += text;
@@ -398,18 +288,17 @@ Translation translate(const QString& s) {
             const bool select = up == QLatin1StringView("SELECT");
             const bool quantifier =
                 (up == QLatin1StringView("DISTINCT") || up == QLatin1StringView("ALL")) && prev &&
-                wordIs(s, *prev, QLatin1StringView("SELECT"));
+                rd.isWord(*prev, QLatin1StringView("SELECT"));
             const int count = next ? nextSignificant(nextIndex) : -1;
-            if ((select || quantifier) && next && wordIs(s, *next, QLatin1StringView("TOP")) &&
-                count >= 0 && toks[count].kind == Tok::Number &&
-                isDigits(
-                    QStringView(s).mid(toks[count].begin, toks[count].end - toks[count].begin))) {
+            if ((select || quantifier) && next && rd.isWord(*next, QLatin1StringView("TOP")) &&
+                count >= 0 && toks[count].kind == SqlToken::Number &&
+                isDigits(rd.text(toks[count]))) {
                 TopClause top;
                 top.depth = depth;
-                top.count = s.mid(toks[count].begin, toks[count].end - toks[count].begin);
+                top.count = rd.text(toks[count]).toString();
                 skipTo = count;
                 const int after = nextSignificant(count);
-                if (after >= 0 && wordIs(s, toks[after], QLatin1StringView("PERCENT"))) {
+                if (after >= 0 && rd.isWord(toks[after], QLatin1StringView("PERCENT"))) {
                     if (depth > 0)
                         return fail(QStringLiteral("TOP n PERCENT can only be used in the "
                                                    "outermost SELECT."));

@@ -1,5 +1,6 @@
 #include "db/SnapshotOrder.h"
 
+#include "db/SqlReader.h"
 #include "db/TextFold.h"
 
 #include <algorithm>
@@ -13,92 +14,40 @@ namespace {
 
 const QString kTable = QStringLiteral("tblKRVS101");
 
-struct Token {
-    enum Kind { Word, Name, Literal, Punct } kind;
-    QString text; // a word as written, a quoted name unquoted, a punctuation character
-    qsizetype at; // where it starts in the statement
-};
-
-// Splits a statement into words, quoted names, literals and punctuation. Returns
-// false for a comment or an unclosed quote: such a statement is left to the engine.
-bool tokenize(const QString& sql, QList<Token>& tokens) {
-    const qsizetype n = sql.size();
-    for (qsizetype i = 0; i < n;) {
-        const QChar c = sql[i];
-        if (c.isSpace()) {
-            ++i;
-        } else if ((c == u'-' && i + 1 < n && sql[i + 1] == u'-') ||
-                   (c == u'/' && i + 1 < n && sql[i + 1] == u'*')) {
-            return false;
-        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
-            const QChar close = c == u'[' ? QChar(u']') : c;
-            QString text;
-            qsizetype j = i + 1;
-            for (;; ++j) {
-                if (j >= n) return false;
-                if (sql[j] != close) {
-                    text += sql[j];
-                } else if (close != u']' && j + 1 < n && sql[j + 1] == close) {
-                    text += close; // a doubled quote stands for itself
-                    ++j;
-                } else {
-                    break;
-                }
-            }
-            tokens.append({c == u'\'' ? Token::Literal : Token::Name, text, i});
-            i = j + 1;
-        } else if (c.isLetterOrNumber() || c == u'_' || c == u'$') {
-            qsizetype j = i;
-            while (j < n && (sql[j].isLetterOrNumber() || sql[j] == u'_' || sql[j] == u'$'))
-                ++j;
-            tokens.append({Token::Word, sql.mid(i, j - i), i});
-            i = j;
-        } else {
-            tokens.append({Token::Punct, QString(c), i});
-            ++i;
-        }
-    }
-    return true;
-}
-
-bool isWord(const Token& t, const char* word) {
-    return t.kind == Token::Word &&
-           t.text.compare(QLatin1StringView(word), Qt::CaseInsensitive) == 0;
-}
-
-bool isPunct(const Token& t, char c) {
-    return t.kind == Token::Punct && t.text == QLatin1Char(c);
-}
-
 // A word that in a condition would bring another scan, a sub-query or another
 // shape of result.
-bool changesScan(const Token& t) {
+bool changesScan(const SqlReader& r, const SqlToken& t) {
     static const char* const words[] = {"SELECT", "FROM",  "JOIN",   "UNION",   "INTERSECT",
                                         "EXCEPT", "ORDER", "GROUP",  "HAVING",  "LIMIT",
                                         "WINDOW", "OVER",  "VALUES", "INDEXED", "OFFSET"};
-    if (t.kind != Token::Word) return isPunct(t, ';');
+    if (t.kind != SqlToken::Word) return r.isPunct(t, u';');
     for (const char* w : words)
-        if (isWord(t, w)) return true;
+        if (r.isWord(t, QLatin1StringView(w))) return true;
     return false;
 }
 
-// Reads one ordering term at tokens[i]: [tblKRVS101 .] column [ASC | DESC].
-bool readTerm(const QList<Token>& tokens, qsizetype& i, QString& column, bool& descending) {
-    auto name = [&](qsizetype k) {
-        return k < tokens.size() &&
-               (tokens[k].kind == Token::Word || tokens[k].kind == Token::Name);
-    };
-    if (!name(i) || (tokens[i].kind == Token::Word && tokens[i].text[0].isDigit()))
-        return false; // a column's place in the result is left to the engine
-    if (i + 2 < tokens.size() && isPunct(tokens[i + 1], '.')) {
-        if (tokens[i].text.compare(kTable, Qt::CaseInsensitive) != 0 || !name(i + 2)) return false;
+// A word or a quoted name (not a text).
+bool isName(const SqlToken& t) {
+    return t.kind == SqlToken::Word || t.kind == SqlToken::DoubleQuoted ||
+           t.kind == SqlToken::Bracketed || t.kind == SqlToken::Graved;
+}
+
+// Reads one ordering term at tokens[i]: [tblKRVS101 .] column [ASC | DESC]. A number
+// (a column's place in the result) is left to the engine.
+bool readTerm(const SqlReader& r, const QList<SqlToken>& tokens, qsizetype& i, QString& column,
+              bool& descending) {
+    const auto name = [&](qsizetype k) { return k < tokens.size() && isName(tokens[k]); };
+    if (!name(i)) return false;
+    if (i + 2 < tokens.size() && r.isPunct(tokens[i + 1], u'.')) {
+        if (r.name(tokens[i]).compare(kTable, Qt::CaseInsensitive) != 0 || !name(i + 2))
+            return false;
         i += 2;
     }
-    column = tokens[i++].text;
+    column = r.name(tokens[i++]);
     descending = false;
-    if (i < tokens.size() && isWord(tokens[i], "ASC")) {
+    if (i < tokens.size() && r.isWord(tokens[i], QLatin1StringView("ASC"))) {
         ++i;
-    } else if (i < tokens.size() && isWord(tokens[i], "DESC")) {
+    } else if (i < tokens.size() && r.isWord(tokens[i], QLatin1StringView("DESC"))) {
         descending = true;
         ++i;
     }
@@ -116,34 +65,51 @@ std::optional<SnapshotOrder> snapshotOrder(const QString& sql) {
     if (QStringView(sql).sliced(first).left(6).compare(QLatin1StringView("SELECT"),
                                                        Qt::CaseInsensitive) != 0)
         return std::nullopt;
-    QList<Token> tokens;
-    if (!tokenize(sql, tokens) || tokens.size() < 7) return std::nullopt;
-    if (!isWord(tokens[0], "SELECT") || !isPunct(tokens[1], '*') || !isWord(tokens[2], "FROM") ||
-        tokens[3].kind != Token::Word || tokens[3].text.compare(kTable, Qt::CaseInsensitive) != 0)
+    // A comment, an unclosed quote or a blank beyond ASCII (part of a name to the
+    // engine: the statement may not even be one) leaves the statement to the engine.
+    const SqlReader r(sql);
+    QList<SqlToken> tokens;
+    for (const SqlToken& t : r.tokens()) {
+        if (t.kind == SqlToken::Comment || !t.closed) return std::nullopt;
+        if (t.kind != SqlToken::Space) {
+            tokens << t;
+        } else if (std::any_of(r.text(t).begin(), r.text(t).end(),
+                               [](QChar c) { return c.unicode() > 0x7f; })) {
+            return std::nullopt;
+        }
+    }
+    const auto is = [&](qsizetype k, const char* word) {
+        return r.isWord(tokens[k], QLatin1StringView(word));
+    };
+    if (tokens.size() < 7) return std::nullopt;
+    if (!is(0, "SELECT") || !r.isPunct(tokens[1], u'*') || !is(2, "FROM") ||
+        tokens[3].kind != SqlToken::Word ||
+        r.text(tokens[3]).compare(kTable, Qt::CaseInsensitive) != 0)
         return std::nullopt;
     // The condition, if any, up to the ORDER BY.
     qsizetype i = 4;
-    if (isWord(tokens[i], "WHERE")) {
-        for (++i; i < tokens.size() && !isWord(tokens[i], "ORDER"); ++i)
-            if (changesScan(tokens[i])) return std::nullopt;
+    if (is(i, "WHERE")) {
+        for (++i; i < tokens.size() && !is(i, "ORDER"); ++i)
+            if (changesScan(r, tokens[i])) return std::nullopt;
     }
-    if (i + 2 >= tokens.size() || !isWord(tokens[i], "ORDER") || !isWord(tokens[i + 1], "BY"))
-        return std::nullopt;
+    if (i + 2 >= tokens.size() || !is(i, "ORDER") || !is(i + 1, "BY")) return std::nullopt;
     SnapshotOrder order;
-    order.unordered = sql.left(tokens[i].at).trimmed() + QLatin1Char(';');
+    // Cut between tokens: a name may end in what QString::trimmed() takes for a blank.
+    order.unordered =
+        sql.mid(tokens[0].begin, tokens[i - 1].end - tokens[0].begin) + QLatin1Char(';');
     for (i += 2;;) {
         QString column;
         bool descending = false;
-        if (!readTerm(tokens, i, column, descending)) return std::nullopt;
+        if (!readTerm(r, tokens, i, column, descending)) return std::nullopt;
         order.columns << column;
         order.descending.push_back(descending);
-        if (i < tokens.size() && isPunct(tokens[i], ',')) {
+        if (i < tokens.size() && r.isPunct(tokens[i], u',')) {
             ++i;
             continue;
         }
         break;
     }
-    while (i < tokens.size() && isPunct(tokens[i], ';'))
+    while (i < tokens.size() && r.isPunct(tokens[i], u';'))
         ++i;
     if (i != tokens.size()) return std::nullopt;
     return order;

@@ -60,6 +60,8 @@ class TestSnapshotOrder : public QObject {
     void recognised();
     void sameRowsAsTheEngine_data();
     void sameRowsAsTheEngine();
+    void malformedLeftToTheEngine_data();
+    void malformedLeftToTheEngine();
 };
 
 // The statements the program orders itself: the statement without its ORDER BY and the
@@ -152,6 +154,34 @@ void TestSnapshotOrder::sameRowsAsTheEngine() {
     c.execute(setUp, Origin::Typed);
     QCOMPARE(dump(c, sql), dump(c, engineSorted(sql)));
     QVERIFY(dump(c, sql) != before);
+}
+
+// Statements the engine refuses as a whole although their text without the ORDER BY
+// would run: the program gives the engine's error, not rows.
+void TestSnapshotOrder::malformedLeftToTheEngine_data() {
+    QTest::addColumn<QString>("sql");
+    const QString nbsp(QChar(0xA0)); // a blank to Qt, part of a name to the engine
+    QTest::newRow("number running into ORDER")
+        << "SELECT * FROM tblKRVS101 WHERE DbId > 1.ORDER BY Title;";
+    QTest::newRow("no-break space before ORDER")
+        << "SELECT * FROM tblKRVS101 WHERE DbId > 1" + nbsp + "ORDER BY Title;";
+    QTest::newRow("name ending in a no-break space")
+        << "SELECT * FROM tblKRVS101 WHERE Title" + nbsp + " ORDER BY Title;";
+    QTest::newRow("ordering column ending in one")
+        << "SELECT * FROM tblKRVS101 ORDER BY Title" + nbsp + ";";
+}
+
+void TestSnapshotOrder::malformedLeftToTheEngine() {
+    QFETCH(QString, sql);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("KRVS.krv");
+    QVERIFY(makeCatalogue(path, 20));
+    Connection c;
+    openCatalogue(c, path);
+    QString engine, program;
+    QVERIFY(errorNumber([&] { c.execute(engineSorted(sql), Origin::Typed); }, &engine) != 0);
+    QVERIFY(errorNumber([&] { c.execute(sql, Origin::Typed); }, &program) != 0);
+    QCOMPARE(program, engine);
 }
 
 QTEST_GUILESS_MAIN(TestSnapshotOrder)

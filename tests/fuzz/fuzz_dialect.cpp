@@ -1,9 +1,12 @@
 // The SQL dialect translation on any statement text: no crash, and a password
 // statement that it accepts carries its two words exactly, so that writing them
-// back into a statement and reading it again gives the same two passwords.
+// back into a statement and reading it again gives the same two passwords. The
+// reader under it covers the text with its tokens, one after the other, and only
+// the last can be left open.
 #include "FuzzCheck.h"
 
 #include "db/Dialect.h"
+#include "db/SqlReader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +24,14 @@ QString wordOf(const QString& password) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString text =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const SqlReader reader(text);
+    qsizetype at = 0;
+    for (const SqlToken& t : reader.tokens()) {
+        FUZZ_CHECK(t.begin == at && t.end > t.begin, text);
+        FUZZ_CHECK(t.closed || t.end == text.size(), text);
+        at = t.end;
+    }
+    FUZZ_CHECK(at == text.size(), text);
     const dialect::Translation tr = dialect::translate(text);
     if (!tr.error.isEmpty()) {
         FUZZ_CHECK(tr.sql.isEmpty() && !tr.password, text);
