@@ -1,10 +1,10 @@
 #include "grid/HeaderSort.h"
 
 #include "grid/FlexGrid.h"
+#include "ui/MousePointer.h"
+#include "ui/UiServices.h"
 #include "util/AppError.h"
-#include "util/MousePointer.h"
 #include "util/ScopeGuard.h"
-#include "util/UiServices.h"
 
 #include <QWidget>
 #include <exception>
