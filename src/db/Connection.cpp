@@ -192,6 +192,21 @@ int authorizer(void* refused, int action, const char*, const char* name, const c
     return deny ? SQLITE_DENY : SQLITE_OK;
 }
 
+// The statement with the order given as data written out as its ORDER BY.
+QString withOrderBy(QString sql, const SnapshotOrder& order) {
+    while (!sql.isEmpty() && (sql.back() == u';' || sql.back().isSpace()))
+        sql.chop(1);
+    QStringList by;
+    for (qsizetype k = 0; k < order.columns.size(); ++k) {
+        QString name = order.columns[k];
+        name.replace(u'"', QStringLiteral("\"\""));
+        by << u'"' + name + u'"' +
+                  (order.descending[static_cast<std::size_t>(k)] ? QStringLiteral(" DESC")
+                                                                 : QString());
+    }
+    return sql + QStringLiteral(" ORDER BY ") + by.join(QStringLiteral(", ")) + u';';
+}
+
 struct Finalize {
     void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
 };
@@ -252,15 +267,18 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
 
     // A search statement's ORDER BY is carried out on the snapshot (see SnapshotOrder.h).
     std::optional<SnapshotOrder> order;
+    // The statement the engine runs when the program cannot order the rows itself.
+    QString whole = tr.sql;
     if (givenOrder) {
         order = *givenOrder;
-        order->unordered = dialect::translate(givenOrder->unordered).sql;
+        order->unordered = tr.sql;
+        whole = withOrderBy(tr.sql, *givenOrder);
     } else {
         order = snapshotOrder(tr.sql);
     }
     if (order && !canOrderSnapshot(db_, order->columns)) order.reset();
     for (;;) {
-        auto result = step(order ? order->unordered : tr.sql, order ? &*order : nullptr, origin);
+        auto result = step(order ? order->unordered : whole, order ? &*order : nullptr, origin);
         if (result) return result;
         order.reset(); // the snapshot cannot be ordered like the engine: let it sort
     }

@@ -82,13 +82,21 @@ class TestResultOrder : public QObject, AppFixture {
     }
 
   private slots:
-    // The grid shows the engine's rows in the engine's order, for built and typed statements.
+    // The grid shows the engine's rows in the engine's order, for built and typed statements,
+    // also where an index of the user's makes the engine sort them itself.
+    void gridMatchesTheEngine_data() {
+        QTest::addColumn<QString>("index");
+        QTest::newRow("no index") << QString();
+        QTest::newRow("index on Title") << "CREATE INDEX byTitle ON tblKRVS101 (Title);";
+    }
     void gridMatchesTheEngine() {
+        QFETCH(QString, index);
         begin();
         QVERIFY(makeCatalogue(400));
         start();
         for (const char* update : kTrickyCards)
             w->catalogue().connection().execute(QString::fromUtf8(update));
+        if (!index.isEmpty()) w->catalogue().connection().execute(index);
         QStringList statements, shown;
         const QString typed = "SELECT * FROM tblKRVS101 WHERE Title LIKE '%e%' OR Title IS NULL "
                               "ORDER BY Title DESC, Index;";
