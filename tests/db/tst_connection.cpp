@@ -101,37 +101,45 @@ class TestConnection : public QObject {
                  QStringLiteral("Vellan's \"first\" card|True"));
     }
 
+    // A statement the engine refuses changes nothing, on the cards or in the file.
+    void failingStatementChangesNothing_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("message"); // null: any
+        const auto row = [](const char* name, const char* sql, const char* message = nullptr) {
+            QTest::newRow(name) << QString(sql) << QString::fromUtf8(message);
+        };
+        row("no such column", "UPDATE tblKRVS101 SET Titel = 'x' WHERE DbId = 3;",
+            "no such column: Titel");
+        row("two statements", "UPDATE tblKRVS101 SET Own = True WHERE DbId = 1; DELETE FROM "
+                              "tblKRVS101;");
+        row("unique", "UPDATE tblKRVS101 SET DbId = 1 WHERE DbId = 2;",
+            "UNIQUE constraint failed: tblKRVS101.DbId");
+        row("empty", "",
+            "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
+            "'SELECT', or 'UPDATE'.");
+        // statements that would change the lock or the journal are refused
+        row("lock", "PRAGMA locking_mode = NORMAL");
+    }
     void failingStatementChangesNothing() {
+        QFETCH(QString, sql);
+        QFETCH(QString, message);
         const QString path = catalogue(20, "abcd");
         Connection c;
         const QByteArray before = readFileBytes(path);
         openCatalogue(c, path, "abcd");
         const QString all = dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId");
-        const char* cases[][2] = {
-            {"UPDATE tblKRVS101 SET Titel = 'x' WHERE DbId = 3;", "no such column: Titel"},
-            {"UPDATE tblKRVS101 SET Own = True WHERE DbId = 1; DELETE FROM tblKRVS101;", nullptr},
-            {"UPDATE tblKRVS101 SET DbId = 1 WHERE DbId = 2;",
-             "UNIQUE constraint failed: tblKRVS101.DbId"},
-            {"", "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
-                 "'UPDATE'."},
-            // statements that would change the lock or the journal are refused
-            {"PRAGMA locking_mode = NORMAL", nullptr},
-        };
-        for (const auto& [sql, message] : cases) {
-            QString why;
-            QCOMPARE(errorNumber([&] { c.execute(sql); }, &why), err::Engine);
-            if (message) QCOMPARE(why, QString::fromUtf8(message));
-            QCOMPARE(c.errors().size(), 1);
-            QCOMPARE(c.errors().at(0).Description, why);
-        }
+        QString why;
+        QCOMPARE(errorNumber([&] { c.execute(sql); }, &why), err::Engine);
+        if (!message.isNull()) QCOMPARE(why, message);
+        QCOMPARE(c.errors().size(), 1);
+        QCOMPARE(c.errors().at(0).Description, why);
         QCOMPARE(dump(c, "SELECT * FROM tblKRVS101 ORDER BY DbId"), all);
         c.close();
         QVERIFY(readFileBytes(path) == before);
     }
 
     // A prepared write runs as its statement written out would: rows changed, a missing row
-    // left alone, snapshots read again, a failure reported and the next run still working,
-    // and the same refusals.
+    // left alone, snapshots read again, a failure reported and the next run still working.
     void preparedWriteActsAsItsStatement() {
         Connection c;
         openCatalogue(c, catalogue(20));
@@ -165,18 +173,29 @@ class TestConnection : public QObject {
         own.run({1, 5}); // no card 5 any more
         own.run({1, 6});
         QCOMPARE(shown(), QStringLiteral("1|False,2|True,3|False,4|True,6|True"));
+    }
 
-        const char* refused[][2] = {
-            {"PRAGMA journal_mode = DELETE;", "Invalid SQL statement; expected 'DELETE', "
-                                              "'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."},
-            {"UPDATE tblKRVS101 SET Own = ?1; DELETE FROM tblKRVS101;",
-             "Characters found after end of SQL statement."},
-            {"UPDATE tblKRVS101 SET Titel = ?1;", "no such column: Titel"},
+    // A write the engine or the reader refuses is not prepared.
+    void preparedWriteRefused_data() {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, const char* sql, const char* message) {
+            QTest::newRow(name) << QByteArray(sql) << QString(message);
         };
-        for (const auto& [sql, message] : refused) {
-            QCOMPARE(errorNumber([&] { c.prepareWrite(sql); }, &why), err::Engine);
-            QCOMPARE(why, QString::fromUtf8(message));
-        }
+        row("journal", "PRAGMA journal_mode = DELETE;",
+            "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+            "'UPDATE'.");
+        row("two statements", "UPDATE tblKRVS101 SET Own = ?1; DELETE FROM tblKRVS101;",
+            "Characters found after end of SQL statement.");
+        row("no such column", "UPDATE tblKRVS101 SET Titel = ?1;", "no such column: Titel");
+    }
+    void preparedWriteRefused() {
+        QFETCH(QByteArray, sql);
+        Connection c;
+        openCatalogue(c, catalogue(20));
+        QString why;
+        QCOMPARE(errorNumber([&] { c.prepareWrite(sql.constData()); }, &why), err::Engine);
+        QTEST(why, "message");
         QCOMPARE(dump(c, "SELECT count(*) FROM tblKRVS101"), QStringLiteral("20"));
     }
 
