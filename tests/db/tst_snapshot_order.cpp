@@ -57,6 +57,7 @@ const char* const kTrickyRows[] = {
 class TestSnapshotOrder : public QObject {
     Q_OBJECT
   private slots:
+    void recognised_data();
     void recognised();
     void sameRowsAsTheEngine_data();
     void sameRowsAsTheEngine();
@@ -65,46 +66,50 @@ class TestSnapshotOrder : public QObject {
 };
 
 // The statements the program orders itself: the statement without its ORDER BY and the
-// columns (" v": descending); then those it leaves to the engine.
+// columns (" v": descending); then those it leaves to the engine (no columns).
+void TestSnapshotOrder::recognised_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("unordered");
+    QTest::addColumn<QString>("columns");
+    const auto row = [](const char* sql, const char* unordered = "", const char* columns = "") {
+        QTest::newRow(sql) << QString(sql) << QString(unordered) << QString(columns);
+    };
+    row("SELECT * FROM tblKRVS101 WHERE ((Title LIKE '%a%')) ORDER BY tblKRVS101.\"Index\", "
+        "tblKRVS101.Title;",
+        "SELECT * FROM tblKRVS101 WHERE ((Title LIKE '%a%'));", "Index,Title");
+    row("select * from TBLKRVS101 order by [Title] DESC, `Index` asc", "select * from TBLKRVS101;",
+        "Title v,Index");
+    row("SELECT * FROM tblKRVS101 WHERE Title = 'x UNION SELECT ORDER' ORDER BY Title;",
+        "SELECT * FROM tblKRVS101 WHERE Title = 'x UNION SELECT ORDER';", "Title");
+    row("SELECT * FROM tblKRVS101 ORDER BY Title LIMIT 3;");
+    row("SELECT * FROM tblKRVS101 WHERE DbId IN (SELECT DbId FROM tblKRVS101) ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 WHERE 1 UNION SELECT * FROM tblKRVS101 ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 /* c */ ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 WHERE Title > '' -- c\n ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 t ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 INDEXED BY ix ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 NOT INDEXED ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 ORDER BY Title COLLATE BINARY;");
+    row("SELECT * FROM tblKRVS101 ORDER BY lower(Title);");
+    row("SELECT * FROM tblKRVS101 ORDER BY other.Title;");
+    row("SELECT * FROM tblKRVS101 ORDER BY 4;");
+    row("SELECT * FROM tblKRVS101 ORDER BY Title NULLS LAST;");
+    row("SELECT Title FROM tblKRVS101 ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 GROUP BY Title ORDER BY Title;");
+    row("SELECT * FROM tblKRVS101 WHERE Title = 'open ORDER BY Title;");
+}
+
 void TestSnapshotOrder::recognised() {
-    const char* const ordered[][3] = {
-        {"SELECT * FROM tblKRVS101 WHERE ((Title LIKE '%a%')) ORDER BY tblKRVS101.\"Index\", "
-         "tblKRVS101.Title;",
-         "SELECT * FROM tblKRVS101 WHERE ((Title LIKE '%a%'));", "Index,Title"},
-        {"select * from TBLKRVS101 order by [Title] DESC, `Index` asc", "select * from TBLKRVS101;",
-         "Title v,Index"},
-        {"SELECT * FROM tblKRVS101 WHERE Title = 'x UNION SELECT ORDER' ORDER BY Title;",
-         "SELECT * FROM tblKRVS101 WHERE Title = 'x UNION SELECT ORDER';", "Title"},
-    };
-    for (const auto& [sql, unordered, columns] : ordered) {
-        const auto order = snapshotOrder(sql);
-        QVERIFY2(order, sql);
-        QCOMPARE(order->unordered, QString(unordered));
-        QStringList got;
-        for (qsizetype i = 0; i < order->columns.size(); ++i)
-            got << order->columns[i] + (order->descending[static_cast<std::size_t>(i)] ? " v" : "");
-        QCOMPARE(got.join(u','), QString(columns));
-    }
-    const char* const engine[] = {
-        "SELECT * FROM tblKRVS101 ORDER BY Title LIMIT 3;",
-        "SELECT * FROM tblKRVS101 WHERE DbId IN (SELECT DbId FROM tblKRVS101) ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 WHERE 1 UNION SELECT * FROM tblKRVS101 ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 /* c */ ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 WHERE Title > '' -- c\n ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 t ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 INDEXED BY ix ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 NOT INDEXED ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 ORDER BY Title COLLATE BINARY;",
-        "SELECT * FROM tblKRVS101 ORDER BY lower(Title);",
-        "SELECT * FROM tblKRVS101 ORDER BY other.Title;",
-        "SELECT * FROM tblKRVS101 ORDER BY 4;",
-        "SELECT * FROM tblKRVS101 ORDER BY Title NULLS LAST;",
-        "SELECT Title FROM tblKRVS101 ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 GROUP BY Title ORDER BY Title;",
-        "SELECT * FROM tblKRVS101 WHERE Title = 'open ORDER BY Title;",
-    };
-    for (const char* sql : engine)
-        QVERIFY2(!snapshotOrder(sql), sql);
+    QFETCH(QString, sql);
+    QFETCH(QString, columns);
+    const auto order = snapshotOrder(sql);
+    QCOMPARE(order.has_value(), !columns.isEmpty());
+    if (!order) return;
+    QTEST(order->unordered, "unordered");
+    QStringList got;
+    for (qsizetype i = 0; i < order->columns.size(); ++i)
+        got << order->columns[i] + (order->descending[static_cast<std::size_t>(i)] ? " v" : "");
+    QCOMPARE(got.join(u','), columns);
 }
 
 void TestSnapshotOrder::sameRowsAsTheEngine_data() {
