@@ -1,7 +1,6 @@
 #include "settings/IniFile.h"
 #include "settings/SettingValues.h"
 #include "support/TestFiles.h"
-#include "util/AppError.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,25 +8,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <limits>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace krvs;
 using namespace krvs::test;
-
-namespace {
-
-// The error number a call raises, 0 when it raises none.
-template <typename F> int errorOf(F f) try {
-    f();
-    return 0;
-} catch (const AppError& e) {
-    return e.number();
-}
-
-} // namespace
 
 class tst_IniFile : public QObject {
     Q_OBJECT
@@ -204,26 +190,6 @@ class tst_IniFile : public QObject {
         const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");
         put("S", "k", QString(2046, 'y') + clef + clef);
         QCOMPARE(get("S", "k"), QString(2046, 'y'));
-    }
-
-    void numberReadings() {
-        const QList<QPair<const char*, double>> cases{
-            {"", 0},      {"12abc", 12}, {" 1 2\t3 ", 123}, {"- 30", -30}, {"--7", 0},
-            {".5x", 0.5}, {"2d2", 200},  {"3e+", 3},        {"1.2.3", 1.2}};
-        for (const auto& [text, value] : cases)
-            QVERIFY2(leadingNumber(text) == value, text);
-        // Halves to even; far too large values are held at the ends, never raised.
-        QCOMPARE(QList<int>({leadingWhole("2.5"), leadingWhole("-3.5")}), QList<int>({2, -4}));
-        QCOMPARE(leadingWhole("99999999999"), std::numeric_limits<qint32>::max());
-        QCOMPARE(errorOf([] { leadingInt16("32767.5"); }), 6);
-        // The strict readings raise on anything else.
-        QVERIFY(strictBool(" tRUE ") && strictBool("0.5") && !strictBool("False"));
-        for (const char* bad : {"", " ", "yes", "Truex", "1a"})
-            QVERIFY2(errorOf([bad] { strictBool(bad); }) == 13, bad);
-        QCOMPARE(strictWhole(" 1000.5 "), 1000);
-        for (const char* bad : {"", "abc", "12abc", "1 2", "."})
-            QVERIFY2(errorOf([bad] { strictWhole(bad); }) == 13, bad);
-        QCOMPARE(errorOf([] { strictWhole("1e10"); }), 6);
     }
 
     void windowFitsTheScreen() {

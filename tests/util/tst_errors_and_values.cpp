@@ -2,10 +2,13 @@
 #include "util/ValueText.h"
 
 #include <QTest>
+#include <functional>
+#include <limits>
+#include <map>
 
 using namespace krvs;
 
-// The program's error list and the strict whole-number reading of the grid.
+// The program's error list and its readings of numbers.
 class TestErrorsAndValues : public QObject {
     Q_OBJECT
   private slots:
@@ -42,32 +45,66 @@ class TestErrorsAndValues : public QObject {
         QTEST(error, "shown");
     }
 
-    // A card's DbId as the grid shows it: a whole number only, never rounded to another
-    // card's, nor read from another script's digits; else error 6 (overflow) or 13.
-    void wholeNumberText_data() {
+    // The readings of numbers in settings and cells, and the error each raises, if any. A
+    // card's DbId is a whole number only, never rounded to another card's, nor read from
+    // another script's digits; else error 6 (overflow) or 13.
+    void readings_data() {
+        QTest::addColumn<QString>("reading");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<qint32>("value");
+        QTest::addColumn<double>("value");
         QTest::addColumn<int>("error");
-        const auto row = [](const char* text, qint32 value, int error = 0) {
-            QTest::newRow(text) << QString::fromUtf8(text) << value << error;
+        const auto row = [](const char* reading, const char* text, double value, int error = 0) {
+            QTest::addRow("%s(%s)", reading, text)
+                << QString(reading) << QString::fromUtf8(text) << value << error;
         };
-        row("17", 17);
-        row(" -3 ", -3);
-        row("+8", 8);
-        row("2147483647", INT32_MAX);
-        row("-2147483648", INT32_MIN);
+        row("strictInteger", "17", 17);
+        row("strictInteger", " -3 ", -3);
+        row("strictInteger", "+8", 8);
+        row("strictInteger", "2147483647", INT32_MAX);
+        row("strictInteger", "-2147483648", INT32_MIN);
         for (const char* text : {"2147483648", "-99999999999999999999"})
-            row(text, 0, err::Overflow);
+            row("strictInteger", text, 0, err::Overflow);
         for (const char* text : {"17.5", "17.", "1e3", "-", "", "1 7", "abc", "\u0661\u0662"})
-            row(text, 0, err::TypeMismatch);
+            row("strictInteger", text, 0, err::TypeMismatch);
+        // settings read leniently: text with no number reads as 0
+        row("leadingNumber", "", 0);
+        row("leadingNumber", "12abc", 12);
+        row("leadingNumber", " 1 2\t3 ", 123);
+        row("leadingNumber", "- 30", -30);
+        row("leadingNumber", "--7", 0);
+        row("leadingNumber", ".5x", 0.5);
+        row("leadingNumber", "2d2", 200);
+        row("leadingNumber", "3e+", 3);
+        row("leadingNumber", "1.2.3", 1.2);
+        // halves to even; far too large values are held at the ends, never raised
+        row("leadingWhole", "2.5", 2);
+        row("leadingWhole", "-3.5", -4);
+        row("leadingWhole", "99999999999", std::numeric_limits<qint32>::max());
+        row("leadingInt16", "32767.5", 0, err::Overflow);
+        // the strict readings raise on anything else
+        row("strictBool", " tRUE ", 1);
+        row("strictBool", "0.5", 1);
+        row("strictBool", "False", 0);
+        for (const char* bad : {"", " ", "yes", "Truex", "1a"})
+            row("strictBool", bad, 0, err::TypeMismatch);
+        row("strictWhole", " 1000.5 ", 1000);
+        for (const char* bad : {"", "abc", "12abc", "1 2", "."})
+            row("strictWhole", bad, 0, err::TypeMismatch);
+        row("strictWhole", "1e10", 0, err::Overflow);
     }
-    void wholeNumberText() {
+    void readings() {
+        QFETCH(QString, reading);
         QFETCH(QString, text);
+        QFETCH(double, value);
         QFETCH(int, error);
+        const std::map<QString, std::function<double(const QString&)>> read = {
+            {"strictInteger", strictInteger}, {"leadingNumber", leadingNumber},
+            {"leadingWhole", leadingWhole},   {"leadingInt16", leadingInt16},
+            {"strictBool", strictBool},       {"strictWhole", strictWhole}};
         try {
-            const qint32 value = strictInteger(text);
+            const double got = read.at(reading)(text);
             QCOMPARE(error, 0);
-            QTEST(value, "value");
+            QVERIFY2(got == value, qPrintable(QString::number(got)));
         } catch (const AppError& e) {
             QCOMPARE(e.number(), error);
         }
