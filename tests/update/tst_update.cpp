@@ -85,58 +85,64 @@ class TstUpdate : public QObject {
         ui_.reset();
         QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
+    void updateFile_data();
     void updateFile();
+    void newerRelease();
     void check_data();
     void check();
+    void download_data();
     void download();
     void aboutBox();
 };
 
 // The payloads of the release file and the installer file, and what each reads as ("" refused).
-void TstUpdate::updateFile() {
-    const char* const releases[][2] = {
-        {"0.80.0", "0.80.0"},
-        {"0.081.00", "0.81.0"},
-        {" 1 . 2 .  3 ", "1.2.3"},
-        {"0.81.0\r\n", "0.81.0"},
-        {"-1.+2.0", "-1.2.0"},
-        {"32767.-32768.0", "32767.-32768.0"},
-        {"1.2", ""},
-        {"", ""},
-        {"1.x.3", ""},
-        {"1..3", ""},
-        {"1.2.3.4", ""},   // a fourth piece stays in the third
-        {"40000.0.0", ""}, // beyond 16 bits
-        {"1.2.3b", ""},
+void TstUpdate::updateFile_data() {
+    QTest::addColumn<bool>("installer");
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QString>("shown");
+    const auto row = [](bool installer, const char* payload, const char* shown) {
+        QTest::addRow("%s %s", installer ? "installer" : "release", payload)
+            << installer << QString::fromUtf8(payload) << QString::fromUtf8(shown);
     };
-    for (const auto& [payload, shown] : releases) {
-        const auto r = update::parseRelease(QString::fromUtf8(payload));
-        QCOMPARE(r ? update::releaseText(*r) : QString(), QString::fromUtf8(shown));
+    row(false, "0.80.0", "0.80.0");
+    row(false, "0.081.00", "0.81.0");
+    row(false, " 1 . 2 .  3 ", "1.2.3");
+    row(false, "0.81.0\r\n", "0.81.0");
+    row(false, "-1.+2.0", "-1.2.0");
+    row(false, "32767.-32768.0", "32767.-32768.0");
+    for (const char* refused : {"1.2", "", "1.x.3", "1..3",
+                                "1.2.3.4",   // a fourth piece stays in the third
+                                "40000.0.0", // beyond 16 bits
+                                "1.2.3b"})
+        row(false, refused, "");
+    for (const char* good : {"https://dl.quillmark.example/krvs-0.81.0.tar.gz",
+                             "http://h.example:8080/get?f=1", "HTTPS://h.example/x"})
+        row(true, good, good);
+    row(true, "https://h.example/x\r\n", "https://h.example/x");
+    for (const char* refused :
+         {"file:///usr/bin/xterm", "/usr/bin/xterm", "files/setup.exe", "ftp://h.example/setup.exe",
+          "https:///setup.exe", "https://h.example/a b",
+          "https://h.example/a\r\nfile:///etc/passwd", ""})
+        row(true, refused, "");
+}
+
+void TstUpdate::updateFile() {
+    QFETCH(bool, installer);
+    QFETCH(QString, payload);
+    if (installer) {
+        QTEST(update::installerAddress(payload).value_or(QString()), "shown");
+    } else {
+        const auto r = update::parseRelease(payload);
+        QTEST(r ? update::releaseText(*r) : QString(), "shown");
     }
-    // a higher major wins over a lower minor and revision; a negative piece is lower
+}
+
+// A higher major wins over a lower minor and revision; a negative piece is lower.
+void TstUpdate::newerRelease() {
     const update::Release running{0, 80, 0};
     QVERIFY(!update::isNewer(running, running) && update::isNewer({0, 81, 0}, running));
     QVERIFY(!update::isNewer({0, 79, 9}, running) && update::isNewer({1, 0, 0}, {0, 99, 99}));
     QVERIFY(!update::isNewer({-1, 90, 0}, running) && !update::isNewer({0, 80, -1}, running));
-
-    const char* const installers[][2] = {
-        {"https://dl.quillmark.example/krvs-0.81.0.tar.gz",
-         "https://dl.quillmark.example/krvs-0.81.0.tar.gz"},
-        {"http://h.example:8080/get?f=1", "http://h.example:8080/get?f=1"},
-        {"HTTPS://h.example/x", "HTTPS://h.example/x"},
-        {"https://h.example/x\r\n", "https://h.example/x"},
-        {"file:///usr/bin/xterm", ""},
-        {"/usr/bin/xterm", ""},
-        {"files/setup.exe", ""},
-        {"ftp://h.example/setup.exe", ""},
-        {"https:///setup.exe", ""},
-        {"https://h.example/a b", ""},
-        {"https://h.example/a\r\nfile:///etc/passwd", ""},
-        {"", ""},
-    };
-    for (const auto& [payload, address] : installers)
-        QCOMPARE(update::installerAddress(QString::fromUtf8(payload)).value_or(QString()),
-                 QString::fromUtf8(address));
 }
 
 void TstUpdate::check_data() {
@@ -219,39 +225,43 @@ void TstUpdate::check() {
 
 // The installer's address is opened after the instructions unless they are cancelled; a
 // local program, or no installer file, is an error.
+void TstUpdate::download_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("answer"); // 0: an error
+    const QByteArray dlf = "QMX_DLF " + Installer.toUtf8();
+    QTest::newRow("installer") << dlf + "\r\n" << 200 << int(mb::AnsOK);
+    QTest::newRow("instructions cancelled") << dlf << 200 << int(mb::AnsCancel);
+    QTest::newRow("local program") << QByteArray("QMX_DLF /usr/bin/xterm") << 200 << 0;
+    QTest::newRow("no installer file") << QByteArray("not here") << 404 << 0;
+}
+
 void TstUpdate::download() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, status);
+    QFETCH(int, answer);
     server_->serve(Ver, "QMX_VER 0.81.0");
     auto d = openUpdate();
     click(d->cmdCheck);
-    const QByteArray dlf = "QMX_DLF " + Installer.toUtf8();
-    const std::tuple<QByteArray, int, int> rows[] = {// file, its status, the answer (0: error)
-                                                     {dlf + "\r\n", 200, mb::AnsOK},
-                                                     {dlf, 200, mb::AnsCancel},
-                                                     {"QMX_DLF /usr/bin/xterm", 200, 0},
-                                                     {"not here", 404, 0}};
-    for (const auto& [file, status, answer] : rows) {
-        ui_->reset();
-        server_->serve(Dlf, file, status);
-        ui_->answer(answer ? answer : mb::AnsOK, answer ? "Instructions" : "Error in download");
-        click(d->cmdDown);
-        QCOMPARE(ui_->boxes.size(), 1);
-        if (answer)
-            QCOMPARE(
-                ui_->boxes[0].text,
-                QStringLiteral("This feature will download the installer package\r\nfor the "
-                               "new version of KRVS. After the download\r\nis complete, please "
-                               "exit the current running version\r\nof KRVS before installing "
-                               "the new version."));
-        else
-            QCOMPARE(ui_->boxes[0].text, "An error has occured. You must manually download the "
-                                         "new\r\nversion of KRVS at " +
-                                             makerWebAddress() + ".");
-        QCOMPARE(ui_->boxes[0].flags, answer ? mb::OKCancel | mb::Information : mb::Critical);
-        QCOMPARE(ui_->shellFiles, answer == mb::AnsOK ? QStringList{Installer} : QStringList());
-        QVERIFY(d->cmdDown->isEnabled());
-        QCOMPARE(d->cmdLink->isHidden(), answer != 0);
-        QCOMPARE(d->MousePointer(), 0);
-    }
+    server_->serve(Dlf, file, status);
+    ui_->answer(answer ? answer : mb::AnsOK, answer ? "Instructions" : "Error in download");
+    click(d->cmdDown);
+    QCOMPARE(ui_->boxes.size(), 1);
+    if (answer)
+        QCOMPARE(ui_->boxes[0].text,
+                 QStringLiteral("This feature will download the installer package\r\nfor the "
+                                "new version of KRVS. After the download\r\nis complete, please "
+                                "exit the current running version\r\nof KRVS before installing "
+                                "the new version."));
+    else
+        QCOMPARE(ui_->boxes[0].text, "An error has occured. You must manually download the "
+                                     "new\r\nversion of KRVS at " +
+                                         makerWebAddress() + ".");
+    QCOMPARE(ui_->boxes[0].flags, answer ? mb::OKCancel | mb::Information : mb::Critical);
+    QCOMPARE(ui_->shellFiles, answer == mb::AnsOK ? QStringList{Installer} : QStringList());
+    QVERIFY(d->cmdDown->isEnabled());
+    QCOMPARE(d->cmdLink->isHidden(), answer != 0);
+    QCOMPARE(d->MousePointer(), 0);
 }
 
 void TstUpdate::aboutBox() {
