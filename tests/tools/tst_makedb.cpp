@@ -16,6 +16,7 @@ class TestMakeDb : public QObject {
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
     void demoCards();
     void csvCards();
+    void badCsv_data();
     void badCsv();
 
   private:
@@ -72,22 +73,29 @@ void TestMakeDb::csvCards() {
 }
 
 // The reader alone and the tool, which writes nothing, name the line and the fault.
-void TestMakeDb::badCsv() {
-    const char* const rows[][2] = {
-        {"Title,Colour\nx,y\n", "line 1: unknown column \"Colour\""},
-        {"Title,Series\nx,VEX\n\"y,\nNOR\n", "line 3: a quoted field is not closed"},
-        {"DbId,Title\n4,a\n5,b\n 4 ,c\n", "line 4: DbId 4 is used twice (first on line 2)"},
-        {"Title,Own\na,maybe\n", "line 2: Own \"maybe\""},
-        {"", "line 1: the header row"},
+void TestMakeDb::badCsv_data() {
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char* name, const char* csv, const char* message) {
+        QTest::newRow(name) << QByteArray(csv) << QString::fromUtf8(message);
     };
-    for (const auto& [csv, message] : rows) {
-        const auto read = checklist::readCardsCsv(csv);
-        QVERIFY2(read.error.startsWith(message) && read.cards.empty(), qPrintable(read.error));
-        QString out;
-        QVERIFY(runMakeDb({"--from-csv", writeCsv(csv), path("c.krv")}, &out) != 0);
-        QVERIFY2(out.contains(QString::fromUtf8(message)), qPrintable(out));
-        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"cards.csv"});
-    }
+    row("unknown column", "Title,Colour\nx,y\n", "line 1: unknown column \"Colour\"");
+    row("open quote", "Title,Series\nx,VEX\n\"y,\nNOR\n", "line 3: a quoted field is not closed");
+    row("DbId twice", "DbId,Title\n4,a\n5,b\n 4 ,c\n",
+        "line 4: DbId 4 is used twice (first on line 2)");
+    row("Own", "Title,Own\na,maybe\n", "line 2: Own \"maybe\"");
+    row("empty", "", "line 1: the header row");
+}
+
+void TestMakeDb::badCsv() {
+    QFETCH(QByteArray, csv);
+    QFETCH(QString, message);
+    const auto read = checklist::readCardsCsv(csv);
+    QVERIFY2(read.error.startsWith(message) && read.cards.empty(), qPrintable(read.error));
+    QString out;
+    QVERIFY(runMakeDb({"--from-csv", writeCsv(csv), path("c.krv")}, &out) != 0);
+    QVERIFY2(out.contains(message), qPrintable(out));
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"cards.csv"});
 }
 
 QTEST_GUILESS_MAIN(TestMakeDb)
