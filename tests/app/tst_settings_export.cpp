@@ -1,5 +1,6 @@
 #include "app/frmKRVS.h"
 #include "grid/FlexGrid.h"
+#include "settings/IniFile.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
 #include "ui/Twips.h"
@@ -39,10 +40,12 @@ QString restored(const frmKRVS& w) {
     const QString own = QString(w.optYesOwn->isChecked() ? "Y" : "") +
                         (w.optNoOwn->isChecked() ? "N" : "") +
                         (w.optBothOwn->isChecked() ? "B" : "");
+    // The start count is stored again as soon as it is read.
+    const QString ini = QDir(w.programFolder()).filePath(w.exeName() + ".ini");
+    const QString run = ReadINI("Main", "Backup_Warn", "", ini);
     return QString("|run=%1|place=%2|max=%3|auto=%4|cols=%5|items=%6|current=%7|ticks=%8|own=%9")
-               .arg(n(w.g.gRunCount), place, n(w.isMaximized()), n(w.mnuAutoAst->isChecked()),
-                    cols.join(','), items.join(','), w.cboSearch->currentText(), ticks.join(','),
-                    own) +
+               .arg(run, place, n(w.isMaximized()), n(w.mnuAutoAst->isChecked()), cols.join(','),
+                    items.join(','), w.cboSearch->currentText(), ticks.join(','), own) +
            "|mode=" + w.cmdAdv->text() + '|';
 }
 
