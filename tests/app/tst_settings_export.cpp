@@ -179,13 +179,19 @@ class TestSettingsExport : public QObject, AppFixture {
         folder->skipFirstStartWarning();
         QVERIFY(makeCatalogue(12));
         start();
+        // File > Save List As, the text (0) or CSV (1) item.
+        auto saveItem = [&](int format) {
+            auto* item = w->findChild<QAction*>(QString("mnuSaveIt_%1").arg(format));
+            QVERIFY(item && item->isEnabled());
+            item->trigger();
+        };
         // Saves as name in the format given, the boxes answered in turn.
         auto save = [&](int format, const QString& name, QList<QPair<int, const char*>> answers) {
             ui->reset();
             ui->saveAs(name);
             for (const auto& [answer, title] : answers)
                 ui->answer(answer, title);
-            w->mnuSaveIt_Click(format);
+            saveItem(format);
         };
         // Sorted by title, descending: the export follows the grid's order and captions.
         w->fgdCards->setCol(3);
@@ -216,7 +222,7 @@ class TestSettingsExport : public QObject, AppFixture {
 
         ui->reset();
         ui->cancelSave(); // ends silently
-        w->mnuSaveIt_Click(0);
+        saveItem(0);
 
         // A folder that does not exist: the write fails and the question still follows.
         save(0, at("missing/out.txt"),
