@@ -85,9 +85,9 @@ int outerHeightTw(const QWidget* w) {
 } // namespace
 
 WindowSettings::WindowSettings(QString iniFile, QWidget* window, int minWidthTw,
-                               SettingsControls controls, SettingsModeOps mode)
-    : iniFile_(std::move(iniFile)), window_(window), minWidthTw_(minWidthTw),
-      c_(std::move(controls)), mode_(std::move(mode)) {}
+                               const SettingsControls& controls, SettingsModeOps mode)
+    : iniFile_(std::move(iniFile)), window_(window), minWidthTw_(minWidthTw), c_(controls),
+      mode_(std::move(mode)) {}
 
 QString WindowSettings::read(const QString& section, const QString& key, const QString& def) {
     QString value = ReadINI(section, key, def, iniFile_);

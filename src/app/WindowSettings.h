@@ -40,8 +40,8 @@ struct SettingsModeOps {
 class WindowSettings {
   public:
     // minWidthTw is the smallest outer width the window takes, in twips.
-    WindowSettings(QString iniFile, QWidget* window, int minWidthTw, SettingsControls controls,
-                   SettingsModeOps mode);
+    WindowSettings(QString iniFile, QWidget* window, int minWidthTw,
+                   const SettingsControls& controls, SettingsModeOps mode);
 
     const QString& iniFile() const { return iniFile_; }
     // The start count as the last load left it: 1 at the first start.
