@@ -1,8 +1,11 @@
 #include "app/frmKRVS.h"
 
 #include "app/CollectionCommands.h"
+#include "app/ExportCommands.h"
 #include "app/QueryWatch.h"
+#include "app/WindowSettings.h"
 #include "grid/FlexGrid.h"
+#include "ui/CheckBoxValue.h"
 #include "ui/FocusHook.h"
 #include "ui/FormGeometry.h"
 #include "ui/LabelFit.h"
@@ -89,6 +92,21 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
     // The design client area; the menu bar lies above it.
     resize(twipsToPx(kDesignClientWidth),
            twipsToPx(kDesignClientHeight) + menuBar()->sizeHint().height());
+
+    SettingsControls kept{fgdCards,
+                          mnuAutoAst,
+                          cboSearch,
+                          chkTitle,
+                          chkComm,
+                          chkSeries,
+                          {optYesOwn, optNoOwn, optBothOwn},
+                          chkCategory};
+    settings_ = std::make_unique<WindowSettings>(
+        programFolderWithSep() + exeName_ + QStringLiteral(".ini"), this, mMinWidth, kept,
+        SettingsModeOps{[this] { return searchMode_; },
+                        [this](SearchMode mode) { setSearchMode(mode); }});
+    export_ = std::make_unique<ExportCommands>(this, fgdCards, catalogue_, programFolder_,
+                                               [this](int code) { setMousePointer(code); });
 }
 
 frmKRVS::~frmKRVS() {
@@ -404,24 +422,32 @@ void frmKRVS::DoEvents() {
 }
 
 int frmKRVS::chkValue(const QCheckBox* box) {
-    switch (box->checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    default:
-        return 0;
-    }
+    return checkBoxState(box);
 }
 
 void frmKRVS::setChkValue(QCheckBox* box, int value) {
-    if (value == 2) {
-        box->setTristate(true);
-        box->setCheckState(Qt::PartiallyChecked);
-    } else {
-        box->setTristate(false);
-        box->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked);
-    }
+    setCheckBoxState(box, value);
+}
+
+// ---- the settings file and the export ------------------------------------------
+
+void frmKRVS::LoadINI() {
+    settings_->load();
+}
+void frmKRVS::SaveINI() {
+    settings_->save();
+}
+QString frmKRVS::ReadINI(const QString& section, const QString& key, const QString& def) {
+    return settings_->read(section, key, def);
+}
+long frmKRVS::WriteINI(const QString& section, const QString& key, const QString& value) {
+    return settings_->write(section, key, value);
+}
+void frmKRVS::mnuSaveIt_Click(int index) {
+    export_->saveList(index);
+}
+void frmKRVS::DumpToText(int format, const QString& fileName) {
+    export_->dumpToText(format, fileName);
 }
 
 int frmKRVS::outerWidthTw() const {

@@ -28,7 +28,9 @@ class QRadioButton;
 
 namespace krvs {
 
+class ExportCommands;
 class FlexGrid;
+class WindowSettings;
 
 // The main window: the results grid on top, the search panel below it, the menu
 // bar above. Creating it and calling Form_Load is the start-up; closing it is the
@@ -215,7 +217,8 @@ class frmKRVS : public QMainWindow {
     std::shared_ptr<const db::RowSet> rows_;
     QHash<const QWidget*, QRect> twips_;
     std::unique_ptr<QLockFile> namedLock_;
-    SettingRead lastRead_; // the settings value read last, for the report of a bad one
+    std::unique_ptr<WindowSettings> settings_;
+    std::unique_ptr<ExportCommands> export_;
     QString programFolder_;
     QString exeName_;
     int mousePointer_ = 0;

@@ -1,3 +1,4 @@
+#include "app/WindowSettings.h"
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "settings/IniFile.h"
@@ -82,13 +83,14 @@ void frmKRVS::Form_Load() {
         try {
             LoadINI();
         } catch (const AppError& e) {
-            throw settingFault(e, lastRead_); // a value read from the file cannot be used
+            // a value read from the file cannot be used
+            throw settingFault(e, settings_->lastRead());
         }
         show();
         setMousePointer(pointer::Hourglass);
         DoEvents();
         DoEvents();
-        if (g.gRunCount <= 1) {
+        if (settings_->runCount() <= 1) {
             ui().msgBox(QStringLiteral(
                             "Make sure you backup your database on a regular basis. If the \r\n"
                             "program is uninstalled then the main database will be deleted but \r\n"
@@ -102,7 +104,7 @@ void frmKRVS::Form_Load() {
                 catalogue_.open(catalogue_.file(), password);
                 // Held now: what an interrupted run left beside it is no one else's.
                 catalogue_.removeScratchFiles(programFolder());
-                removeIniLeftovers(g.gIniFile);
+                removeIniLeftovers(settings_->iniFile());
                 break;
             } catch (const AppError& e) {
                 if (e.number() != err::BadPassword) throw;

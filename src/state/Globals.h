@@ -10,11 +10,9 @@ namespace krvs {
 struct Globals {
     QString gCurSQL;
     qint32 gPanelHeight = 2000;
-    qint32 gRunCount = 0;
     bool gAllSeries = false;
     bool gAllCat = false;
     Card gCard;
-    QString gIniFile;
 };
 
 } // namespace krvs

@@ -1,5 +1,6 @@
 #include "app/frmKRVS.h"
 #include "grid/FlexGrid.h"
+#include "settings/IniFile.h"
 #include "support/AppFixture.h"
 #include "support/TestFiles.h"
 #include "ui/Twips.h"
@@ -39,10 +40,12 @@ QString restored(const frmKRVS& w) {
     const QString own = QString(w.optYesOwn->isChecked() ? "Y" : "") +
                         (w.optNoOwn->isChecked() ? "N" : "") +
                         (w.optBothOwn->isChecked() ? "B" : "");
+    // The start count is stored again as soon as it is read.
+    const QString ini = QDir(w.programFolder()).filePath(w.exeName() + ".ini");
+    const QString run = ReadINI("Main", "Backup_Warn", "", ini);
     return QString("|run=%1|place=%2|max=%3|auto=%4|cols=%5|items=%6|current=%7|ticks=%8|own=%9")
-               .arg(n(w.g.gRunCount), place, n(w.isMaximized()), n(w.mnuAutoAst->isChecked()),
-                    cols.join(','), items.join(','), w.cboSearch->currentText(), ticks.join(','),
-                    own) +
+               .arg(run, place, n(w.isMaximized()), n(w.mnuAutoAst->isChecked()), cols.join(','),
+                    items.join(','), w.cboSearch->currentText(), ticks.join(','), own) +
            "|mode=" + w.cmdAdv->text() + '|';
 }
 
@@ -176,13 +179,19 @@ class TestSettingsExport : public QObject, AppFixture {
         folder->skipFirstStartWarning();
         QVERIFY(makeCatalogue(12));
         start();
+        // File > Save List As, the text (0) or CSV (1) item.
+        auto saveItem = [&](int format) {
+            auto* item = w->findChild<QAction*>(QString("mnuSaveIt_%1").arg(format));
+            QVERIFY(item && item->isEnabled());
+            item->trigger();
+        };
         // Saves as name in the format given, the boxes answered in turn.
         auto save = [&](int format, const QString& name, QList<QPair<int, const char*>> answers) {
             ui->reset();
             ui->saveAs(name);
             for (const auto& [answer, title] : answers)
                 ui->answer(answer, title);
-            w->mnuSaveIt_Click(format);
+            saveItem(format);
         };
         // Sorted by title, descending: the export follows the grid's order and captions.
         w->fgdCards->setCol(3);
@@ -213,7 +222,7 @@ class TestSettingsExport : public QObject, AppFixture {
 
         ui->reset();
         ui->cancelSave(); // ends silently
-        w->mnuSaveIt_Click(0);
+        saveItem(0);
 
         // A folder that does not exist: the write fails and the question still follows.
         save(0, at("missing/out.txt"),

@@ -95,7 +95,7 @@ class TestStartup : public QObject, AppFixture {
         ui->boxes.clear();
         start();
         QVERIFY(ui->boxes.isEmpty()); // no warning on the second start
-        QCOMPARE(w->g.gRunCount, 2);
+        QVERIFY(readFileBytes(iniFile()).contains("Backup_Warn=2"));
     }
 
     void passwordAcceptedAfterOneWrongTry() {

@@ -1,8 +1,9 @@
-#include "app/frmKRVS.h"
+#include "app/ExportCommands.h"
 
 #include "app/BusyProgress.h"
 #include "util/TextAndInput.h"
 
+#include "catalogue/Catalogue.h"
 #include "catalogue/FileOps.h"
 #include "export/ResultsExport.h"
 #include "grid/FlexGrid.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QWidget>
 
 #include <cerrno>
 #include <cstring>
@@ -55,14 +57,19 @@ void writeAll(int fd, const QByteArray& bytes, const QString& fileName) {
 
 } // namespace
 
-void frmKRVS::mnuSaveIt_Click(int index) {
+ExportCommands::ExportCommands(QWidget* window, const FlexGrid* grid, const Catalogue& catalogue,
+                               QString programFolder, std::function<void(int)> setMousePointer)
+    : window_(window), grid_(grid), catalogue_(catalogue), programFolder_(std::move(programFolder)),
+      setMousePointer_(std::move(setMousePointer)) {}
+
+void ExportCommands::saveList(int index) {
     std::optional<AppError> pending;
-    setMousePointer(pointer::Hourglass);
-    setEnabled(false);
+    setMousePointer_(pointer::Hourglass);
+    window_->setEnabled(false);
     {
         ScopeGuard restore([this] {
-            setMousePointer(pointer::Default);
-            setEnabled(true);
+            setMousePointer_(pointer::Default);
+            window_->setEnabled(true);
         });
         try {
             SaveDialogRequest request;
@@ -75,7 +82,7 @@ void frmKRVS::mnuSaveIt_Click(int index) {
                 request.filter = QStringLiteral("CSV File (*.csv)|*.csv|All Files (*.*)|*.*");
             }
             request.fileName = QString();
-            request.initDir = programFolder();
+            request.initDir = programFolder_;
             request.filterIndex = 1;
             request.flags = 4; // hides the read-only box; the overwrite question is ours
             const QString fileName = ui().showSave(request);
@@ -97,7 +104,7 @@ void frmKRVS::mnuSaveIt_Click(int index) {
                 if (!QFile::remove(fileName)) throw AppError::of(err::PathFileAccess);
             }
 
-            DumpToText(index == 0 ? 1 : 2, fileName);
+            dumpToText(index == 0 ? 1 : 2, fileName);
 
             if (ui().msgBox(QStringLiteral("Would you like to view the file?"),
                             mb::YesNo | mb::Question, QStringLiteral("View file?")) == mb::AnsYes)
@@ -110,10 +117,8 @@ void frmKRVS::mnuSaveIt_Click(int index) {
         ui().msgBox(errorBoxText(*pending), mb::Critical, QStringLiteral("Error in saving file"));
 }
 
-// Writes the grid as shown (caption row, data rows in their current order) to
-// fileName: format 1 the text report, any other the CSV file. Lines written before
-// a failure stay in the file.
-void frmKRVS::DumpToText(int format, const QString& fileName) {
+// The grid as shown: the caption row, then the data rows in their current order.
+void ExportCommands::dumpToText(int format, const QString& fileName) {
     QFile file(fileName);
     try {
         // A read-only folder is not written, even by a user the system would let.
@@ -122,7 +127,7 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             throw openError(fileName);
 
-        const FlexGrid* grid = fgdCards;
+        const FlexGrid* grid = grid_;
         GridSource source;
         source.rows = [grid] { return grid->Rows(); };
         source.cols = [grid] { return grid->Cols(); };
@@ -133,7 +138,7 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
         // rows written once the export runs long. It has no Stop: the file would be cut
         // short.
         const int total = qMax(0, grid->Rows() - 1);
-        BusyProgress progress(this, QStringLiteral("Save List"),
+        BusyProgress progress(window_, QStringLiteral("Save List"),
                               QStringLiteral("Writing the list..."), total);
         progress.withoutStop();
         source.rowDone = [&](int row) {
@@ -142,7 +147,7 @@ void frmKRVS::DumpToText(int format, const QString& fileName) {
                 return QStringLiteral("Writing the list: %1 of %2 rows").arg(row).arg(total);
             });
         };
-        const ExportHeader header{windowTitle(), catalogue_.file(), ui().now()};
+        const ExportHeader header{window_->windowTitle(), catalogue_.file(), ui().now()};
 
         TextEncoder encoder; // the system's character set
         writeExport(format, source, header, encoder, [&](const QByteArray& bytes) {
