@@ -1,6 +1,4 @@
 #pragma once
-#include "state/Card.h"
-
 #include <QString>
 
 namespace krvs {
@@ -11,9 +9,6 @@ struct Globals {
     QString gCurSQL;
     qint32 gPanelHeight = 2000;
     qint32 gRunCount = 0;
-    bool gAllSeries = false;
-    bool gAllCat = false;
-    Card gCard;
     QString gIniFile;
 };
 
