@@ -2,7 +2,9 @@
 
 #include "app/CollectionCommands.h"
 #include "app/ExportCommands.h"
+#include "app/GridCommands.h"
 #include "app/QueryWatch.h"
+#include "app/SearchCommands.h"
 #include "app/WindowSettings.h"
 #include "grid/FlexGrid.h"
 #include "ui/CheckBoxValue.h"
@@ -88,6 +90,18 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
     setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 3px; }"));
     createControls();
     createMenus();
+    const WindowOps ops{this,
+                        [this](int code) { setMousePointer(code); },
+                        [this](const SearchRequest& request) { return bindGrid(request); },
+                        [this] { return shownSearch(); },
+                        [this](const SearchRequest& request) { setShownSearch(request); },
+                        [this] { return searchMode_; }};
+    searchCommands = std::make_unique<SearchCommands>(
+        SearchControls{cboSearch, chkTitle, chkComm, chkSeries, chkCategory, optYesOwn, optNoOwn,
+                       optBothOwn, mnuAutoAst, txtSQL, fgdCards},
+        ops);
+    gridCommands = std::make_unique<GridCommands>(catalogue_,
+                                                  GridControls{fgdCards, mnuPopUp1, cmdQuery}, ops);
     new QueryWatch(this); // Esc or a close stops a long statement
     // The design client area; the menu bar lies above it.
     resize(twipsToPx(kDesignClientWidth),
@@ -476,19 +490,47 @@ void frmKRVS::setShownSearch(const SearchRequest& request) {
     g.gCurSQL = request.text;
 }
 
-SearchPanel frmKRVS::searchPanel() const {
-    SearchPanel p;
-    p.autoAsterisks = mnuAutoAst->isChecked();
-    p.title = chkValue(chkTitle);
-    p.comments = chkValue(chkComm);
-    for (std::size_t i = 0; i < kSeriesCount; ++i)
-        p.series[i] = chkValue(chkSeries[i]);
-    for (std::size_t i = 0; i < kCategoryCount; ++i)
-        p.categories[i] = chkValue(chkCategory[i]);
-    p.yesOwn = optYesOwn->isChecked();
-    p.noOwn = optNoOwn->isChecked();
-    p.bothOwn = optBothOwn->isChecked();
-    return p;
+// ---- search panel and grid: their command classes --------------------------------
+
+void frmKRVS::cmdQuery_Click() {
+    searchCommands->query();
+}
+void frmKRVS::cmdGen_Click() {
+    searchCommands->generate();
+}
+void frmKRVS::cmdAllSeries_Click() {
+    searchCommands->toggleAllSeries();
+}
+void frmKRVS::cmdAllCat_Click() {
+    searchCommands->toggleAllCategories();
+}
+void frmKRVS::mnuAutoAst_Click() {
+    searchCommands->toggleAutoAsterisks();
+}
+void frmKRVS::AddToList(QString& keyWords) {
+    searchCommands->addToList(keyWords);
+}
+void frmKRVS::showAllCards() {
+    searchCommands->showAllCards();
+}
+
+void frmKRVS::fgdCards_Click() {
+    gridCommands->click();
+}
+void frmKRVS::fgdCards_DblClick() {
+    gridCommands->doubleClick();
+}
+void frmKRVS::fgdCards_MouseDown(int button, int, int x, int y) {
+    gridCommands->mouseDown(button, x, y);
+}
+void frmKRVS::mnuStuff_Click(int index) {
+    gridCommands->popUpItem(index);
+}
+void frmKRVS::mnuFile2_Click(int index) {
+    mnuSaveIt_Click(index); // the same export as File > Save Results As
+}
+void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
+    gridCommands->updateOwnBulk(ids, own);
 }
 
 // ---- layout and search modes -------------------------------------------------------

@@ -30,6 +30,8 @@ namespace krvs {
 
 class ExportCommands;
 class FlexGrid;
+class GridCommands;
+class SearchCommands;
 class WindowSettings;
 
 // The main window: the results grid on top, the search panel below it, the menu
@@ -45,11 +47,10 @@ class frmKRVS : public QMainWindow {
 
     // ---- program-wide state and members -------------------------------------------
     Globals g;
-    QString mSQL;
     qint32 mMinWidth = 10875;
     qint32 mMinHeight = 5625;
-    qint32 mDownRow = 0;
-    qint32 mDownRowSel = 0;
+    std::unique_ptr<SearchCommands> searchCommands;
+    std::unique_ptr<GridCommands> gridCommands;
 
     const QString& programFolder() const { return programFolder_; }
     const QString& exeName() const { return exeName_; }
@@ -128,7 +129,7 @@ class frmKRVS : public QMainWindow {
     // The search the grid shows (gCurSQL is its text), run again after an update.
     const SearchRequest& shownSearch() const { return shown_; }
     void setShownSearch(const SearchRequest& request);
-    // Every card in the grid: the load-all statement in mSQL and the SQL box.
+    // Every card in the grid: the load-all statement as the search's and in the SQL box.
     void showAllCards();
     // The rows the grid was last given, null when none.
     const std::shared_ptr<const db::RowSet>& rows() const { return rows_; }
@@ -139,8 +140,6 @@ class frmKRVS : public QMainWindow {
 
     // The geometry the layout gave a control, in twips (relative to its parent).
     QRect twipsGeometry(const QWidget* control) const;
-    // The search panel as the SQL builder reads it.
-    SearchPanel searchPanel() const;
 
   public slots:
     // start-up and shutdown
@@ -180,7 +179,6 @@ class frmKRVS : public QMainWindow {
     SearchMode searchMode() const { return searchMode_; }
     void setSearchMode(SearchMode mode);
     // search helpers that read the panel
-    QString typedKeyWords();
     void AddToList(QString& keyWords);
     void UpdateOwnBulk(QList<qint32>& ids, bool& own);
     // export

@@ -43,13 +43,6 @@ QString loadReport(const AppError& e, const QList<EngineError>& engineErrors) {
 }
 } // namespace
 
-void frmKRVS::showAllCards() {
-    const SearchRequest all = loadAllRequest();
-    mSQL = all.text;
-    txtSQL->setPlainText(mSQL);
-    bindGrid(all);
-}
-
 void frmKRVS::showPasswordCommand() {
     mnuPass->setText(catalogue_.password().isEmpty()
                          ? QStringLiteral("Add &Password To Database...")

@@ -1,6 +1,4 @@
 #pragma once
-#include "state/Card.h"
-
 #include <QString>
 
 namespace krvs {
@@ -10,9 +8,6 @@ namespace krvs {
 struct Globals {
     QString gCurSQL;
     qint32 gPanelHeight = 2000;
-    bool gAllSeries = false;
-    bool gAllCat = false;
-    Card gCard;
 };
 
 } // namespace krvs

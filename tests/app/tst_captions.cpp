@@ -184,7 +184,6 @@ class TestCaptions : public QObject, test::AppFixture {
     }
     void windowsShowEveryCaptionWhole() {
         QFETCH(QString, window);
-        Globals& g = w->g;
         if (window.startsWith(QLatin1String("frmKRVS"))) {
             const bool advanced = window.endsWith(QLatin1String("advanced"));
             if (advanced != (w->cmdAdv->text() != QLatin1String("Go To &Advanced")))
@@ -209,11 +208,11 @@ class TestCaptions : public QObject, test::AppFixture {
                                   QPoint(4, form.chkDisPass->height() / 2));
             check(&form);
         } else if (window == QLatin1String("frmDetails")) {
-            g.gCard = Card{};
-            g.gCard.DbId = 12;
-            g.gCard.Index = QStringLiteral("VEX 12");
+            Card card;
+            card.DbId = 12;
+            card.Index = QStringLiteral("VEX 12");
             Catalogue none;
-            frmDetails form(none, g.gCard, {}, w.get());
+            frmDetails form(none, card, {}, w.get());
             check(&form);
         } else if (window.startsWith(QLatin1String("frmUpdate"))) {
             frmUpdate form(w.get(), w.get());

@@ -1,3 +1,4 @@
+#include "app/GridCommands.h"
 #include "app/frmKRVS.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
@@ -165,7 +166,7 @@ class TestGridApp : public QObject, AppFixture {
         };
         ui->onModal(record);
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell(4, 2));
-        QCOMPARE(w->g.gCard.UserComments, grid->TextMatrix(4, 9));
+        QCOMPARE(w->gridCommands->card().UserComments, grid->TextMatrix(4, 9));
         grid->setRow(2);
         QTest::mousePress(grid->viewport(), Qt::RightButton, {}, cell(6, 4));
         ui->onModal(record);

@@ -1,3 +1,4 @@
+#include "app/SearchCommands.h"
 #include "app/frmKRVS.h"
 #include "grid/FlexGrid.h"
 #include "support/AppFixture.h"
@@ -69,7 +70,7 @@ class TestSearchApp : public QObject, AppFixture {
             QVERIFY2(QString::compare(w->fgdCards->TextMatrix(r - 1, 1),
                                       w->fgdCards->TextMatrix(r, 1), Qt::CaseInsensitive) <= 0,
                      qPrintable(QString("row %1").arg(r)));
-        QCOMPARE(w->g.gCurSQL, w->mSQL);
+        QCOMPARE(w->g.gCurSQL, w->searchCommands->statement());
         QCOMPARE(history(*w), QStringList{"Vellan,Qorth"});
         // A repeat does not move up; letter case tells items apart.
         for (const char* kw : {"Qorth", "Vellan,Qorth", "vellan"}) {
@@ -140,7 +141,7 @@ class TestSearchApp : public QObject, AppFixture {
         QTest::mouseClick(w->cmdAdv, Qt::LeftButton);
         QCOMPARE(w->cmdAdv->text(), QString("Go To &Advanced"));
         QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
-        QVERIFY(w->mSQL.contains("Vellan"));
+        QVERIFY(w->searchCommands->statement().contains("Vellan"));
     }
 
     // A failing statement keeps the grid's last good one; a pasted NUL (a cut DELETE) is refused.
@@ -157,7 +158,7 @@ class TestSearchApp : public QObject, AppFixture {
         QVERIFY(lastBox().startsWith("-2147467259\r\n") && lastBox().contains("Titel"));
         QCOMPARE(w->windowTitle(), QString("Korvessa Database"));
         QCOMPARE(w->g.gCurSQL, good);
-        QCOMPARE(w->mSQL, w->txtSQL->toPlainText());
+        QCOMPARE(w->searchCommands->statement(), w->txtSQL->toPlainText());
         QCOMPARE(w->cboSearch->count(), 0); // advanced mode keeps no history
 
         QApplication::clipboard()->setText(QStringLiteral("DELETE FROM tblKRVS101") + QChar(0) +

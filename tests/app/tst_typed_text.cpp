@@ -1,3 +1,4 @@
+#include "app/SearchCommands.h"
 #include "app/frmKRVS.h"
 #include "db/DbTestUtil.h"
 #include "details/MultiLineTextBox.h"
@@ -110,7 +111,7 @@ class TestTypedText : public QObject, AppFixture {
         query(statement);
         QCOMPARE(dump(w->catalogue().connection(), check), expected);
         QCOMPARE(w->g.gCurSQL, kLoadAll);
-        QCOMPARE(w->mSQL, statement);
+        QCOMPARE(w->searchCommands->statement(), statement);
         QCOMPARE(gridText(), dump(w->catalogue().connection(), kLoadAll));
         QCOMPARE(w->windowTitle(),
                  QString("Korvessa Database - (Matches returned=%1)").arg(w->fgdCards->Rows() - 1));

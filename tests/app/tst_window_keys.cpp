@@ -1,4 +1,5 @@
 // The keyboard: key words stay as typed, Tab moves on, Enter presses only the buttons meant for it.
+#include "app/SearchCommands.h"
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
 #include "details/MultiLineTextBox.h"
@@ -53,6 +54,7 @@ void showActive(QWidget* window) {
 
 class TestWindowKeys : public QObject, AppFixture {
     Q_OBJECT
+    Card card_; // the card the details dialogs show
 
   private slots:
     void initTestCase() { useProgramFont(); }
@@ -92,7 +94,9 @@ class TestWindowKeys : public QObject, AppFixture {
         }
         QTest::mouseClick(w->cmdQuery, Qt::LeftButton);
         QCOMPARE(w->cboSearch->currentText(), QString("vellan"));
-        QVERIFY2(w->mSQL.contains("'%vellan%'") && !w->mSQL.contains("Qorth"), qPrintable(w->mSQL));
+        QVERIFY2(w->searchCommands->statement().contains("'%vellan%'") &&
+                     !w->searchCommands->statement().contains("Qorth"),
+                 qPrintable(w->searchCommands->statement()));
         QCOMPARE(history(w->cboSearch), QStringList({"vellan", "Vellan,Qorth"}));
     }
 
@@ -152,7 +156,7 @@ class TestWindowKeys : public QObject, AppFixture {
             form = std::make_unique<frmUpdate>(w.get(), w.get());
         else if (dialog == "frmDetails")
             form = std::make_unique<frmDetails>(
-                w->catalogue(), w->g.gCard, [] {}, w.get());
+                w->catalogue(), card_, [] {}, w.get());
         else
             form = std::make_unique<frmAbout>(w.get(), w.get());
         showActive(form.get());
@@ -230,11 +234,11 @@ class TestWindowKeys : public QObject, AppFixture {
 
     // Enter in the card's boxes neither asks nor writes; on a focused button it presses that one.
     void enterInCardDetails() {
-        w->g.gCard.DbId = w->fgdCards->TextMatrix(1, 0).toInt();
-        w->g.gCard.Own = false;
+        card_.DbId = w->fgdCards->TextMatrix(1, 0).toInt();
+        card_.Own = false;
         int refreshed = 0;
         frmDetails form(
-            w->catalogue(), w->g.gCard, [&] { ++refreshed; }, w.get());
+            w->catalogue(), card_, [&] { ++refreshed; }, w.get());
         showActive(&form);
         for (QLineEdit* box : form.findChildren<QLineEdit*>()) {
             QTest::mouseClick(box, Qt::LeftButton);
@@ -262,9 +266,9 @@ class TestWindowKeys : public QObject, AppFixture {
     }
     void cardDetailsTabReachesBothOwnOptions() {
         QFETCH(bool, own);
-        w->g.gCard.Own = own;
+        card_.Own = own;
         frmDetails form(
-            w->catalogue(), w->g.gCard, [] {}, w.get());
+            w->catalogue(), card_, [] {}, w.get());
         showActive(&form);
         focus(form.txtCardSeason);
         QStringList walked;
@@ -291,10 +295,10 @@ class TestWindowKeys : public QObject, AppFixture {
     // After an update by the keyboard the focus stays on the button that made it.
     void cardDetailsFocusStaysAfterUpdate() {
         const QString card = w->fgdCards->TextMatrix(3, 0);
-        w->g.gCard.DbId = card.toInt();
-        w->g.gCard.Own = false;
+        card_.DbId = card.toInt();
+        card_.Own = false;
         frmDetails form(
-            w->catalogue(), w->g.gCard, [&] { w->bindGrid(w->shownSearch()); }, w.get());
+            w->catalogue(), card_, [&] { w->bindGrid(w->shownSearch()); }, w.get());
         showActive(&form);
         focus(form.optOwnYes);
         press(Qt::Key_Space);

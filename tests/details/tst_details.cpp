@@ -5,7 +5,6 @@
 #include "details/MultiLineTextBox.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
-#include "state/Globals.h"
 
 #include <QTest>
 #include <QtWidgets>
@@ -17,6 +16,7 @@ class tst_details : public QObject, test::AppFixture {
     Q_OBJECT
     FlexGrid* grid_ = nullptr;
     int refreshes_ = 0;
+    Card card_; // the card the details dialog shows
 
     // The main window on a fresh copy of the catalogue; sql runs on the file first.
     void openCatalogue(const QString& sql = QString()) {
@@ -27,9 +27,8 @@ class tst_details : public QObject, test::AppFixture {
     }
     std::unique_ptr<frmDetails> openDetails(int row) {
         const auto t = [&](int c) { return grid_->TextMatrix(row, c); };
-        w->g.gCard =
-            Card{t(0).toInt(), t(1), t(2), t(3), t(4), t(5), t(6), t(7) == "True", t(8), t(9)};
-        return std::make_unique<frmDetails>(w->catalogue(), w->g.gCard, [this] {
+        card_ = Card{t(0).toInt(), t(1), t(2), t(3), t(4), t(5), t(6), t(7) == "True", t(8), t(9)};
+        return std::make_unique<frmDetails>(w->catalogue(), card_, [this] {
             ++refreshes_;
             w->bindGrid(w->shownSearch());
         });
@@ -64,7 +63,7 @@ class tst_details : public QObject, test::AppFixture {
     // 255 characters typed or pasted, a line break two; stored, CR LF becomes a blank.
     void commentText() {
         QCOMPARE(commentForUpdate("a\r\nb\r\n\r\nc\rd\ne\n\r"), "a b  c\rd\ne\n\r");
-        frmDetails form(w->catalogue(), w->g.gCard, {});
+        frmDetails form(w->catalogue(), card_, {});
         MultiLineTextBox* box = form.txtUcomm;
         QTest::keyClicks(box, QString(300, 'x'));
         QCOMPARE(box->text().size(), 255);

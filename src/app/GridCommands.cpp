@@ -1,8 +1,9 @@
-#include "app/frmKRVS.h"
+#include "app/GridCommands.h"
 
 #include "app/BusyProgress.h"
 #include "app/QueryWatch.h"
 
+#include "catalogue/Catalogue.h"
 #include "details/CardUpdate.h"
 #include "details/frmDetails.h"
 #include "grid/FlexGrid.h"
@@ -15,13 +16,9 @@
 #include "util/ValueText.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPushButton>
-
-#include <memory>
-#include <optional>
 
 namespace krvs {
 
@@ -33,80 +30,85 @@ void errorBox(const AppError& e, const char* title) {
 }
 } // namespace
 
-void frmKRVS::fgdCards_Click() {
+GridCommands::GridCommands(Catalogue& catalogue, const GridControls& controls, WindowOps window)
+    : catalogue_(catalogue), c_(controls), window_(std::move(window)) {}
+
+void GridCommands::click() {
     try {
-        fgdCards->Refresh();
-        if (fgdCards->MouseRow() == 0) {
-            const int col = fgdCards->MouseCol();
-            SortFlexP(this, fgdCards, col, col, sortKindForColumn(col),
-                      [this](int code) { setMousePointer(code); });
+        FlexGrid* grid = c_.fgdCards;
+        grid->Refresh();
+        if (grid->MouseRow() == 0) {
+            const int col = grid->MouseCol();
+            SortFlexP(window_.window, grid, col, col, sortKindForColumn(col),
+                      window_.setMousePointer);
         }
     } catch (const AppError& e) {
         errorBox(e, "Cards Click Error");
     }
 }
 
-void frmKRVS::fgdCards_MouseDown(int button, int, int x, int y) {
+void GridCommands::mouseDown(int button, int x, int y) {
     try {
-        mDownRow = fgdCards->MouseRow();
-        mDownRowSel = fgdCards->RowSel();
+        downRow_ = c_.fgdCards->MouseRow();
+        downRowSel_ = c_.fgdCards->RowSel();
         // At the press, or at the current cell for the Menu key.
         if (button == 2)
-            mnuPopUp1->popup(fgdCards->mapToGlobal(QPoint(twipsToPx(x), twipsToPx(y))));
+            c_.mnuPopUp1->popup(c_.fgdCards->mapToGlobal(QPoint(twipsToPx(x), twipsToPx(y))));
     } catch (const AppError& e) {
         errorBox(e, "Grid MouseDown Error");
     }
 }
 
-void frmKRVS::fgdCards_DblClick() {
+void GridCommands::doubleClick() {
     try {
-        const int r = fgdCards->RowSel();
+        FlexGrid* grid = c_.fgdCards;
+        const int r = grid->RowSel();
         if (r == 0) return;
-        if (!cmdQuery->isEnabled()) return;
+        if (!c_.cmdQuery->isEnabled()) return;
 
-        Card& c = g.gCard;
-        c.DbId = strictInteger(fgdCards->TextMatrix(r, 0));
-        c.Index = fgdCards->TextMatrix(r, 1);
-        c.CardType = fgdCards->TextMatrix(r, 2);
-        c.Title = fgdCards->TextMatrix(r, 3);
-        c.Category = fgdCards->TextMatrix(r, 4);
-        c.Series = fgdCards->TextMatrix(r, 5);
-        c.Season = fgdCards->TextMatrix(r, 6);
-        c.Own = strictBool(fgdCards->TextMatrix(r, 7));
-        c.DBComments = fgdCards->TextMatrix(r, 8);
-        c.UserComments = fgdCards->TextMatrix(r, 9);
+        card_.DbId = strictInteger(grid->TextMatrix(r, 0));
+        card_.Index = grid->TextMatrix(r, 1);
+        card_.CardType = grid->TextMatrix(r, 2);
+        card_.Title = grid->TextMatrix(r, 3);
+        card_.Category = grid->TextMatrix(r, 4);
+        card_.Series = grid->TextMatrix(r, 5);
+        card_.Season = grid->TextMatrix(r, 6);
+        card_.Own = strictBool(grid->TextMatrix(r, 7));
+        card_.DBComments = grid->TextMatrix(r, 8);
+        card_.UserComments = grid->TextMatrix(r, 9);
 
         frmDetails details(
-            catalogue_, c, [this] { bindGrid(shownSearch()); }, this);
+            catalogue_, card_, [this] { window_.bindGrid(window_.shownSearch()); }, window_.window);
         ui().showModal(details);
     } catch (const AppError& e) {
         errorBox(e, "DblClick Error");
     }
 }
 
-void frmKRVS::mnuStuff_Click(int index) {
+void GridCommands::popUpItem(int index) {
+    FlexGrid* grid = c_.fgdCards;
     switch (index) {
     case 0: {
         // Opened over the header row (or below the last row): nothing to show.
-        if (mDownRowSel == 0 || mDownRow <= 0 || mDownRow >= fgdCards->Rows()) return;
-        fgdCards->setRow(mDownRow);
-        fgdCards->setRowSel(mDownRow);
-        fgdCards->setCol(0);
-        fgdCards->setColSel(fgdCards->Cols() - 1);
-        fgdCards_DblClick();
+        if (downRowSel_ == 0 || downRow_ <= 0 || downRow_ >= grid->Rows()) return;
+        grid->setRow(downRow_);
+        grid->setRowSel(downRow_);
+        grid->setCol(0);
+        grid->setColSel(grid->Cols() - 1);
+        doubleClick();
         break;
     }
     case 2:
     case 3: {
-        if (fgdCards->Rows() <= 1) return;
-        const int first = qMax(1, qMin(fgdCards->Row(), fgdCards->RowSel()));
-        const int last = qMin(fgdCards->Rows() - 1, qMax(fgdCards->Row(), fgdCards->RowSel()));
+        if (grid->Rows() <= 1) return;
+        const int first = qMax(1, qMin(grid->Row(), grid->RowSel()));
+        const int last = qMin(grid->Rows() - 1, qMax(grid->Row(), grid->RowSel()));
         // A row without a whole-number DbId (the empty row of a cleared grid, or
         // a typed statement with other columns) names no card and is left out.
         QList<qint32> ids;
         for (int r = first; r <= last; ++r) {
             try {
-                ids.append(strictInteger(fgdCards->TextMatrix(r, 0)));
+                ids.append(strictInteger(grid->TextMatrix(r, 0)));
             } catch (const AppError&) {
             }
         }
@@ -116,7 +118,7 @@ void frmKRVS::mnuStuff_Click(int index) {
             return;
         }
         bool own = index == 2;
-        UpdateOwnBulk(ids, own);
+        updateOwnBulk(ids, own);
         break;
     }
     default:
@@ -124,11 +126,7 @@ void frmKRVS::mnuStuff_Click(int index) {
     }
 }
 
-void frmKRVS::mnuFile2_Click(int index) {
-    mnuSaveIt_Click(index);
-}
-
-void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
+void GridCommands::updateOwnBulk(QList<qint32>& ids, bool& own) {
     const QString v = boolText(own);
     const QString text =
         QStringLiteral("This will update all selected Own fields in the database") +
@@ -138,16 +136,18 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
         mb::AnsYes)
         return;
 
-    setEnabled(false);
-    setMousePointer(pointer::Hourglass);
-    ScopeGuard restore([this] {
-        setEnabled(true);
-        setMousePointer(pointer::Default);
+    QWidget* window = window_.window;
+    window->setEnabled(false);
+    window_.setMousePointer(pointer::Hourglass);
+    ScopeGuard restore([this, window] {
+        window->setEnabled(true);
+        window_.setMousePointer(pointer::Default);
     });
     const int count = static_cast<int>(ids.size());
-    BusyProgress progress(
-        this, kOwnTitle, QStringLiteral("Updating the Own field of %1 cards...").arg(count), count);
-    auto* watch = findChild<QueryWatch*>();
+    BusyProgress progress(window, kOwnTitle,
+                          QStringLiteral("Updating the Own field of %1 cards...").arg(count),
+                          count);
+    auto* watch = window->findChild<QueryWatch*>();
     const LongWorkTiming& timing = longWorkTiming();
     QElapsedTimer since;
     since.start();
@@ -175,7 +175,7 @@ void frmKRVS::UpdateOwnBulk(QList<qint32>& ids, bool& own) {
             ui().msgBox(QStringLiteral("The update was successful."), mb::OKOnly | mb::Information,
                         kOwnTitle);
         }
-        bindGrid(shownSearch());
+        window_.bindGrid(window_.shownSearch());
     } catch (const AppError& e) {
         progress.hide();
         errorBox(e, "Error in updating Own field");
