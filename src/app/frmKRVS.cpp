@@ -1,6 +1,7 @@
 #include "app/frmKRVS.h"
 
 #include "app/CollectionCommands.h"
+#include "app/FileCommands.h"
 #include "app/QueryWatch.h"
 #include "grid/FlexGrid.h"
 #include "ui/FocusHook.h"
@@ -85,6 +86,15 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
     setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 3px; }"));
     createControls();
     createMenus();
+    MainWindowOps ops;
+    ops.window = this;
+    ops.grid = fgdCards;
+    ops.setMousePointer = [this](int code) { setMousePointer(code); };
+    ops.showAllCards = [this] { showAllCards(); };
+    ops.releaseRows = [this] { releaseRows(); };
+    ops.rows = [this] { return rows(); };
+    fileCommands_ = std::make_unique<FileCommands>(catalogue_, programFolder_, mnuPass, ops);
+    collectionCommands_ = std::make_unique<CollectionCommands>(catalogue_, programFolder_, ops);
     new QueryWatch(this); // Esc or a close stops a long statement
     // The design client area; the menu bar lies above it.
     resize(twipsToPx(kDesignClientWidth),
@@ -384,8 +394,8 @@ void frmKRVS::createMenus() {
         mnuAutoAst_Click();
     });
     connect(mnuPass, &QAction::triggered, this, &frmKRVS::mnuPass_Click);
-    connect(mnuMerge, &QAction::triggered, this, [this] { mnuMerge_Click(*this); });
-    connect(mnuSummary, &QAction::triggered, this, [this] { mnuSummary_Click(*this); });
+    connect(mnuMerge, &QAction::triggered, this, [this] { collectionCommands_->merge(); });
+    connect(mnuSummary, &QAction::triggered, this, [this] { collectionCommands_->summary(); });
     connect(mnuUpdate, &QAction::triggered, this, &frmKRVS::mnuUpdate_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmKRVS::mnuAbout_Click);
     for (int i : {0, 2, 3})
@@ -397,6 +407,18 @@ void frmKRVS::createMenus() {
 void frmKRVS::setMousePointer(int code) {
     mousePointer_ = code;
     showMousePointer(this, code);
+}
+
+void frmKRVS::mnuBakDB_Click() {
+    fileCommands_->backup();
+}
+
+void frmKRVS::mnuCompact_Click() {
+    fileCommands_->compact();
+}
+
+void frmKRVS::mnuPass_Click() {
+    fileCommands_->password();
 }
 
 void frmKRVS::DoEvents() {

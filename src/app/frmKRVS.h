@@ -28,6 +28,8 @@ class QRadioButton;
 
 namespace krvs {
 
+class CollectionCommands;
+class FileCommands;
 class FlexGrid;
 
 // The main window: the results grid on top, the search panel below it, the menu
@@ -215,6 +217,8 @@ class frmKRVS : public QMainWindow {
     std::shared_ptr<const db::RowSet> rows_;
     QHash<const QWidget*, QRect> twips_;
     std::unique_ptr<QLockFile> namedLock_;
+    std::unique_ptr<FileCommands> fileCommands_;
+    std::unique_ptr<CollectionCommands> collectionCommands_;
     SettingRead lastRead_; // the settings value read last, for the report of a bad one
     QString programFolder_;
     QString exeName_;
