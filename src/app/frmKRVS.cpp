@@ -2,6 +2,7 @@
 
 #include "app/CollectionCommands.h"
 #include "app/ExportCommands.h"
+#include "app/FileCommands.h"
 #include "app/GridCommands.h"
 #include "app/QueryWatch.h"
 #include "app/SearchCommands.h"
@@ -90,18 +91,25 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
     setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 3px; }"));
     createControls();
     createMenus();
-    const WindowOps ops{this,
-                        [this](int code) { setMousePointer(code); },
-                        [this](const SearchRequest& request) { return bindGrid(request); },
-                        [this] { return shownSearch(); },
-                        [this](const SearchRequest& request) { setShownSearch(request); },
-                        [this] { return searchMode_; }};
+    WindowOps ops;
+    ops.window = this;
+    ops.setMousePointer = [this](int code) { setMousePointer(code); };
+    ops.bindGrid = [this](const SearchRequest& request) { return bindGrid(request); };
+    ops.shownSearch = [this] { return shownSearch(); };
+    ops.setShownSearch = [this](const SearchRequest& request) { setShownSearch(request); };
+    ops.searchMode = [this] { return searchMode_; };
+    ops.grid = fgdCards;
+    ops.showAllCards = [this] { showAllCards(); };
+    ops.releaseRows = [this] { releaseRows(); };
+    ops.rows = [this] { return rows(); };
     searchCommands = std::make_unique<SearchCommands>(
         SearchControls{cboSearch, chkTitle, chkComm, chkSeries, chkCategory, optYesOwn, optNoOwn,
                        optBothOwn, mnuAutoAst, txtSQL, fgdCards},
         ops);
     gridCommands = std::make_unique<GridCommands>(catalogue_,
                                                   GridControls{fgdCards, mnuPopUp1, cmdQuery}, ops);
+    fileCommands_ = std::make_unique<FileCommands>(catalogue_, programFolder_, mnuPass, ops);
+    collectionCommands_ = std::make_unique<CollectionCommands>(catalogue_, programFolder_, ops);
     new QueryWatch(this); // Esc or a close stops a long statement
     // The design client area; the menu bar lies above it.
     resize(twipsToPx(kDesignClientWidth),
@@ -416,8 +424,8 @@ void frmKRVS::createMenus() {
         mnuAutoAst_Click();
     });
     connect(mnuPass, &QAction::triggered, this, &frmKRVS::mnuPass_Click);
-    connect(mnuMerge, &QAction::triggered, this, [this] { mnuMerge_Click(*this); });
-    connect(mnuSummary, &QAction::triggered, this, [this] { mnuSummary_Click(*this); });
+    connect(mnuMerge, &QAction::triggered, this, [this] { collectionCommands_->merge(); });
+    connect(mnuSummary, &QAction::triggered, this, [this] { collectionCommands_->summary(); });
     connect(mnuUpdate, &QAction::triggered, this, &frmKRVS::mnuUpdate_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmKRVS::mnuAbout_Click);
     for (int i : {0, 2, 3})
@@ -429,6 +437,18 @@ void frmKRVS::createMenus() {
 void frmKRVS::setMousePointer(int code) {
     mousePointer_ = code;
     showMousePointer(this, code);
+}
+
+void frmKRVS::mnuBakDB_Click() {
+    fileCommands_->backup();
+}
+
+void frmKRVS::mnuCompact_Click() {
+    fileCommands_->compact();
+}
+
+void frmKRVS::mnuPass_Click() {
+    fileCommands_->password();
 }
 
 void frmKRVS::DoEvents() {

@@ -29,6 +29,8 @@ class QRadioButton;
 namespace krvs {
 
 class ExportCommands;
+class CollectionCommands;
+class FileCommands;
 class FlexGrid;
 class GridCommands;
 class SearchCommands;
@@ -217,6 +219,8 @@ class frmKRVS : public QMainWindow {
     std::unique_ptr<QLockFile> namedLock_;
     std::unique_ptr<WindowSettings> settings_;
     std::unique_ptr<ExportCommands> export_;
+    std::unique_ptr<FileCommands> fileCommands_;
+    std::unique_ptr<CollectionCommands> collectionCommands_;
     QString programFolder_;
     QString exeName_;
     int mousePointer_ = 0;

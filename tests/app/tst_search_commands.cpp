@@ -37,18 +37,19 @@ class tst_search_commands : public QObject {
     static SearchRequest shownBefore() { return typedRequest(QStringLiteral("SELECT shown")); }
 
     std::unique_ptr<SearchCommands> make(SearchMode mode) {
-        WindowOps ops{&window_,
-                      [this](int code) { pointers_ << code; },
-                      [this](const SearchRequest& request) {
-                          binds_ << request.text;
-                          const Bind b = answers_.isEmpty() ? Bind::Rows : answers_.takeFirst();
-                          if (b == Bind::Fails) throw AppError::objectClosed();
-                          c_.fgdCards->setRows(b == Bind::Rows ? 4 : 1);
-                          return b == Bind::Rows;
-                      },
-                      [this] { return shown_; },
-                      [this](const SearchRequest& request) { shown_ = request; },
-                      [mode] { return mode; }};
+        WindowOps ops;
+        ops.window = &window_;
+        ops.setMousePointer = [this](int code) { pointers_ << code; };
+        ops.bindGrid = [this](const SearchRequest& request) {
+            binds_ << request.text;
+            const Bind b = answers_.isEmpty() ? Bind::Rows : answers_.takeFirst();
+            if (b == Bind::Fails) throw AppError::objectClosed();
+            c_.fgdCards->setRows(b == Bind::Rows ? 4 : 1);
+            return b == Bind::Rows;
+        };
+        ops.shownSearch = [this] { return shown_; };
+        ops.setShownSearch = [this](const SearchRequest& request) { shown_ = request; };
+        ops.searchMode = [mode] { return mode; };
         return std::make_unique<SearchCommands>(c_, ops);
     }
 

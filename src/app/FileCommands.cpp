@@ -1,10 +1,10 @@
 // File > Backup Database, File > Compact Database and Tools > password.
-#include "app/frmKRVS.h"
+#include "app/FileCommands.h"
 
 #include "app/BusyProgress.h"
-#include "db/CompactTick.h"
-
+#include "catalogue/Catalogue.h"
 #include "catalogue/FileOps.h"
+#include "db/CompactTick.h"
 #include "grid/FlexGrid.h"
 #include "maintenance/frmPassword.h"
 #include "ui/MousePointer.h"
@@ -16,70 +16,67 @@
 
 #include <QAction>
 #include <QFileInfo>
-#include <QPlainTextEdit>
-#include <optional>
+#include <utility>
 
 namespace krvs {
 
-namespace {
+FileCommands::FileCommands(Catalogue& catalogue, QString programFolder, QAction* passCommand,
+                           WindowOps window)
+    : catalogue_(catalogue), programFolder_(std::move(programFolder)), passCommand_(passCommand),
+      window_(std::move(window)) {}
 
 // Clears away scratch files an interrupted backup, compaction or password change
 // left behind, while this program holds the catalogue (never someone else's).
-void removeScratchWhileHeld(frmKRVS& w) {
-    w.catalogue().removeScratchFiles(w.programFolder());
-}
-
-// Closes the catalogue. One already closed (a backup or compaction that failed
-// before its reopen) cannot be closed: that is an error, and the caller reports it.
-void closeDatabase(frmKRVS& w) {
-    w.releaseRows();
-    w.catalogue().close();
+void FileCommands::removeScratchWhileHeld() {
+    catalogue_.removeScratchFiles(programFolder_);
 }
 
 // The catalogue is closed for a file operation: hourglass, connection released,
-// grid emptied to its header and one blank row.
-void closeForFileWork(frmKRVS& w) {
-    w.setMousePointer(pointer::Hourglass);
-    frmKRVS::DoEvents();
-    closeDatabase(w);
-    w.fgdCards->Clear();
-    w.fgdCards->setRows(2);
-    frmKRVS::DoEvents();
+// grid emptied to its header and one blank row. One already closed (a backup or
+// compaction that failed before its reopen) cannot be closed: that is an error,
+// and the caller reports it.
+void FileCommands::closeForFileWork() {
+    window_.setMousePointer(pointer::Hourglass);
+    WindowOps::doEvents();
+    window_.releaseRows();
+    catalogue_.close();
+    window_.grid->Clear();
+    window_.grid->setRows(2);
+    WindowOps::doEvents();
 }
 
 // The common end of backup and compaction: the default pointer, then either the
 // error box or the record count in the caption.
-void finishFileWork(frmKRVS& w, const std::optional<AppError>& pending, bool silentCancel,
-                    const QString& errorTitle) {
-    w.setMousePointer(pointer::Default);
-    frmKRVS::DoEvents();
+void FileCommands::finishFileWork(const std::optional<AppError>& pending, bool silentCancel,
+                                  const QString& errorTitle) {
+    window_.setMousePointer(pointer::Default);
+    WindowOps::doEvents();
     if (pending && pending->number() != 0 &&
         !(silentCancel && pending->number() == err::CancelSave)) {
-        w.setWindowTitle(QStringLiteral("Korvessa Database"));
+        window_.showBareCaption();
         ui().msgBox(errorBoxText(*pending), mb::Critical, errorTitle);
     } else {
-        w.setWindowTitle(QStringLiteral("Korvessa Database - (Total records=") +
-                         QString::number(w.fgdCards->Rows() - 1) + QStringLiteral(")"));
+        window_.showRecordCount();
     }
 }
 
 // Opens the catalogue again after a backup or compaction, under the hourglass, and
 // shows every card.
-void reopenAndReload(frmKRVS& w) {
-    w.setMousePointer(pointer::Hourglass);
-    frmKRVS::DoEvents();
-    w.catalogue().reopen();
-    w.showAllCards();
+void FileCommands::reopenAndReload() {
+    window_.setMousePointer(pointer::Hourglass);
+    WindowOps::doEvents();
+    catalogue_.reopen();
+    window_.showAllCards();
 }
 
 // Copies the catalogue to target in blocks: between two blocks the window repaints and
 // drops the user's input, and a box shows the bytes copied once the copy runs long.
 // The copy has no Stop: it runs at the disk's speed, and the catalogue stays closed
 // until it ends either way.
-void copyWithProgress(frmKRVS& w, const QString& target) {
+void FileCommands::copyWithProgress(const QString& target) {
     constexpr qint64 kUnit = 1024; // the bar counts kilobytes, so a large file fits
-    const qint64 size = QFileInfo(w.catalogue().file()).size();
-    BusyProgress progress(&w, QStringLiteral("Backup Database"),
+    const qint64 size = QFileInfo(catalogue_.file()).size();
+    BusyProgress progress(window_.window, QStringLiteral("Backup Database"),
                           QStringLiteral("Copying the database..."),
                           int((size + kUnit - 1) / kUnit));
     progress.withoutStop();
@@ -91,34 +88,34 @@ void copyWithProgress(frmKRVS& w, const QString& target) {
                 .arg(fileSizeTextFor(done), fileSizeTextFor(total));
         });
     };
-    w.catalogue().backupTo(target, steps);
+    catalogue_.backupTo(target, steps);
 }
 
 // Compacts the catalogue in one engine call that keeps the window painting; a box
 // with a busy bar shows once it runs long. It cannot be stopped half-way. Any
 // failure leaves the catalogue as it was and gives false with no message; success
 // shows the sizes before and after.
-bool compactWithProgress(frmKRVS& w) {
+bool FileCommands::compactWithProgress() {
     std::optional<CompactSizes> sizes;
     {
-        BusyProgress progress(&w, QStringLiteral("Compact Database"),
+        BusyProgress progress(window_.window, QStringLiteral("Compact Database"),
                               QStringLiteral("Compacting the database..."), -1);
         progress.withoutStop();
         db::CompactTick previous = db::setCompactTick([&progress] { progress.step(0); });
         ScopeGuard restore([&] { db::setCompactTick(previous); });
         try {
-            sizes = w.catalogue().compact();
+            sizes = catalogue_.compact();
         } catch (const AppError&) {
             return false;
         } catch (const std::exception&) {
             return false;
         }
-        frmKRVS::DoEvents();
+        WindowOps::doEvents();
     }
     // the success box follows the default pointer: the busy box has gone first
-    w.setMousePointer(pointer::Default);
-    frmKRVS::DoEvents();
-    ui().msgBox(w.catalogue().file().toUpper() + QStringLiteral(" compacted successfully.") +
+    window_.setMousePointer(pointer::Default);
+    WindowOps::doEvents();
+    ui().msgBox(catalogue_.file().toUpper() + QStringLiteral(" compacted successfully.") +
                     QStringLiteral("\r\n\r\n") + QStringLiteral("Size before compacting:") +
                     QLatin1Char('\t') + sizes->before + QStringLiteral("\r\n") +
                     QStringLiteral("Size after compacting:") + QLatin1Char('\t') + sizes->after,
@@ -126,15 +123,13 @@ bool compactWithProgress(frmKRVS& w) {
     return true;
 }
 
-} // namespace
-
-void frmKRVS::mnuBakDB_Click() {
+void FileCommands::backup() {
     std::optional<AppError> pending;
     const bool wasOpen = catalogue_.isOpen();
     bool closed = false; // the grid was emptied for the copy
     try {
         [&] {
-            const QString folder = maint::backupFolder(programFolder());
+            const QString folder = maint::backupFolder(programFolder_);
             if (!QFileInfo(folder).isDir()) maint::makeFolder(folder);
 
             SaveDialogRequest request;
@@ -156,7 +151,7 @@ void frmKRVS::mnuBakDB_Click() {
                         QStringLiteral(")"));
 
             if (QFileInfo(target).isFile()) {
-                setMousePointer(pointer::Default);
+                window_.setMousePointer(pointer::Default);
                 const int answer = ui().msgBox(
                     target + QStringLiteral("\r\n") + QStringLiteral("The file already exists!") +
                         QStringLiteral("\r\n") + QStringLiteral("Do you want to over-write it?"),
@@ -169,20 +164,20 @@ void frmKRVS::mnuBakDB_Click() {
 
             // A folder that takes no file is told while the catalogue is still open.
             maint::requireWritableFolder(maint::folderOf(target));
-            removeScratchWhileHeld(*this);
+            removeScratchWhileHeld();
             closed = true;
-            closeForFileWork(*this);
-            copyWithProgress(*this, target);
+            closeForFileWork();
+            copyWithProgress(target);
             ui().msgBox(QStringLiteral("The database was backed up."), mb::Information,
                         QStringLiteral("Success"));
 
-            reopenAndReload(*this);
+            reopenAndReload();
         }();
     } catch (const AppError& e) {
         pending = e;
     }
 
-    finishFileWork(*this, pending, true, QStringLiteral("Error in backing up database"));
+    finishFileWork(pending, true, QStringLiteral("Error in backing up database"));
 
     // A copy that failed (a full disk, say) left the catalogue closed but whole: it is
     // opened again, so that the user can go on working. A backup refused before the
@@ -192,45 +187,43 @@ void frmKRVS::mnuBakDB_Click() {
         if (!catalogue_.isOpen() && closed) {
             std::optional<AppError> reopenError;
             try {
-                reopenAndReload(*this);
+                reopenAndReload();
             } catch (const AppError& e) {
                 reopenError = e;
             }
-            finishFileWork(*this, reopenError, false,
-                           QStringLiteral("Error in backing up database"));
+            finishFileWork(reopenError, false, QStringLiteral("Error in backing up database"));
         } else if (!closed && catalogue_.isOpen()) {
-            finishFileWork(*this, std::nullopt, false, QString());
+            finishFileWork(std::nullopt, false, QString());
         }
     }
 }
 
-void frmKRVS::mnuCompact_Click() {
+void FileCommands::compact() {
     std::optional<AppError> pending;
     bool closed = false; // the grid was emptied for the compaction
     try {
         // The scratch file goes beside the catalogue: a folder that takes no file is
         // told while the catalogue is still open.
         if (catalogue_.isOpen()) maint::requireWritableFolder(maint::folderOf(catalogue_.file()));
-        removeScratchWhileHeld(*this);
+        removeScratchWhileHeld();
         closed = true;
-        closeForFileWork(*this);
-        if (!compactWithProgress(*this))
+        closeForFileWork();
+        if (!compactWithProgress())
             ui().msgBox(QStringLiteral("Failure in compacting database!"), mb::Critical,
                         QStringLiteral("Compact Error"));
 
-        reopenAndReload(*this);
+        reopenAndReload();
     } catch (const AppError& e) {
         pending = e;
     }
 
-    finishFileWork(*this, pending, false, QStringLiteral("Error in compacting database"));
+    finishFileWork(pending, false, QStringLiteral("Error in compacting database"));
     // Refused before anything closed: the grid keeps its rows, and their count is shown
     // again. A reload that failed claims no records.
-    if (pending && !closed && catalogue_.isOpen())
-        finishFileWork(*this, std::nullopt, false, QString());
+    if (pending && !closed && catalogue_.isOpen()) finishFileWork(std::nullopt, false, QString());
 }
 
-void frmKRVS::mnuPass_Click() {
+void FileCommands::password() {
     // The new copy is written beside the catalogue and renamed over it: a folder that
     // takes no file is told before anything is asked or written (the system would let
     // root write into a read-only folder anyway).
@@ -240,8 +233,8 @@ void frmKRVS::mnuPass_Click() {
         ui().msgBox(errorBoxText(e), mb::Critical, QStringLiteral("Error in setting password"));
         return;
     }
-    removeScratchWhileHeld(*this);
-    frmPassword form(catalogue_, mnuPass, this);
+    removeScratchWhileHeld();
+    frmPassword form(catalogue_, passCommand_, window_.window);
     ui().showModal(form);
 }
 

@@ -2,7 +2,7 @@
 #include "app/CollectionCommands.h"
 
 #include "app/frmAsk4Pwd.h"
-#include "app/frmKRVS.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/FileOps.h"
 #include "checklist/Merge.h"
 #include "grid/FlexGrid.h"
@@ -17,61 +17,58 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <optional>
+#include <utility>
 
 namespace krvs {
 
 namespace {
-
 const QString kTitle = QStringLiteral("Merge Checklist");
+} // namespace
 
-void showCount(frmKRVS& w) {
-    w.setWindowTitle(QStringLiteral("Korvessa Database - (Total records=") +
-                     QString::number(w.fgdCards->Rows() - 1) + QStringLiteral(")"));
-}
+CollectionCommands::CollectionCommands(Catalogue& catalogue, QString programFolder,
+                                       WindowOps window)
+    : catalogue_(catalogue), programFolder_(std::move(programFolder)), window_(std::move(window)) {}
 
 // Reads the chosen file; an encrypted catalogue asks for its password with the
 // start-up prompt until it opens or the user cancels. Nothing when cancelled.
-std::optional<checklist::Checklist> readChosen(frmKRVS& w, const QString& path) {
+std::optional<checklist::Checklist> CollectionCommands::readChosen(const QString& path) {
     if (checklist::checklistKind(path) != checklist::ChecklistKind::EncryptedCatalogue) {
-        w.setMousePointer(pointer::Hourglass);
+        window_.setMousePointer(pointer::Hourglass);
         checklist::Checklist list = checklist::readChecklist(path);
-        w.setMousePointer(pointer::Default);
+        window_.setMousePointer(pointer::Default);
         return list;
     }
     for (;;) {
         QString password;
-        if (AskPwd(password, &w) != 1) return std::nullopt;
-        w.setMousePointer(pointer::Hourglass);
+        if (AskPwd(password, window_.window) != 1) return std::nullopt;
+        window_.setMousePointer(pointer::Hourglass);
         checklist::Checklist list = checklist::readChecklist(path, password);
-        w.setMousePointer(pointer::Default);
+        window_.setMousePointer(pointer::Default);
         if (!list.badPassword) return list;
         ui().msgBox(QStringLiteral("Not a valid password."), mb::Exclamation, kTitle);
     }
 }
 
-} // namespace
-
-void mnuMerge_Click(frmKRVS& w) {
+void CollectionCommands::merge() {
     std::optional<AppError> pending;
     bool closed = false; // the catalogue was closed for the backup
     try {
-        w.catalogue().connection();
+        catalogue_.connection();
         OpenDialogRequest request;
         request.title = kTitle;
         request.filter = QStringLiteral("Checklists (*.csv;*.krv)|*.csv;*.krv|"
                                         "CSV Files (*.csv)|*.csv|KRVS Database (*.krv)|*.krv|"
                                         "All Files (*.*)|*.*");
-        request.initDir = w.programFolder();
+        request.initDir = programFolder_;
         const QString path = ui().showOpen(request);
         if (path.isEmpty()) return;
-        if (sameFile(path, w.catalogue().file())) {
+        if (sameFile(path, catalogue_.file())) {
             ui().msgBox(QStringLiteral("The catalogue cannot be merged into itself."),
                         mb::Exclamation, kTitle);
             return;
         }
 
-        const auto list = readChosen(w, path);
+        const auto list = readChosen(path);
         if (!list) return;
         if (!list->error.isEmpty()) {
             ui().msgBox(QStringLiteral("The checklist was not merged:\r\n") + list->error,
@@ -79,18 +76,18 @@ void mnuMerge_Click(frmKRVS& w) {
             return;
         }
 
-        w.setMousePointer(pointer::Hourglass);
-        ScopeGuard pointerBack([&w] { w.setMousePointer(pointer::Default); });
-        const auto rows = w.catalogue().connection().execute(checklist::catalogueStatement());
+        window_.setMousePointer(pointer::Hourglass);
+        ScopeGuard pointerBack([this] { window_.setMousePointer(pointer::Default); });
+        const auto rows = catalogue_.connection().execute(checklist::catalogueStatement());
         const checklist::MergePlan plan = checklist::planMerge(*rows, *list);
         if (!plan.error.isEmpty()) {
-            w.setMousePointer(pointer::Default);
+            window_.setMousePointer(pointer::Default);
             ui().msgBox(QStringLiteral("The checklist was not merged:\r\n") + plan.error,
                         mb::Exclamation, kTitle);
             return;
         }
-        w.setMousePointer(pointer::Default);
-        frmMergePreview preview(plan, path, &w);
+        window_.setMousePointer(pointer::Default);
+        frmMergePreview preview(plan, path, window_.window);
         if (ui().showModal(preview) != QDialog::Accepted) return;
         if (plan.changesNothing()) {
             ui().msgBox(QStringLiteral("The catalogue already holds this checklist; nothing was "
@@ -101,28 +98,28 @@ void mnuMerge_Click(frmKRVS& w) {
         }
 
         // The backup is a copy of the closed file, as File > Backup Database makes it.
-        const QString folder = maint::backupFolder(w.programFolder());
+        const QString folder = maint::backupFolder(programFolder_);
         if (!QFileInfo(folder).isDir()) maint::makeFolder(folder);
         maint::requireWritableFolder(folder);
         const QString backup =
             checklist::mergeBackupPath(folder, maint::defaultBackupName(ui().now()));
-        w.setMousePointer(pointer::Hourglass);
-        frmKRVS::DoEvents();
-        w.releaseRows();
-        w.fgdCards->Clear();
-        w.fgdCards->setRows(2);
+        window_.setMousePointer(pointer::Hourglass);
+        WindowOps::doEvents();
+        window_.releaseRows();
+        window_.grid->Clear();
+        window_.grid->setRows(2);
         closed = true;
-        w.catalogue().close();
-        w.catalogue().backupTo(backup);
+        catalogue_.close();
+        catalogue_.backupTo(backup);
         crashPoint("merge-backed-up");
-        w.catalogue().reopen();
+        catalogue_.reopen();
         closed = false;
-        checklist::applyMerge(w.catalogue().connection(), plan);
+        checklist::applyMerge(catalogue_.connection(), plan);
         crashPoint("merge-applied");
 
-        w.showAllCards();
-        w.setMousePointer(pointer::Default);
-        showCount(w);
+        window_.showAllCards();
+        window_.setMousePointer(pointer::Default);
+        window_.showRecordCount();
         ui().msgBox(QStringLiteral("The checklist was merged.\r\n\r\n") + mergeCountsText(plan) +
                         QStringLiteral("\r\n\r\nThe catalogue as it was before is in ") +
                         QDir::toNativeSeparators(backup),
@@ -136,31 +133,31 @@ void mnuMerge_Click(frmKRVS& w) {
     // Nothing was merged: the catalogue is open again and shows every card.
     std::optional<AppError> reopenError;
     try {
-        if (closed || !w.catalogue().isOpen()) w.catalogue().reopen();
-        if (!w.rows()) w.showAllCards();
+        if (closed || !catalogue_.isOpen()) catalogue_.reopen();
+        if (!window_.rows()) window_.showAllCards();
     } catch (const AppError& e) {
         reopenError = e;
     }
-    w.setMousePointer(pointer::Default);
-    if (w.catalogue().isOpen() && w.rows()) showCount(w);
+    window_.setMousePointer(pointer::Default);
+    if (catalogue_.isOpen() && window_.rows()) window_.showRecordCount();
     ui().msgBox(errorBoxText(*pending), mb::Critical, QStringLiteral("Error in merging checklist"));
     if (reopenError)
         ui().msgBox(errorBoxText(*reopenError), mb::Critical,
                     QStringLiteral("Error in merging checklist"));
 }
 
-void mnuSummary_Click(frmKRVS& w) {
+void CollectionCommands::summary() {
     try {
-        db::Connection& connection = w.catalogue().connection();
-        w.setMousePointer(pointer::Hourglass);
-        ScopeGuard pointerBack([&w] { w.setMousePointer(pointer::Default); });
+        db::Connection& connection = catalogue_.connection();
+        window_.setMousePointer(pointer::Hourglass);
+        ScopeGuard pointerBack([this] { window_.setMousePointer(pointer::Default); });
         const summary::CollectionCounts counts = summary::countCollection(connection);
+        const auto rows = window_.rows();
         const summary::CountRow shown =
-            w.rows()
-                ? summary::countShown(*w.rows())
-                : summary::CountRow{QStringLiteral("Shown in the grid"), QString(), 0, 0, false};
-        w.setMousePointer(pointer::Default);
-        frmSummary form(counts, shown, &w);
+            rows ? summary::countShown(*rows)
+                 : summary::CountRow{QStringLiteral("Shown in the grid"), QString(), 0, 0, false};
+        window_.setMousePointer(pointer::Default);
+        frmSummary form(counts, shown, window_.window);
         ui().showModal(form);
     } catch (const AppError& e) {
         ui().msgBox(errorBoxText(e), mb::Critical, QStringLiteral("Error in Collection Summary"));
