@@ -24,6 +24,7 @@ struct WindowOps {
     std::function<SearchRequest()> shownSearch;
     std::function<void(const SearchRequest&)> setShownSearch;
     std::function<SearchMode()> searchMode;
+    std::function<void(SearchMode)> setSearchMode;
     FlexGrid* grid = nullptr;
     // Every card in the grid.
     std::function<void()> showAllCards;

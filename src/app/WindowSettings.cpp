@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
+#include <array>
 
 namespace krvs {
 
@@ -82,12 +83,17 @@ int outerHeightTw(const QWidget* w) {
     return pxToTwips(w->frameGeometry().height());
 }
 
+// The Own options in the order of the settings file's keys: yes, no, both.
+std::array<QRadioButton*, 3> ownOptions(const SearchControls& c) {
+    return {c.optYesOwn, c.optNoOwn, c.optBothOwn};
+}
+
 } // namespace
 
-WindowSettings::WindowSettings(QString iniFile, QWidget* window, int minWidthTw,
-                               const SettingsControls& controls, SettingsModeOps mode)
-    : iniFile_(std::move(iniFile)), window_(window), minWidthTw_(minWidthTw), c_(controls),
-      mode_(std::move(mode)) {}
+WindowSettings::WindowSettings(QString iniFile, int minWidthTw, const SearchControls& controls,
+                               WindowOps window)
+    : iniFile_(std::move(iniFile)), minWidthTw_(minWidthTw), c_(controls),
+      window_(std::move(window)) {}
 
 QString WindowSettings::read(const QString& section, const QString& key, const QString& def) {
     QString value = ReadINI(section, key, def, iniFile_);
@@ -101,7 +107,7 @@ long WindowSettings::write(const QString& section, const QString& key, const QSt
 
 // Placement, outer frame in twips, fitted into the whole screen.
 void WindowSettings::restorePlacement() {
-    QWidget* const w = window_;
+    QWidget* const w = window_.window;
     const QSize screenTw = screenSizeTw(w);
     const int curW = outerWidthTw(w);
     const int curH = outerHeightTw(w);
@@ -134,12 +140,12 @@ void WindowSettings::load() {
 
     restorePlacement();
 
-    for (int i = 0; i < c_.grid->Cols(); ++i)
-        c_.grid->setColWidth(i, strictWhole(read("Columns", colKey(i), "1000")));
+    for (int i = 0; i < c_.fgdCards->Cols(); ++i)
+        c_.fgdCards->setColWidth(i, strictWhole(read("Columns", colKey(i), "1000")));
 
-    c_.autoAsterisks->setChecked(strictBool(read("Search", "AutoAsterisks", "True")));
+    c_.mnuAutoAst->setChecked(strictBool(read("Search", "AutoAsterisks", "True")));
 
-    QComboBox* const search = c_.search;
+    QComboBox* const search = c_.cboSearch;
     search->setEditText(read("Search_Items", "Current", "Vellan,Qorth"));
     int number = leadingInt16(read("Search_Items", "Number", "1"));
     if (number < 1) number = 1;
@@ -158,27 +164,28 @@ void WindowSettings::load() {
     const auto loadBox = [this](QCheckBox* box, const char* key, const QString& def) {
         setCheckBoxState(box, checkBoxValue(leadingWhole(read("Checks", key, def))));
     };
-    QCheckBox* const searchIn[] = {c_.title, c_.comments};
+    QCheckBox* const searchIn[] = {c_.chkTitle, c_.chkComm};
     for (int i = 0; i < 2; ++i)
         loadBox(searchIn[i], SearchInKeys[i].key, SearchInKeys[i].def);
     for (std::size_t i : panelOrder(kSeriesBoxes))
-        loadBox(c_.series[i], kSeriesBoxes[i].key, QString::number(kSeriesBoxes[i].initial));
+        loadBox(c_.chkSeries[i], kSeriesBoxes[i].key, QString::number(kSeriesBoxes[i].initial));
 
     // The last option set to True wins; all False leaves none selected.
-    for (std::size_t i = 0; i < c_.owns.size(); ++i) {
+    const auto owns = ownOptions(c_);
+    for (std::size_t i = 0; i < owns.size(); ++i) {
         const bool on = strictBool(read("Checks", OwnKeys[i].key, OwnKeys[i].def));
-        c_.owns[i]->setChecked(on);
+        owns[i]->setChecked(on);
         if (on)
             for (std::size_t j = 0; j < i; ++j)
-                c_.owns[j]->setChecked(false);
+                owns[j]->setChecked(false);
     }
 
     for (std::size_t i : panelOrder(kCategoryBoxes))
-        loadBox(c_.categories[i], kCategoryBoxes[i].key,
+        loadBox(c_.chkCategory[i], kCategoryBoxes[i].key,
                 QString::number(kCategoryBoxes[i].initial));
 
     const SearchMode mode = searchModeFromSetting(read("Search", "Type", "Advanced"));
-    if (mode != mode_.searchMode()) mode_.setSearchMode(mode);
+    if (mode != window_.searchMode()) window_.setSearchMode(mode);
 }
 
 // The values are written in their order into the file's text in memory, and the
@@ -192,7 +199,7 @@ void WindowSettings::save() const {
     put("Main", "Backup_Warn", QString::number(runCount_));
 
     // The placement only from the normal state; otherwise the earlier one stays.
-    const QWidget* const w = window_;
+    const QWidget* const w = window_.window;
     if (!(w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
         const QRect frame = w->frameGeometry();
         put("Main", "Left", QString::number(pxToTwips(frame.x())));
@@ -202,32 +209,33 @@ void WindowSettings::save() const {
     }
     put("Main", "Maximized", boolText(w->isMaximized()));
 
-    for (int i = 0; i < c_.grid->Cols(); ++i)
-        put("Columns", colKey(i), QString::number(c_.grid->ColWidth(i)));
+    for (int i = 0; i < c_.fgdCards->Cols(); ++i)
+        put("Columns", colKey(i), QString::number(c_.fgdCards->ColWidth(i)));
 
-    put("Search", "AutoAsterisks", boolText(c_.autoAsterisks->isChecked()));
+    put("Search", "AutoAsterisks", boolText(c_.mnuAutoAst->isChecked()));
 
     // The history is written afresh, so its section ends up last in the file.
     put("Search_Items", "", "");
-    const int n = qMin(c_.search->count(), MaxHistory);
+    const int n = qMin(c_.cboSearch->count(), MaxHistory);
     put("Search_Items", "Number", QString::number(n));
-    put("Search_Items", "Current", trimBlanks(c_.search->currentText()));
+    put("Search_Items", "Current", trimBlanks(c_.cboSearch->currentText()));
     for (int i = 0; i < n; ++i)
-        put("Search_Items", QString::number(i), trimBlanks(c_.search->itemText(i)));
+        put("Search_Items", QString::number(i), trimBlanks(c_.cboSearch->itemText(i)));
 
     const auto saveBox = [&put](const QCheckBox* box, const char* key) {
         put("Checks", key, QString::number(checkBoxState(box)));
     };
-    saveBox(c_.title, SearchInKeys[0].key);
-    saveBox(c_.comments, SearchInKeys[1].key);
+    saveBox(c_.chkTitle, SearchInKeys[0].key);
+    saveBox(c_.chkComm, SearchInKeys[1].key);
     for (std::size_t i : panelOrder(kSeriesBoxes))
-        saveBox(c_.series[i], kSeriesBoxes[i].key);
-    for (std::size_t i = 0; i < c_.owns.size(); ++i)
-        put("Checks", OwnKeys[i].key, boolText(c_.owns[i]->isChecked()));
+        saveBox(c_.chkSeries[i], kSeriesBoxes[i].key);
+    const auto owns = ownOptions(c_);
+    for (std::size_t i = 0; i < owns.size(); ++i)
+        put("Checks", OwnKeys[i].key, boolText(owns[i]->isChecked()));
     for (std::size_t i : panelOrder(kCategoryBoxes))
-        saveBox(c_.categories[i], kCategoryBoxes[i].key);
+        saveBox(c_.chkCategory[i], kCategoryBoxes[i].key);
 
-    put("Search", "Type", searchModeSetting(mode_.searchMode()));
+    put("Search", "Type", searchModeSetting(window_.searchMode()));
     edit.commit(); // a file that cannot be written keeps the old settings, silently
 }
 

@@ -98,14 +98,14 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
     ops.shownSearch = [this] { return shownSearch(); };
     ops.setShownSearch = [this](const SearchRequest& request) { setShownSearch(request); };
     ops.searchMode = [this] { return searchMode_; };
+    ops.setSearchMode = [this](SearchMode mode) { setSearchMode(mode); };
     ops.grid = fgdCards;
     ops.showAllCards = [this] { showAllCards(); };
     ops.releaseRows = [this] { releaseRows(); };
     ops.rows = [this] { return rows(); };
-    searchCommands = std::make_unique<SearchCommands>(
-        SearchControls{cboSearch, chkTitle, chkComm, chkSeries, chkCategory, optYesOwn, optNoOwn,
-                       optBothOwn, mnuAutoAst, txtSQL, fgdCards},
-        ops);
+    const SearchControls panel{cboSearch, chkTitle,   chkComm,    chkSeries, chkCategory, optYesOwn,
+                               optNoOwn,  optBothOwn, mnuAutoAst, txtSQL,    fgdCards};
+    searchCommands = std::make_unique<SearchCommands>(panel, ops);
     gridCommands = std::make_unique<GridCommands>(catalogue_,
                                                   GridControls{fgdCards, mnuPopUp1, cmdQuery}, ops);
     fileCommands_ = std::make_unique<FileCommands>(catalogue_, programFolder_, mnuPass, ops);
@@ -115,18 +115,8 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
     resize(twipsToPx(kDesignClientWidth),
            twipsToPx(kDesignClientHeight) + menuBar()->sizeHint().height());
 
-    SettingsControls kept{fgdCards,
-                          mnuAutoAst,
-                          cboSearch,
-                          chkTitle,
-                          chkComm,
-                          chkSeries,
-                          {optYesOwn, optNoOwn, optBothOwn},
-                          chkCategory};
     settings_ = std::make_unique<WindowSettings>(
-        programFolderWithSep() + exeName_ + QStringLiteral(".ini"), this, mMinWidth, kept,
-        SettingsModeOps{[this] { return searchMode_; },
-                        [this](SearchMode mode) { setSearchMode(mode); }});
+        programFolderWithSep() + exeName_ + QStringLiteral(".ini"), mMinWidth, panel, ops);
     export_ = std::make_unique<ExportCommands>(this, fgdCards, catalogue_, programFolder_,
                                                [this](int code) { setMousePointer(code); });
 }
