@@ -1,6 +1,6 @@
 // krvs-bench: times the program on demo catalogues of growing size.
 //
-//   krvs-bench [--sizes 10000,100000,1000000] [--keep DIR]
+//   krvs-bench [--sizes 10000,100000,1000000] [--keep DIR] [--runs 3]
 //
 // For each size the driver makes a catalogue with krvs-makedb (kept in DIR when
 // given, and reused there on the next run), then runs itself once per size in a
@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
@@ -45,6 +46,7 @@
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace krvs;
@@ -289,15 +291,53 @@ int runOne(const QString& catalogue) {
 // ---- child: the plain engine loop ---------------------------------------------------
 
 // The least work any client-side snapshot must do: prepare, step, and copy every
-// cell's text into one buffer with offsets.
+// cell's text into one buffer with 32-bit offsets, both grown by realloc (which moves
+// a large block by remapping its pages rather than copying them).
+template <class T> class GrowBuffer {
+  public:
+    GrowBuffer() = default;
+    GrowBuffer(const GrowBuffer&) = delete;
+    GrowBuffer& operator=(const GrowBuffer&) = delete;
+    GrowBuffer(GrowBuffer&& o) noexcept
+        : p_(std::exchange(o.p_, nullptr)), n_(std::exchange(o.n_, 0)),
+          cap_(std::exchange(o.cap_, 0)) {}
+    GrowBuffer& operator=(GrowBuffer&& o) noexcept {
+        std::swap(p_, o.p_);
+        std::swap(n_, o.n_);
+        std::swap(cap_, o.cap_);
+        return *this;
+    }
+    ~GrowBuffer() { std::free(p_); }
+    void append(const T* from, std::size_t count) {
+        if (n_ + count > cap_) {
+            const std::size_t cap = std::max<std::size_t>({n_ + count, cap_ * 2, 4096});
+            T* p = static_cast<T*>(std::realloc(p_, cap * sizeof(T)));
+            if (!p) throw std::bad_alloc();
+            p_ = p;
+            cap_ = cap;
+        }
+        if (count) std::memcpy(p_ + n_, from, count * sizeof(T));
+        n_ += count;
+    }
+    void push(T v) { append(&v, 1); }
+    std::size_t size() const { return n_; }
+    const T* data() const { return p_; }
+    T operator[](std::size_t i) const { return p_[i]; }
+
+  private:
+    T* p_ = nullptr;
+    std::size_t n_ = 0, cap_ = 0;
+};
+
 struct PlainSnapshot {
-    std::vector<char> text;
-    std::vector<std::uint64_t> offsets{0};
+    GrowBuffer<char> text;
+    GrowBuffer<std::uint32_t> offsets; // where each cell ends; a cell starts where the last ended
     int cols = 0;
-    std::size_t rows() const { return cols ? (offsets.size() - 1) / cols : 0; }
+    std::size_t rows() const { return cols ? offsets.size() / cols : 0; }
     std::string_view cell(std::size_t r, int c) const {
         const std::size_t i = r * cols + c;
-        return std::string_view(text.data() + offsets[i], offsets[i + 1] - offsets[i]);
+        const std::uint32_t from = i ? offsets[i - 1] : 0;
+        return std::string_view(text.data() + from, offsets[i] - from);
     }
 };
 
@@ -315,8 +355,8 @@ bool plainRun(sqlite3* db, const QString& sql, PlainSnapshot& snap) {
         for (int c = 0; c < snap.cols; ++c) {
             const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
             const auto n = static_cast<std::size_t>(sqlite3_column_bytes(st, c));
-            if (t) snap.text.insert(snap.text.end(), t, t + n);
-            snap.offsets.push_back(snap.text.size());
+            if (t) snap.text.append(t, n);
+            snap.offsets.push(static_cast<std::uint32_t>(snap.text.size()));
         }
     }
     sqlite3_finalize(st);
@@ -474,7 +514,10 @@ int runPlain(const QString& catalogue, const QStringList& statements) {
         snap = PlainSnapshot();
         if (!plainRun(db, statements[i], snap)) return 1;
         put(names[i], ms(t));
-        if (i == 0) put("readyAt", static_cast<double>(monoNs()) / 1e6);
+        if (i == 0) {
+            put("readyAt", static_cast<double>(monoNs()) / 1e6);
+            put("peakStartup", static_cast<double>(peakKb()));
+        }
     }
     sqlite3_close(db);
 
@@ -572,6 +615,69 @@ bool runChild(const QStringList& args, Fields& fields, QStringList* statements =
     return fields.size() > 1;
 }
 
+// Starts the program itself (its own executable, beside a copy of the catalogue, as a
+// user starts it) and times it from its exec until its caption shows the total of
+// cards, which the program logs when asked (QT_LOGGING_RULES). Its peak memory then is
+// read from the system before it is ended.
+bool runProgram(const QString& catalogue, Fields& fields) {
+    QTemporaryDir folder;
+    const QString exe = folder.filePath(QStringLiteral("KRVS"));
+    const QByteArray from = QFile::encodeName(QStringLiteral(KRVS_EXE));
+    if (::link(from.constData(), QFile::encodeName(exe).constData()) != 0 &&
+        !QFile::copy(QStringLiteral(KRVS_EXE), exe))
+        return false;
+    if (!QFile::copy(catalogue, folder.filePath(QStringLiteral("KRVS.krv")))) return false;
+    QFile ini(folder.filePath(QStringLiteral("KRVS.ini")));
+    if (!ini.open(QIODevice::WriteOnly)) return false;
+    ini.write("[Main]\r\nBackup_Warn=5\r\n"); // started before: no first-start reminder
+    ini.close();
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("krvs.startup.info=true"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.setReadChannel(QProcess::StandardError); // where the program logs
+    const qint64 execNs = monoNs();
+    child.start(exe, {});
+    if (!child.waitForStarted(-1)) return false;
+    QByteArray said;
+    qint64 captionNs = 0;
+    while (!captionNs && child.state() == QProcess::Running && child.waitForReadyRead(600000)) {
+        said += child.readAllStandardError();
+        if (said.contains("Total records=")) captionNs = monoNs();
+    }
+    long hwm = 0;
+    QFile status(QStringLiteral("/proc/%1/status").arg(child.processId()));
+    if (captionNs && status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:")) hwm = line.mid(6).trimmed().split(' ').front().toLong();
+    child.kill();
+    child.waitForFinished(-1);
+    if (!captionNs) {
+        err() << "the program did not show its total: " << said << Qt::endl;
+        return false;
+    }
+    fields.insert(QStringLiteral("exec"), static_cast<double>(captionNs - execNs) / 1e6);
+    fields.insert(QStringLiteral("execPeak"), static_cast<double>(hwm));
+    return true;
+}
+
+// The median of each figure over several runs (the first run's value for a figure
+// some run lacks).
+Fields medians(const QList<Fields>& runs) {
+    Fields m;
+    for (auto it = runs.front().begin(); it != runs.front().end(); ++it) {
+        std::vector<double> v;
+        for (const Fields& f : runs)
+            if (f.contains(it.key())) v.push_back(f.value(it.key()));
+        std::sort(v.begin(), v.end());
+        const std::size_t n = v.size();
+        m.insert(it.key(), n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+    }
+    return m;
+}
+
 void printTable(const QList<QStringList>& table) {
     QList<int> width(table.front().size(), 0);
     for (const QStringList& line : table)
@@ -589,7 +695,7 @@ void printTable(const QList<QStringList>& table) {
     out() << Qt::endl;
 }
 
-int runAll(const QList<int>& sizes, const QString& keep) {
+int runAll(const QList<int>& sizes, const QString& keep, int runs) {
     std::optional<QTemporaryDir> temp;
     QString work = keep;
     if (work.isEmpty()) {
@@ -609,6 +715,7 @@ int runAll(const QList<int>& sizes, const QString& keep) {
         int cards;
         double make;
         Fields prog, plain;
+        int runs = 1;
     };
     QList<Row> rows;
     for (int n : sizes) {
@@ -628,18 +735,42 @@ int runAll(const QList<int>& sizes, const QString& keep) {
             }
             make = ms(t);
         }
-        err() << "running " << n << " cards ..." << Qt::endl;
         Row row{n, make, {}, {}};
-        QStringList statements;
-        if (!runChild({QStringLiteral("--one"), db}, row.prog, &statements) ||
-            statements.size() != 3) {
-            err() << "the run for " << n << " cards failed" << Qt::endl;
-            return 1;
+        QList<Fields> progRuns, plainRuns;
+        for (int run = 1; run <= runs; ++run) {
+            err() << "running " << n << " cards (run " << run << " of " << runs << ") ..."
+                  << Qt::endl;
+            Fields prog, plain;
+            QStringList statements;
+            if (!runChild({QStringLiteral("--one"), db}, prog, &statements) ||
+                statements.size() != 3) {
+                err() << "the run for " << n << " cards failed" << Qt::endl;
+                return 1;
+            }
+            if (!runProgram(db, prog)) {
+                err() << "the program's own start for " << n << " cards failed" << Qt::endl;
+                return 1;
+            }
+            if (!runChild(QStringList{QStringLiteral("--plain"), db} + statements, plain)) {
+                err() << "the plain loop for " << n << " cards failed" << Qt::endl;
+                return 1;
+            }
+            // Moments become lengths before the medians are taken.
+            plain.insert(QStringLiteral("exec"), plain.value(QStringLiteral("readyAt")) -
+                                                     plain.value(QStringLiteral("execAt")));
+            prog.insert(QStringLiteral("inExec"), prog.value(QStringLiteral("captionAt")) -
+                                                      prog.value(QStringLiteral("execAt")));
+            progRuns.append(prog);
+            plainRuns.append(plain);
         }
-        if (!runChild(QStringList{QStringLiteral("--plain"), db} + statements, row.plain)) {
-            err() << "the plain loop for " << n << " cards failed" << Qt::endl;
-            return 1;
+        row.prog = medians(progRuns);
+        row.plain = medians(plainRuns);
+        // The orders are compared as the first run gave them, not as medians.
+        for (const char* k : {"orderStartup", "orderQuery", "orderAll"}) {
+            row.prog.insert(QLatin1String(k), progRuns.front().value(QLatin1String(k)));
+            row.plain.insert(QLatin1String(k), plainRuns.front().value(QLatin1String(k)));
         }
+        row.runs = runs;
         rows.append(row);
     }
 
@@ -653,10 +784,11 @@ int runAll(const QList<int>& sizes, const QString& keep) {
         auto timed = [&](const QString& what, const char* k) {
             table.append({what, fmtMs(p(k)), fmtMs(q(k)), fmtRatio(p(k), q(k))});
         };
+        timed(QStringLiteral("start-up from exec (the program itself, to its caption)"), "exec");
         {
-            const double prog = p("captionAt") - p("execAt"), plain = q("readyAt") - q("execAt");
-            table.append({QStringLiteral("start-up from exec (to the caption)"), fmtMs(prog),
-                          fmtMs(plain), fmtRatio(prog, plain)});
+            const double prog = p("inExec");
+            table.append({QStringLiteral("start-up from exec (the bench's window, to the caption)"),
+                          fmtMs(prog), fmtMs(q("exec")), fmtRatio(prog, q("exec"))});
         }
         timed(QStringLiteral("start-up in the process (all cards by DbId)"), "startup");
         const QLocale english(QLocale::English);
@@ -664,8 +796,11 @@ int runAll(const QList<int>& sizes, const QString& keep) {
               "query");
         timed(QStringLiteral("\"*\" (%1 rows)").arg(english.toString(qRound64(p("allRows")))),
               "all");
-        table.append({QStringLiteral("peak memory"), fmtMb(p("peak")), fmtMb(q("peak")),
-                      fmtRatio(p("peak"), q("peak"))});
+        table.append({QStringLiteral("peak memory at start-up (the program itself)"),
+                      fmtMb(p("execPeak")), fmtMb(q("peakStartup")),
+                      fmtRatio(p("execPeak"), q("peakStartup"))});
+        table.append({QStringLiteral("peak memory, whole run"), fmtMb(p("peak")),
+                      fmtMb(q("peakStartup")), fmtRatio(p("peak"), q("peakStartup"))});
         timed(QStringLiteral("Own on every card (%1, Yes to the box)")
                   .arg(english.toString(qRound64(p("bulkAllCards")))),
               "bulkAll");
@@ -675,8 +810,10 @@ int runAll(const QList<int>& sizes, const QString& keep) {
         table.append({QStringLiteral("backup (%1 file; plain: a copy)").arg(size),
                       fmtMs(p("backup")), fmtMs(q("copy")), fmtRatio(p("backup"), q("copy"))});
         out() << "plain loop: the same statements, prepare + step + copy into one buffer; the "
-                 "same UPDATEs in one transaction; a copy of the file flushed to disk"
-              << Qt::endl;
+                 "same UPDATEs in one transaction; a copy of the file flushed to disk; peak "
+                 "memory: the plain loop over the start-up statement"
+              << Qt::endl
+              << "medians of " << r.runs << (r.runs == 1 ? " run" : " runs") << Qt::endl;
         printTable(table);
         auto same = [&](const char* k) {
             return p(k) == q(k) ? QStringLiteral("same") : QStringLiteral("DIFFERENT");
@@ -741,9 +878,10 @@ QList<int> parseSizes(const QString& text) {
 }
 
 void usage() {
-    err() << "usage: krvs-bench [--sizes N[,N...]] [--keep DIR]" << Qt::endl
+    err() << "usage: krvs-bench [--sizes N[,N...]] [--keep DIR] [--runs N]" << Qt::endl
           << "  --sizes  catalogue sizes in cards (default 10000,100000,1000000)" << Qt::endl
-          << "  --keep   keep the demo catalogues in DIR and reuse them next time" << Qt::endl;
+          << "  --keep   keep the demo catalogues in DIR and reuse them next time" << Qt::endl
+          << "  --runs   runs per size, figures are their medians (default 3)" << Qt::endl;
 }
 
 } // namespace
@@ -773,11 +911,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QList<int> sizes = {10000, 100000, 1000000};
     QString keep;
+    int runs = 3;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--sizes") && i + 1 < args.size()) {
             sizes = parseSizes(args[++i]);
         } else if (args[i] == QLatin1String("--keep") && i + 1 < args.size()) {
             keep = args[++i];
+        } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
+            runs = std::max(1, args[++i].toInt());
         } else {
             usage();
             return 2;
@@ -787,5 +928,5 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
-    return runAll(sizes, keep);
+    return runAll(sizes, keep, runs);
 }
