@@ -1,4 +1,5 @@
 #include "app/frmKRVS.h"
+#include "catalogue/EarlyRead.h"
 
 #include "app/CollectionCommands.h"
 #include "app/ExportCommands.h"
@@ -110,7 +111,7 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
                                                   GridControls{fgdCards, mnuPopUp1, cmdQuery}, ops);
     fileCommands_ = std::make_unique<FileCommands>(catalogue_, programFolder_, mnuPass, ops);
     collectionCommands_ = std::make_unique<CollectionCommands>(catalogue_, programFolder_, ops);
-    new QueryWatch(this); // Esc or a close stops a long statement
+    watch_ = new QueryWatch(this); // Esc or a close stops a long statement
     // The design client area; the menu bar lies above it.
     resize(twipsToPx(kDesignClientWidth),
            twipsToPx(kDesignClientHeight) + menuBar()->sizeHint().height());
@@ -123,6 +124,10 @@ frmKRVS::frmKRVS(QString programFolder, QString exeName, QWidget* parent)
 
 frmKRVS::~frmKRVS() {
     if (!unloaded_) Form_Unload();
+}
+
+void frmKRVS::setEarlyRead(std::unique_ptr<EarlyRead> early) {
+    early_ = std::move(early);
 }
 
 QString frmKRVS::programFolderWithSep() const {
@@ -489,7 +494,10 @@ bool frmKRVS::bindGrid(const SearchRequest& request) {
     // The rows shown go before the new ones are read: never two results at once.
     fgdCards->Clear();
     rows_.reset();
-    rows_ = catalogue_.search(request);
+    if (earlyRows_ && request.text == loadAllRequest().text)
+        rows_ = std::exchange(earlyRows_, nullptr); // read while the window started
+    else
+        rows_ = catalogue_.search(request);
     if (!rows_) return false;
     fgdCards->setDataSource(rows_);
     return true;

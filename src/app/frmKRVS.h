@@ -28,11 +28,13 @@ class QRadioButton;
 
 namespace krvs {
 
+class EarlyRead;
 class ExportCommands;
 class CollectionCommands;
 class FileCommands;
 class FlexGrid;
 class GridCommands;
+class QueryWatch;
 class SearchCommands;
 class WindowSettings;
 
@@ -46,6 +48,9 @@ class frmKRVS : public QMainWindow {
     explicit frmKRVS(QString programFolder = QString(), QString exeName = QString(),
                      QWidget* parent = nullptr);
     ~frmKRVS() override;
+    // The catalogue's first read, started before the window: Form_Load takes it in place
+    // of opening the catalogue and reading every card itself (when it read that file).
+    void setEarlyRead(std::unique_ptr<EarlyRead> early);
 
     // ---- program-wide state and members -------------------------------------------
     Globals g;
@@ -210,11 +215,15 @@ class frmKRVS : public QMainWindow {
                         Boxes& boxes);
     void createMenus();
     void loadFailed(const AppError& e);
+    void openCatalogue(const QString& password);
     void setCatalogueCommandsEnabled(bool enabled);
 
     Catalogue catalogue_;
     SearchRequest shown_;
     std::shared_ptr<const db::RowSet> rows_;
+    std::unique_ptr<EarlyRead> early_;
+    std::shared_ptr<const db::RowSet> earlyRows_; // the early read's cards, until shown
+    QueryWatch* watch_ = nullptr;
     QHash<const QWidget*, QRect> twips_;
     std::unique_ptr<QLockFile> namedLock_;
     std::unique_ptr<WindowSettings> settings_;

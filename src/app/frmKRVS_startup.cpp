@@ -1,6 +1,8 @@
+#include "app/QueryWatch.h"
 #include "app/WindowSettings.h"
 #include "app/frmAsk4Pwd.h"
 #include "app/frmKRVS.h"
+#include "catalogue/EarlyRead.h"
 #include "settings/IniFile.h"
 
 #include "catalogue/FileOps.h"
@@ -99,7 +101,7 @@ void frmKRVS::Form_Load() {
         }
         for (;;) {
             try {
-                catalogue_.open(catalogue_.file(), password);
+                openCatalogue(password);
                 // Held now: what an interrupted run left beside it is no one else's.
                 catalogue_.removeScratchFiles(programFolder());
                 removeIniLeftovers(settings_->iniFile());
@@ -130,6 +132,24 @@ void frmKRVS::Form_Load() {
     if (fgdCards->isEnabled()) fgdCards->setFocus();
 }
 
+// Opens the catalogue, or takes it from the early read when that read this file: the
+// window paints while it waits, and Esc or a close stops the read's search.
+void frmKRVS::openCatalogue(const QString& password) {
+    std::unique_ptr<EarlyRead> early = std::move(early_);
+    if (!early || QDir::cleanPath(early->file()) != QDir::cleanPath(catalogue_.file()) ||
+        !password.isEmpty()) {
+        early.reset();
+        catalogue_.open(catalogue_.file(), password);
+        return;
+    }
+    while (!early->waitFor(std::chrono::milliseconds(20)))
+        if (watch_->runEvents()) early->stop();
+    EarlyRead::Result r = early->take();
+    catalogue_.adopt(early->file(), std::move(r.connection));
+    if (r.error) throw *r.error;
+    if (early->request().text == loadAllRequest().text) earlyRows_ = std::move(r.rows);
+}
+
 void frmKRVS::loadFailed(const AppError& e) {
     setWindowTitle(kCaption);
     setMousePointer(pointer::Default);
@@ -142,6 +162,7 @@ void frmKRVS::loadFailed(const AppError& e) {
 void frmKRVS::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
+    early_.reset(); // a first read never taken (the start-up failed before it)
     // Every step is attempted whatever failed before it.
     releaseRows();
     try {

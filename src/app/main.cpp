@@ -1,5 +1,6 @@
 #include "app/DataFolder.h"
 #include "app/frmKRVS.h"
+#include "catalogue/EarlyRead.h"
 #include "krvs_version.h"
 #include "ui/LabelFit.h"
 #include "ui/ProgramIcon.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <cstring>
 #include <memory>
@@ -60,6 +62,13 @@ int main(int argc, char** argv) {
         parser.showHelp(0);
     }
 
+#ifndef KRVS_PER_USER_DATA
+    // The catalogue lies beside the executable. Not with options: a wrong one ends the
+    // program at once.
+    std::unique_ptr<krvs::EarlyRead> early;
+    if (argc == 1)
+        early = krvs::readCardsEarly(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath());
+#endif
     QApplication app(argc, argv);
     QCommandLineParser parser;
     describe(app, parser);
@@ -75,12 +84,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     folder = data.path;
+    std::unique_ptr<krvs::EarlyRead> early = krvs::readCardsEarly(folder);
 #endif
 
     krvs::useProgramFont();
     QApplication::setWindowIcon(krvs::programIcon());
     // The settings file is named after the program, whatever its executable is called.
     krvs::frmKRVS window(folder, folder.isEmpty() ? QString() : QStringLiteral("KRVS"));
+    window.setEarlyRead(std::move(early));
     window.Form_Load();
     window.show(); // shown even when the start-up failed before it showed the window
     return app.exec();

@@ -15,6 +15,12 @@ void Catalogue::open(const QString& file, const QString& password) {
     connection_->open(file_, password_);
 }
 
+void Catalogue::adopt(const QString& file, std::unique_ptr<db::Connection> connection) {
+    file_ = file;
+    password_.clear();
+    connection_ = std::move(connection);
+}
+
 void Catalogue::reopen() {
     open(file_, password_);
 }

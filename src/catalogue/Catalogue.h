@@ -30,6 +30,9 @@ class Catalogue {
     // Opens file with password (empty: none), held exclusively until close. The file
     // and password are kept, also when the open fails (a wrong password is asked again).
     void open(const QString& file, const QString& password);
+    // Takes the connection that an early read opened on file without a password; one
+    // that failed to open is kept for its errors, as open keeps it.
+    void adopt(const QString& file, std::unique_ptr<db::Connection> connection);
     // Opens the kept file with the kept password again.
     void reopen();
     // Closing a catalogue that is not open is an error (the connection was released).

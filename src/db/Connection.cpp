@@ -65,7 +65,7 @@ int Connection::onProgress(void* connection) {
     auto* self = static_cast<Connection*>(connection);
     // Only the statements of execute are the caller's to stop; the steps of an open,
     // an export or a password change run to their end.
-    if (!self->running_) return 0;
+    if (!self->running_ || !self->hooked_) return 0;
     const ProgressHook& hook = progressHook();
     return hook && hook() ? 1 : 0;
 }

@@ -116,6 +116,10 @@ class Connection {
     // none runs.
     void interrupt();
 
+    // Whether this connection's statements call the progress hook (by default they
+    // do). A connection that reads on a thread other than the hook's leaves it out.
+    void setHooked(bool hooked) { hooked_ = hooked; }
+
   private:
     friend class PreparedWrite;
     AppError fail(int number, const QString& description);
@@ -144,6 +148,7 @@ class Connection {
     static int onProgress(void* connection);
     std::mutex runningLock_;     // guards running_ against interrupt() from another thread
     sqlite3* running_ = nullptr; // the handle while execute steps a statement
+    bool hooked_ = true;
 };
 
 // Compacts the catalogue source (opened with password) into a new file destination

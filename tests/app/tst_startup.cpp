@@ -69,7 +69,18 @@ class TestStartup : public QObject, AppFixture {
     Q_OBJECT
 
   private slots:
-    void init() { begin(); }
+    // Every case twice: the window opens the catalogue and reads the cards itself, or
+    // takes them from a read started before it, as the program's own start does.
+    void initTestCase_data() {
+        QTest::addColumn<bool>("early");
+        QTest::newRow("window reads") << false;
+        QTest::newRow("read early") << true;
+    }
+    void init() {
+        QFETCH_GLOBAL(bool, early);
+        begin();
+        readEarly = early;
+    }
     void cleanup() { QVERIFY2(end(), qPrintable(problems())); }
 
     void firstStartWarnsOnceThenLoadsEveryCard() {
@@ -394,7 +405,7 @@ class TestStartup : public QObject, AppFixture {
         // No prompt is scripted: one would fail the test.
         ui->answer(mb::AnsOK, "Error in Load");
         const qsizetype forms = ui->modalForms.size();
-        const auto second = startMainWindow(ui.get(), folder->path());
+        const auto second = startMainWindow(ui.get(), folder->path(), QString(), readEarly);
         QCOMPARE(ui->modalForms.size(), forms);
         QVERIFY2(ui->boxes.last().text.contains("ADO Error 0:") &&
                      ui->boxes.last().text.contains("is already in use by another connection"),

@@ -1,5 +1,7 @@
 #include "support/AppFixture.h"
 
+#include "catalogue/EarlyRead.h"
+
 #include "app/frmKRVS.h"
 #include "db/Connection.h"
 #include "grid/FlexGrid.h"
@@ -47,8 +49,10 @@ bool copyOfCatalogue(const QString& path, int cards, const QString& password) {
 }
 
 std::unique_ptr<frmKRVS> startMainWindow(ScriptedUi* ui, const QString& folder,
-                                         const QString& password) {
+                                         const QString& password, bool early) {
+    std::unique_ptr<EarlyRead> read = early ? readCardsEarly(folder) : nullptr;
     auto w = std::make_unique<frmKRVS>(folder, QStringLiteral("KRVS"));
+    w->setEarlyRead(std::move(read));
     if (ui && !password.isEmpty())
         ui->onModal([password](QDialog& d) {
             typeText(d.findChild<QLineEdit*>(QStringLiteral("txtPwd")), password);
@@ -104,7 +108,7 @@ bool AppFixture::makeCatalogue(int cards, const QString& password) {
 }
 
 frmKRVS& AppFixture::start(const QString& password) {
-    w = startMainWindow(ui.get(), folder->path(), password);
+    w = startMainWindow(ui.get(), folder->path(), password, readEarly);
     return *w;
 }
 

@@ -31,9 +31,11 @@ void typeText(QWidget* box, const QString& text);
 bool copyOfCatalogue(const QString& path, int cards, const QString& password = QString());
 
 // The main window on folder, made and loaded as the program starts it; the password, when
-// given, is typed into ui's start-up prompt. With ui null, the real boxes show.
+// given, is typed into ui's start-up prompt. With ui null, the real boxes show. With
+// early, the cards are read on another thread before the window is made, as the
+// program's own start does.
 std::unique_ptr<frmKRVS> startMainWindow(ScriptedUi* ui, const QString& folder,
-                                         const QString& password = QString());
+                                         const QString& password = QString(), bool early = false);
 
 // The rows sql finds in a catalogue opened on its own with exactly the password, or the
 // error number opening it or running sql gave.
@@ -56,6 +58,7 @@ class AppFixture {
     std::unique_ptr<ScriptedUi> ui;
     std::unique_ptr<AppFolder> folder;
     std::unique_ptr<frmKRVS> w;
+    bool readEarly = false; // start reads the cards before the window, as the program does
 
     // A fresh script and an empty folder; `warned` marks it as started before.
     void begin(bool warned = true);
