@@ -4,6 +4,7 @@
 #include "util/CrashPoint.h"
 #include "util/SizeText.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace krvs {
@@ -55,16 +56,22 @@ db::GroupedRun Catalogue::setOwn(const QList<qint32>& dbIds, bool own,
                                  const std::function<bool(int)>& afterGroup,
                                  const db::GroupPlan& plan) {
     db::Connection& c = connection();
+    // DbId is the key the file keeps the cards by, so in its order each page is read
+    // and written once. In another order (the grid's, by Index and Title) a group
+    // touches pages all over the file, each written to the log and back for a card or
+    // two, and once the file outgrows the engine's cache each card reads its page anew.
+    QList<qint32> ids = dbIds;
+    std::sort(ids.begin(), ids.end());
     // Prepared once and run with each card's values: sending each card's text through
     // the dialect and the checks costs twice the write itself.
     std::optional<db::PreparedWrite> update;
     return db::runInGroups(
-        c, static_cast<int>(dbIds.size()),
+        c, static_cast<int>(ids.size()),
         [&](int i) {
             crashPoint("bulk-update"); // reached before each card's statement
             if (!update)
                 update.emplace(c.prepareWrite("UPDATE tblKRVS101 SET Own = ?1 WHERE DbId = ?2;"));
-            update->run({own ? 1 : 0, dbIds[i]});
+            update->run({own ? 1 : 0, ids[i]});
         },
         afterGroup, plan);
 }

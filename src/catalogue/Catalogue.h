@@ -49,7 +49,9 @@ class Catalogue {
     std::shared_ptr<const db::RowSet> search(const SearchRequest& request);
 
     // The Own field of one card, or of many in groups of a fraction of a second (see
-    // db::runInGroups: a failure or stop leaves the first cards updated).
+    // db::runInGroups). The many are written in DbId order, whatever order they come
+    // in, so a failure or stop leaves the cards of the lowest DbIds updated: done
+    // counts them.
     void setOwn(qint32 dbId, bool own);
     db::GroupedRun setOwn(const QList<qint32>& dbIds, bool own,
                           const std::function<bool(int done)>& afterGroup,

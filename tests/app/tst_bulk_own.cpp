@@ -70,6 +70,15 @@ class TestBulkOwn : public QObject, AppFixture {
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
     }
     const ShownBox& box(int i) const { return ui->boxes.at(i); }
+    // Two clicks on the DbId header: the grid by DbId, descending.
+    void sortByDbIdDescending() {
+        QHeaderView* h = grid()->horizontalHeader();
+        const QPoint at(h->sectionViewportPosition(0) + h->sectionSize(0) / 2, h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(grid()->TextMatrix(0, 0), QString("DbId v"));
+        QCOMPARE(grid()->TextMatrix(1, 0), QString::number(kCards));
+    }
 
   private slots:
     void init() {
@@ -111,16 +120,20 @@ class TestBulkOwn : public QObject, AppFixture {
     }
 
     // Stop while it works: a clean run of updated cards, a box with their number, the grid
-    // showing them. Meanwhile the window paints and nothing else starts.
+    // showing them. Meanwhile the window paints and nothing else starts. The cards are
+    // updated in DbId order whatever the grid's order, so those kept are the lowest DbIds.
     void stopPartWay_data() {
         QTest::addColumn<StopBy>("by");
-        QTest::newRow("the Stop button") << StopBy::Button;
-        QTest::newRow("Space on the focused button") << StopBy::SpaceOnFocus;
-        QTest::newRow("Esc") << StopBy::Esc;
-        QTest::newRow("closing the box") << StopBy::ClosingTheBox;
+        QTest::addColumn<bool>("descending"); // the grid sorted by DbId, descending
+        QTest::newRow("the Stop button") << StopBy::Button << false;
+        QTest::newRow("Space on the focused button") << StopBy::SpaceOnFocus << false;
+        QTest::newRow("Esc") << StopBy::Esc << false;
+        QTest::newRow("closing the box") << StopBy::ClosingTheBox << false;
+        QTest::newRow("the Stop button, grid by DbId descending") << StopBy::Button << true;
     }
     void stopPartWay() {
         QFETCH(StopBy, by);
+        QFETCH(bool, descending);
         // Small groups and the box at once, so that a small catalogue shows both.
         longWorkTiming().groups = {1, 20};
         longWorkTiming().showAfterMs = 0;
@@ -128,6 +141,7 @@ class TestBulkOwn : public QObject, AppFixture {
         start();
         const QString title = w->windowTitle();
         QCOMPARE(title, loadedTitle(kCards));
+        if (descending) sortByDbIdDescending();
 
         PaintCounter barPaints, gridPaints;
         BusyProgress* progress = nullptr;
@@ -205,15 +219,22 @@ class TestBulkOwn : public QObject, AppFixture {
         QCOMPARE(ownInFile(catalogue()), expected);
     }
 
-    // A card the engine refuses part-way: the cards before it kept, the rest untouched,
-    // the grid as it was.
+    // A card the engine refuses part-way: the cards before it (by DbId) kept, the rest
+    // untouched, the grid as it was.
+    void failurePartWay_data() {
+        QTest::addColumn<bool>("descending"); // the grid sorted by DbId, descending
+        QTest::newRow("grid by DbId") << false;
+        QTest::newRow("grid by DbId descending") << true;
+    }
     void failurePartWay() {
+        QFETCH(bool, descending);
         longWorkTiming().groups = {1, 20};
         QVERIFY(runSql(catalogue(), "UPDATE tblKRVS101 SET Own = 0;"));
         QVERIFY(runSql(catalogue(),
                        "CREATE TRIGGER locked BEFORE UPDATE ON tblKRVS101 WHEN OLD.DbId = 1234 "
                        "BEGIN SELECT RAISE(ABORT, 'card 1234 is locked'); END;"));
         start();
+        if (descending) sortByDbIdDescending();
         ui->answer(mb::AnsYes, "Own field update");
         ui->answer(mb::AnsOK, "Error in updating Own field");
         chooseForAllRows(true);

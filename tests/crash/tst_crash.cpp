@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
 
@@ -62,11 +63,15 @@ int runChild(const QStringList& args) {
         });
         w->mnuPass->trigger();
     } else if (op == "bulk") {
-        // the order of the update is the grid's order: the parent checks a prefix of it
+        // the grid's cards are updated in DbId order: the parent checks a prefix of it
         FlexGrid* grid = w->fgdCards;
-        QByteArray order;
+        QList<int> ids;
         for (int r = 1; r < grid->Rows(); ++r)
-            order += grid->TextMatrix(r, 0).toUtf8() + '\n';
+            ids.append(grid->TextMatrix(r, 0).toInt());
+        std::sort(ids.begin(), ids.end());
+        QByteArray order;
+        for (const int id : ids)
+            order += QByteArray::number(id) + '\n';
         std::fwrite(order.constData(), 1, static_cast<size_t>(order.size()), stdout);
         std::fflush(stdout);
         grid->setRow(1);
