@@ -27,7 +27,7 @@ const QString kAdoSource = QStringLiteral("ADODB.Connection");
 Connection::Connection() = default;
 
 Connection::~Connection() {
-    waitForPageCheck();
+    finishPageCheck();
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -76,7 +76,7 @@ void Connection::interrupt() {
 }
 
 void Connection::openFile(const QString& path, const QString& password) {
-    waitForPageCheck();
+    finishPageCheck();
     try {
         engine::OpenOptions o;
         o.exclusive = true;
@@ -90,23 +90,41 @@ void Connection::openFile(const QString& path, const QString& password) {
     sqlite3_progress_handler(db_, kProgressSteps, &Connection::onProgress, this);
     pagesChecked_ = false;
     pageRefusal_.reset();
-    pageCheck_ = std::async(std::launch::async, [path, password]() -> std::optional<AppError> {
-        try {
-            engine::checkPages(path, password);
-        } catch (const AppError& e) {
-            return e;
-        } catch (...) {
-            return engine::error(
-                err::Engine,
-                QStringLiteral("Could not check '%1'.").arg(QDir::toNativeSeparators(path)));
-        }
-        return std::nullopt;
-    });
+    checkPending_ = true;
     path_ = path;
     password_ = password;
 }
 
+// Every page is read for damage on another thread once the first search has read its
+// rows (the start-up's first read has both cores meanwhile), or at once when a write
+// or a failure needs the check's answer.
+void Connection::startPageCheck() {
+    if (!checkPending_) return;
+    checkPending_ = false;
+    pageCheck_ = std::async(
+        std::launch::async, [path = path_, password = password_]() -> std::optional<AppError> {
+            try {
+                engine::checkPages(path, password);
+            } catch (const AppError& e) {
+                return e;
+            } catch (...) {
+                return engine::error(
+                    err::Engine,
+                    QStringLiteral("Could not check '%1'.").arg(QDir::toNativeSeparators(path)));
+            }
+            return std::nullopt;
+        });
+}
+
 void Connection::waitForPageCheck() {
+    startPageCheck();
+    if (pageCheck_.valid()) pageRefusal_ = pageCheck_.get();
+}
+
+// A check under way ends before the file is closed or opened again; one not started
+// is no longer needed.
+void Connection::finishPageCheck() {
+    checkPending_ = false;
     if (pageCheck_.valid()) pageRefusal_ = pageCheck_.get();
 }
 
@@ -149,7 +167,7 @@ AppError Connection::stepFailure(int rc, const QString& engineMessage, Origin or
 
 void Connection::close() {
     if (!db_) throw AppError::objectClosed(kAdoSource);
-    waitForPageCheck();
+    finishPageCheck();
     sqlite3* db = db_;
     db_ = nullptr;
     if (sqlite3_close(db) != SQLITE_OK) sqlite3_close_v2(db);
@@ -279,7 +297,10 @@ std::shared_ptr<const RowSet> Connection::execute(const QString& sql, Origin ori
     if (order && !canOrderSnapshot(db_, order->columns)) order.reset();
     for (;;) {
         auto result = step(order ? order->unordered : whole, order ? &*order : nullptr, origin);
-        if (result) return result;
+        if (result) {
+            startPageCheck();
+            return result;
+        }
         order.reset(); // the snapshot cannot be ordered like the engine: let it sort
     }
 }

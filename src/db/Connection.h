@@ -131,7 +131,9 @@ class Connection {
     void openFile(const QString& path, const QString& password);
     void checkBeforeWriting();
     AppError stepFailure(int rc, const QString& engineMessage, Origin origin);
+    void startPageCheck();
     void waitForPageCheck();
+    void finishPageCheck();
     void replaceUnderConnection(const QString& newPassword);
 
     sqlite3* db_ = nullptr;
@@ -139,10 +141,11 @@ class Connection {
     QString password_;
     QList<EngineError> errors_;
 
-    // Every page of the file is read for damage on another thread while the catalogue
-    // is first read; nothing is written to it before that check has passed.
+    // Every page of the file is read for damage on another thread once the catalogue
+    // has been read first; nothing is written to it before that check has passed.
     std::future<std::optional<AppError>> pageCheck_;
     std::optional<AppError> pageRefusal_;
+    bool checkPending_ = false; // opened, the check not yet started
     bool pagesChecked_ = false;
 
     static int onProgress(void* connection);
