@@ -237,8 +237,9 @@ std::vector<std::uint32_t> ranks(const RowSet& rows, const OrderColumn& by) {
     std::vector<Distinct> distinct;
     std::vector<std::uint32_t> table(1024, 0); // distinct index + 1; 0 is free
     std::hash<std::string_view> hash;
+    RowSet::CellBuffer number; // an ordering column holds no numbers: never used
     for (std::size_t r = 0; r < n; ++r) {
-        const std::string_view cell = rows.storedCellUtf8(r, by.field);
+        const std::string_view cell = rows.storedCellUtf8(r, by.field, number);
         const std::uint8_t storage = by.storage[r];
         if (distinct.size() * 2 >= table.size()) {
             std::vector<std::uint32_t> grown(table.size() * 2, 0);
