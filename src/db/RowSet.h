@@ -49,6 +49,8 @@ class RowSet {
             const std::uint32_t* at = c.offsets.data() + row;
             return std::string_view(c.text.data() + at[0], at[1] - at[0]);
         }
+        case Kind::Small:
+            return integerText(c.small[row], buffer);
         case Kind::Integer:
             return integerText(c.integers[row], buffer);
         case Kind::Boolean:
@@ -86,12 +88,21 @@ class RowSet {
     }
     void appendInteger(std::int64_t value) {
         Column& c = next();
-        if (c.kind == Kind::Integer) {
-            c.integers.push_back(value);
+        const bool small = value >= std::numeric_limits<std::int32_t>::min() &&
+                           value <= std::numeric_limits<std::int32_t>::max();
+        if (c.kind == Kind::Small && small) {
+            c.small.push_back(static_cast<std::int32_t>(value));
             return;
         }
-        if (c.kind == Kind::None) {
-            c.kind = Kind::Integer;
+        if (c.kind == Kind::None) c.kind = small ? Kind::Small : Kind::Integer;
+        if (c.kind == Kind::Small) {
+            if (small) {
+                c.small.push_back(static_cast<std::int32_t>(value));
+                return;
+            }
+            widen(c);
+        }
+        if (c.kind == Kind::Integer) {
             c.integers.push_back(value);
             return;
         }
@@ -116,9 +127,11 @@ class RowSet {
 
   private:
     static constexpr std::string_view kTrue = "True", kFalse = "False";
-    enum class Kind : std::uint8_t { None, Integer, Boolean, Text };
+    // Small: integers that all fit 32 bits (most: ids, counts).
+    enum class Kind : std::uint8_t { None, Small, Integer, Boolean, Text };
     struct Column {
         Kind kind = Kind::None;
+        GrowBuffer<std::int32_t> small;
         GrowBuffer<std::int64_t> integers;
         GrowBuffer<std::uint8_t> booleans;
         GrowBuffer<char> text;
@@ -139,6 +152,8 @@ class RowSet {
         c.text.append(utf8.data(), utf8.size());
         c.offsets.push_back(static_cast<std::uint32_t>(c.text.size()));
     }
+    // Stores the column's 32-bit integers as 64-bit ones.
+    void widen(Column& c);
     // Writes the column's stored values as text, as they read back.
     void toText(Column& c);
     [[noreturn]] void tooMuchText(const Column& c) const;
