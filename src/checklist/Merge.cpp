@@ -101,8 +101,9 @@ MergePlan planMerge(const db::RowSet& catalogue, const Checklist& list) {
     }
     QHash<qint64, int> rowOf;
     rowOf.reserve(catalogue.rowCount());
+    db::RowSet::CellBuffer number;
     for (int r = 0; r < catalogue.rowCount(); ++r) {
-        const auto id = catalogue.cellUtf8(r, column[fDbId]);
+        const auto id = catalogue.cellUtf8(r, column[fDbId], number);
         rowOf.insert(QByteArray(id.data(), static_cast<qsizetype>(id.size())).toLongLong(), r);
     }
     qint64 matched = 0;
@@ -127,7 +128,7 @@ MergePlan planMerge(const db::RowSet& catalogue, const Checklist& list) {
         CardChange change{c.dbId, QString::fromStdString(c.title), {}};
         for (Field f : kPublisherFields) {
             if (!list.present[f]) continue;
-            const auto old = catalogue.cellUtf8(*at, column[f]);
+            const auto old = catalogue.cellUtf8(*at, column[f], number);
             const std::string& now = fieldOf(c, f);
             if (old != std::string_view(now))
                 change.fields.push_back(
@@ -142,7 +143,7 @@ MergePlan planMerge(const db::RowSet& catalogue, const Checklist& list) {
         Card after = c;
         for (Field f : {fCategory, fSeries})
             if (!list.present[f]) {
-                const auto old = catalogue.cellUtf8(*at, column[f]);
+                const auto old = catalogue.cellUtf8(*at, column[f], number);
                 (f == fCategory ? after.category : after.series) = std::string(old);
             }
         noteUnboxed(plan, after);

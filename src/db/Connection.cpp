@@ -365,21 +365,20 @@ std::shared_ptr<const RowSet> Connection::step(const QString& sql, const Snapsho
     for (OrderColumn& c : by)
         if (!byField[c.field]) byField[c.field] = &c;
 
-    if (cols > 0) rows->reserve(4096, std::size_t{4096} * 64 * static_cast<std::size_t>(cols));
-    static constexpr std::string_view kTrue = "True", kFalse = "False";
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
-            int type = 0;
-            if (isBool[c] &&
-                ((type = sqlite3_column_type(st, c)) == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
-                rows->appendCell(sqlite3_column_double(st, c) != 0 ? kTrue : kFalse);
-                continue;
-            }
+            const int type = sqlite3_column_type(st, c);
             if (OrderColumn* o = byField[c]) {
-                const auto storage = storageClass(sqlite3_column_type(st, c));
+                const auto storage = storageClass(type);
                 if (!storage) return nullptr; // a number: only the engine orders it with texts
                 o->storage.push_back(*storage);
+            } else if (isBool[c] && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
+                rows->appendBoolean(sqlite3_column_double(st, c) != 0);
+                continue;
+            } else if (type == SQLITE_INTEGER) {
+                rows->appendInteger(sqlite3_column_int64(st, c));
+                continue;
             }
             const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
             rows->appendCell(std::string_view(

@@ -1,32 +1,71 @@
 #pragma once
+#include "db/GrowBuffer.h"
+
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <charconv>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <vector>
 
 namespace krvs::db {
 
-// A client-side snapshot of a statement's result: field names and every cell as
-// text, stored compactly as one UTF-8 buffer with offsets (no object per cell), in
-// the order the rows were read; a row order, when set, says which stored row each
-// row shows.
+// A client-side snapshot of a statement's result: field names and every cell, in the
+// order the rows were read; a row order, when set, says which stored row each row
+// shows. Each column is stored on its own, as compactly as its values allow: a column
+// of integers only as numbers, a column of Booleans only (a field declared Boolean) as
+// one byte each, any other as one UTF-8 buffer with 32-bit offsets. Every cell reads
+// back as the text the engine gives for it, a Boolean as "True" or "False", NULL as
+// empty.
 class RowSet {
   public:
+    // Room for the text of a cell stored as a number.
+    using CellBuffer = std::array<char, 24>;
+    // How many bytes of text one column may hold: its offsets are 32-bit.
+    static constexpr std::uint64_t kColumnTextLimit = std::numeric_limits<std::uint32_t>::max();
+
+    // A smaller textLimit only serves to test the limit.
+    explicit RowSet(std::uint64_t textLimit = kColumnTextLimit)
+        : textLimit_(std::min(textLimit, kColumnTextLimit)) {}
+
     QStringList fields;
 
     int rowCount() const { return rows_; }
     int colCount() const { return static_cast<int>(fields.size()); }
-    std::string_view cellUtf8(int row, int col) const {
+    // A cell's text; one stored as a number is written into buffer, which the text
+    // then lies in.
+    std::string_view cellUtf8(int row, int col, CellBuffer& buffer) const {
         return storedCellUtf8(order_.empty() ? static_cast<std::size_t>(row)
                                              : order_[static_cast<std::size_t>(row)],
-                              col);
+                              col, buffer);
     }
     // A cell of the row stored at this place, whatever the row order.
-    std::string_view storedCellUtf8(std::size_t row, int col) const {
-        const std::size_t i = row * static_cast<std::size_t>(colCount()) + col;
-        return std::string_view(text_.data() + offsets_[i], offsets_[i + 1] - offsets_[i]);
+    std::string_view storedCellUtf8(std::size_t row, int col, CellBuffer& buffer) const {
+        const Column& c = columns_[static_cast<std::size_t>(col)];
+        switch (c.kind) {
+        case Kind::Text: {
+            const std::uint32_t* at = c.offsets.data() + row;
+            return std::string_view(c.text.data() + at[0], at[1] - at[0]);
+        }
+        case Kind::Small:
+            return integerText(c.small[row], buffer);
+        case Kind::Integer:
+            return integerText(c.integers[row], buffer);
+        case Kind::Boolean:
+            return c.booleans[row] ? kTrue : kFalse;
+        case Kind::None:
+            break;
+        }
+        return {};
     }
+    QString cell(int row, int col) const {
+        CellBuffer buffer;
+        const auto v = cellUtf8(row, col, buffer);
+        return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+    }
+
     // The row that shows the row stored at this place.
     std::uint32_t rowOfStored(std::uint32_t stored) const {
         if (order_.empty()) return stored;
@@ -39,32 +78,92 @@ class RowSet {
     }
     // Row i shows the stored row order[i]; order holds each stored row once.
     void setOrder(std::vector<std::uint32_t> order) { order_ = std::move(order); }
-    QString cell(int row, int col) const {
-        const auto v = cellUtf8(row, col);
-        return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
-    }
 
-    // Building: append the cells of one row in field order, then endRow().
-    void reserve(std::size_t rows, std::size_t bytes) {
-        offsets_.reserve(rows * fields.size() + 1);
-        text_.reserve(bytes);
-    }
+    // Building: append the cells of one row in field order, then endRow(). A column
+    // that meets a value it cannot store as it stores the others turns to text.
     void appendCell(std::string_view utf8) {
-        text_.insert(text_.end(), utf8.begin(), utf8.end());
-        offsets_.push_back(static_cast<std::uint64_t>(text_.size()));
+        Column& c = next();
+        if (c.kind != Kind::Text) toText(c);
+        appendText(c, utf8);
     }
-    void endRow() { ++rows_; }
-    std::size_t bytes() const {
-        return text_.capacity() + offsets_.capacity() * sizeof(std::uint64_t) +
-               order_.capacity() * sizeof(std::uint32_t);
+    void appendInteger(std::int64_t value) {
+        Column& c = next();
+        const bool small = value >= std::numeric_limits<std::int32_t>::min() &&
+                           value <= std::numeric_limits<std::int32_t>::max();
+        if (c.kind == Kind::Small && small) {
+            c.small.push_back(static_cast<std::int32_t>(value));
+            return;
+        }
+        if (c.kind == Kind::None) c.kind = small ? Kind::Small : Kind::Integer;
+        if (c.kind == Kind::Small) {
+            if (small) {
+                c.small.push_back(static_cast<std::int32_t>(value));
+                return;
+            }
+            widen(c);
+        }
+        if (c.kind == Kind::Integer) {
+            c.integers.push_back(value);
+            return;
+        }
+        if (c.kind != Kind::Text) toText(c);
+        CellBuffer buffer;
+        appendText(c, integerText(value, buffer));
+    }
+    void appendBoolean(bool value) {
+        Column& c = next();
+        if (c.kind == Kind::Boolean || c.kind == Kind::None) {
+            c.kind = Kind::Boolean;
+            c.booleans.push_back(value ? 1 : 0);
+            return;
+        }
+        if (c.kind != Kind::Text) toText(c);
+        appendText(c, value ? kTrue : kFalse);
+    }
+    void endRow() {
+        ++rows_;
+        next_ = 0;
     }
 
   private:
+    static constexpr std::string_view kTrue = "True", kFalse = "False";
+    // Small: integers that all fit 32 bits (most: ids, counts).
+    enum class Kind : std::uint8_t { None, Small, Integer, Boolean, Text };
+    struct Column {
+        Kind kind = Kind::None;
+        GrowBuffer<std::int32_t> small;
+        GrowBuffer<std::int64_t> integers;
+        GrowBuffer<std::uint8_t> booleans;
+        GrowBuffer<char> text;
+        GrowBuffer<std::uint32_t> offsets; // where each row's text starts, then the end
+    };
+
+    // An integer in decimal, as the engine writes it.
+    static std::string_view integerText(std::int64_t value, CellBuffer& buffer) {
+        const char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr;
+        return std::string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+    }
+    Column& next() {
+        if (next_ == columns_.size()) columns_.emplace_back();
+        return columns_[next_++];
+    }
+    void appendText(Column& c, std::string_view utf8) {
+        if (utf8.size() > textLimit_ - c.text.size()) tooMuchText(c);
+        c.text.append(utf8.data(), utf8.size());
+        c.offsets.push_back(static_cast<std::uint32_t>(c.text.size()));
+    }
+    // Stores the column's 32-bit integers as 64-bit ones.
+    void widen(Column& c);
+    // Writes the column's stored values as text, as they read back.
+    void toText(Column& c);
+    [[noreturn]] void tooMuchText(const Column& c) const;
+
     int rows_ = 0;
+    std::size_t next_ = 0; // the column the next appended cell goes to
+    std::uint64_t textLimit_;
+    std::vector<Column> columns_;
     std::vector<std::uint32_t> order_;
     mutable std::vector<std::uint32_t> inverse_; // made when first asked for
-    std::vector<char> text_;
-    std::vector<std::uint64_t> offsets_{0};
 };
 
 } // namespace krvs::db

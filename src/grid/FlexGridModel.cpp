@@ -105,17 +105,19 @@ const QString* FlexGridModel::overrideFor(std::uint32_t id, int col) const {
     return it == overrides_.constEnd() ? nullptr : &it.value();
 }
 
-std::string_view FlexGridModel::boundUtf8(std::uint32_t id, int col) const {
+std::string_view FlexGridModel::boundUtf8(std::uint32_t id, int col,
+                                          db::RowSet::CellBuffer& number) const {
     if (!rows_ || id >= static_cast<std::uint32_t>(rows_->rowCount()) || col >= rows_->colCount())
         return {};
-    return rows_->cellUtf8(static_cast<int>(id), col);
+    return rows_->cellUtf8(static_cast<int>(id), col, number);
 }
 
 QString FlexGridModel::cellText(int row, int col) const {
     if (row < 0 || row >= dataRows() || col < 0 || col >= cols()) return QString();
     const std::uint32_t id = order_[static_cast<std::size_t>(row)];
     if (const QString* o = overrideFor(id, col)) return *o;
-    const auto v = boundUtf8(id, col);
+    db::RowSet::CellBuffer number;
+    const auto v = boundUtf8(id, col, number);
     return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
 }
 
@@ -225,7 +227,8 @@ void FlexGridModel::sort(SortKind kind, SortDirection direction, int firstCol, i
         }
     }
 
-    QByteArray written; // a cell written by hand, as UTF-8
+    QByteArray written;            // a cell written by hand, as UTF-8
+    db::RowSet::CellBuffer number; // a cell stored as a number, as text
     const auto sorted =
         sortRows(kind, direction, firstCol, lastCol, visit, [&](std::size_t k, int col) {
             const std::uint32_t id = visitId[k];
@@ -236,7 +239,8 @@ void FlexGridModel::sort(SortKind kind, SortDirection direction, int firstCol, i
                     true};
             }
             if (id >= stored || col >= rows_->colCount()) return SortCell{};
-            return SortCell{rows_->storedCellUtf8(visitPlace[k], col), false};
+            const auto v = rows_->storedCellUtf8(visitPlace[k], col, number);
+            return SortCell{v, v.data() == number.data()}; // a number's text lasts one call
         });
     std::vector<std::uint32_t> ids(static_cast<std::size_t>(n));
     for (std::size_t i = 0; i < ids.size(); ++i)
@@ -266,8 +270,10 @@ QVariant FlexGridModel::data(const QModelIndex& index, int role) const {
             double d = 0;
             if (const QString* o = overrideFor(id, index.column()))
                 number = parseNumber(o->toStdString(), &d);
-            else
-                number = parseNumber(boundUtf8(id, index.column()), &d);
+            else {
+                db::RowSet::CellBuffer text;
+                number = parseNumber(boundUtf8(id, index.column(), text), &d);
+            }
         }
         return QVariant::fromValue(alignmentFor(code, number));
     }

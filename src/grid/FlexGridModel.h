@@ -66,10 +66,11 @@ class FlexGridModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
-    // The text of the row with this id, as UTF-8 when it comes from the RowSet.
-    // An override wins; ids past the RowSet are empty rows.
+    // The text of the row with this id, as UTF-8 when it comes from the RowSet (a
+    // number's text is written into number). An override wins; ids past the RowSet
+    // are empty rows.
     const QString* overrideFor(std::uint32_t id, int col) const;
-    std::string_view boundUtf8(std::uint32_t id, int col) const;
+    std::string_view boundUtf8(std::uint32_t id, int col, db::RowSet::CellBuffer& number) const;
     static quint64 key(std::uint32_t id, int col) {
         return (static_cast<quint64>(id) << 16) | static_cast<quint16>(col);
     }

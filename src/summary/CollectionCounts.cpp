@@ -81,8 +81,9 @@ CountRow countShown(const db::RowSet& rows) {
     for (int col = 0; col < rows.colCount(); ++col) {
         if (rows.fields[col].compare(QLatin1String("Own"), Qt::CaseInsensitive) != 0) continue;
         shown.ownKnown = true;
+        db::RowSet::CellBuffer number;
         for (int r = 0; r < rows.rowCount(); ++r) {
-            const std::string_view v = rows.cellUtf8(r, col);
+            const std::string_view v = rows.cellUtf8(r, col, number);
             if (v == "True" ||
                 (!v.empty() && v != "False" && v != "0" &&
                  QByteArray(v.data(), static_cast<qsizetype>(v.size())).toDouble() != 0))

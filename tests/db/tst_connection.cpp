@@ -101,6 +101,92 @@ class TestConnection : public QObject {
                  QStringLiteral("Vellan's \"first\" card|True"));
     }
 
+    // A snapshot keeps a column of integers as numbers and one of Booleans as bytes
+    // until it meets another value; every cell reads back as the engine writes it,
+    // Booleans as True/False, NULL as empty, whenever the other value comes.
+    void snapshotCellsReadAsTheEngineWritesThem_data() {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<QString>("values"); // one row each
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* declared, const char* values,
+                            const char* expected) {
+            QTest::newRow(name) << QString(declared) << QString(values) << QString(expected);
+        };
+        row("integers", "", "(7), (-9223372036854775808), (9223372036854775807), (0)",
+            "7,-9223372036854775808,9223372036854775807,0");
+        row("integers past 32 bits late", "", "(5), (2147483647), (-2147483648), (2147483648), (6)",
+            "5,2147483647,-2147483648,2147483648,6");
+        row("past 32 bits, then a text", "", "(-4294967296), (1), ('t')", "-4294967296,1,t");
+        row("integers, then a text", "INTEGER", "(1), (-2), ('x'), (4)", "1,-2,x,4");
+        row("integers, then NULL", "", "(1), (NULL), (3)", "1,,3");
+        row("integers, then reals", "", "(1), (2.5), (1e300), (-0.125)", "1,2.5,1.0e+300,-0.125");
+        row("integers, then a blob", "", "(1), (x'4142')", "1,AB");
+        row("a text, then integers", "", "('a'), (5)", "a,5");
+        row("NULL, then integers", "", "(NULL), (5), (6)", ",5,6");
+        row("Booleans", "BOOLEAN", "(1), (0), (2), (0.5), (0.0)", "True,False,True,True,False");
+        row("Booleans, then NULL", "BOOLEAN", "(1), (NULL), (0)", "True,,False");
+        row("Booleans, then a text", "BIT", "(0), ('maybe'), (1)", "False,maybe,True");
+        row("NULL, then Booleans", "YESNO", "(NULL), (1)", ",True");
+    }
+    void snapshotCellsReadAsTheEngineWritesThem() {
+        QFETCH(QString, declared);
+        QFETCH(QString, values);
+        QFETCH(QString, expected);
+        Connection c;
+        openCatalogue(c, catalogue(1));
+        c.execute("CREATE TABLE t (v " + declared + ");");
+        c.execute("INSERT INTO t (v) VALUES " + values + ";");
+        QCOMPARE(line(c, "SELECT v FROM t ORDER BY rowid;"), expected);
+        // the integer column beside it keeps its numbers
+        QString numbered;
+        const QStringList cells = expected.split(u',');
+        for (int i = 0; i < cells.size(); ++i)
+            numbered += (i ? "," : "") + QString::number(i + 1) + u'|' + cells[i];
+        QCOMPARE(line(c, "SELECT rowid, v FROM t ORDER BY rowid;"), numbered);
+    }
+
+    // A column that turns to text after many numbers writes every one of them.
+    void manyIntegersThenAText() {
+        Connection c;
+        openCatalogue(c, catalogue(1));
+        const auto rows = c.execute("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                                    "FROM n WHERE x < 300000) SELECT x, CASE x WHEN 300000 "
+                                    "THEN 'end' ELSE -x * 1000003 END FROM n;");
+        QCOMPARE(rows->rowCount(), 300000);
+        for (int r = 0; r < 299999; r += 997)
+            QCOMPARE(rows->cell(r, 1), QString::number(-(r + 1) * qint64{1000003}));
+        QCOMPARE(rows->cell(299998, 1), QString::number(-299999 * qint64{1000003}));
+        QCOMPARE(rows->cell(299999, 1), "end");
+        QCOMPARE(rows->cell(299999, 0), "300000");
+    }
+
+    // One column's text may not pass its limit (4 GB in the program): a clear error, never
+    // offsets that wrap.
+    void columnTextLimit() {
+        RowSet rows(10);
+        rows.fields = QStringList{"a", "b"};
+        rows.appendCell("12345");
+        rows.appendInteger(123456789);
+        rows.endRow();
+        rows.appendCell("67890"); // exactly at the limit
+        rows.appendInteger(1);
+        rows.endRow();
+        QString why;
+        QCOMPARE(errorNumber([&] { rows.appendCell("x"); }, &why), err::OutOfMemory);
+        QVERIFY2(why.contains("'a'"), qPrintable(why));
+        RowSet::CellBuffer b;
+        QCOMPARE(rows.cellUtf8(1, 0, b), "67890");
+        // turning numbers to text keeps to the limit too
+        RowSet numbers(10);
+        numbers.fields = QStringList{"n"};
+        for (const qint64 n : {1234567890, 1}) {
+            numbers.appendInteger(n);
+            numbers.endRow();
+        }
+        QCOMPARE(errorNumber([&] { numbers.appendCell(""); }, &why), err::OutOfMemory);
+        QVERIFY2(why.contains("'n'"), qPrintable(why));
+    }
+
     // A statement the engine refuses changes nothing, on the cards or in the file.
     void failingStatementChangesNothing_data() {
         QTest::addColumn<QString>("sql");
