@@ -280,10 +280,14 @@ int compareMore(SortKind kind, const MoreKey& a, const MoreKey& b) {
     return a.code < b.code ? -1 : (a.code > b.code ? 1 : 0);
 }
 
+// A number cell and its row: twelve bytes, for a column of a million numbers.
+#pragma pack(push, 4)
 struct Number {
     double num;
     std::uint32_t pos;
 };
+#pragma pack(pop)
+static_assert(sizeof(Number) == 12);
 
 } // namespace
 
@@ -327,7 +331,6 @@ std::vector<std::uint32_t> sortRows(SortKind kind, SortDirection direction, int 
     std::vector<DistinctTexts> texts(kind == SortKind::Numeric ? 0 : cols);
     std::vector<std::uint32_t> codes(kind == SortKind::Numeric ? 0 : n); // by position
     std::vector<Number> numbers;
-    if (kind == SortKind::Numeric) numbers.reserve(n);
     std::vector<std::vector<MoreKey>> more(cols - 1);
     for (auto& keys : more)
         keys.resize(n);
@@ -347,6 +350,8 @@ std::vector<std::uint32_t> sortRows(SortKind kind, SortDirection direction, int 
             if (c > 0) {
                 more[c - 1][pos] = {num, code};
             } else {
+                // A column that starts with a number is mostly numbers: room for all.
+                if (at == 0 && code == kNumberCode) numbers.reserve(n);
                 if (code == kNumberCode) numbers.push_back({num, pos});
                 if (!codes.empty()) codes[pos] = code;
             }
