@@ -1,6 +1,7 @@
 #include "grid/GridSort.h"
 
 #include "db/TextFold.h"
+#include "util/ScopeGuard.h"
 
 #include <QLocale>
 
@@ -8,12 +9,17 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace krvs {
@@ -289,6 +295,177 @@ struct Number {
 #pragma pack(pop)
 static_assert(sizeof(Number) == 12);
 
+// The texts the second thread meets are numbered with this bit set, so that both
+// threads' codes can lie in one array.
+constexpr std::uint32_t kSecondTag = 0x40000000u;
+
+// One thread's share of the cells. It puts each cell it is given into the shared codes
+// (by position), the shared numbers (numeric sort, by visiting index) or its own numbers
+// (generic sort), and numbers the texts it meets among its own distinct texts.
+struct CellReader {
+    CellReader(SortKind kind, std::uint32_t tag, std::size_t n, std::size_t cols,
+               std::uint32_t* codes, Number* numbersAt, std::vector<std::vector<MoreKey>>& more)
+        : kind(kind), tag(tag), n(n), cols(cols), codes(codes), numbersAt(numbersAt), more(more),
+          texts(kind == SortKind::Numeric ? 0 : cols) {}
+
+    void read(std::size_t at, std::uint32_t pos, std::size_t c, std::string_view v) {
+        double num = 0;
+        std::uint32_t code = kNumberCode;
+        if (kind == SortKind::Generic) {
+            if (!parseNumber(v, &num)) code = blankText(v) ? kBlankCode : texts[c].idOf(v) | tag;
+        } else if (kind == SortKind::Numeric) {
+            if (!parseNumber(v, &num)) num = 0; // what is not a number counts as 0
+        } else {
+            code = texts[c].idOf(v) | tag;
+        }
+        if (c > 0) {
+            more[c - 1][pos] = {num, code};
+        } else if (kind == SortKind::Numeric) {
+            numbersAt[at] = {num, pos};
+        } else {
+            codes[pos] = code;
+            // A column that starts with a number is mostly numbers: room for this
+            // thread's share of them.
+            if (!seen && code == kNumberCode) numbers.reserve((n - at) / share + 1);
+            seen = true;
+            if (code == kNumberCode) numbers.push_back({num, pos});
+        }
+    }
+
+    const SortKind kind;
+    const std::uint32_t tag;
+    const std::size_t n, cols;
+    std::uint32_t* const codes;
+    Number* const numbersAt;
+    std::vector<std::vector<MoreKey>>& more;
+    std::vector<DistinctTexts> texts; // by column
+    std::vector<Number> numbers;      // the generic sort's
+    std::size_t share = 1;            // of the rows this thread reads: one in share
+    bool seen = false;                // a cell of the main column
+};
+
+// Rows are read in blocks; from this many rows on, a second thread reads some of them.
+constexpr std::size_t kBlockRows = 2048;
+constexpr std::size_t kTwoThreadRows = 4 * kBlockRows;
+
+// The cells of a block of rows handed to the second thread, transient ones copied.
+struct Block {
+    std::size_t from = 0, to = 0; // visiting indices
+    std::vector<std::string_view> cells;
+    std::string copies;
+    std::vector<std::pair<std::size_t, std::size_t>> copied; // cell, offset in copies
+};
+
+// Reads every cell into here and there. This thread asks for each cell, one at a time in
+// the caller's order; it hands the texts of a block of rows to a second thread whenever
+// that one keeps up, and reads the other blocks itself, so a busy second core costs
+// little.
+void readCells(const std::vector<std::uint32_t>& visit,
+               const std::function<SortCell(std::size_t, int)>& cell, int firstCol,
+               CellReader& here, CellReader& there) {
+    const std::size_t n = visit.size(), cols = here.cols;
+    auto readHere = [&](std::size_t from, std::size_t to) {
+        for (std::size_t at = from; at < to; ++at)
+            for (std::size_t c = 0; c < cols; ++c)
+                here.read(at, visit[at], c, cell(at, firstCol + static_cast<int>(c)).utf8);
+    };
+    if (n < kTwoThreadRows) {
+        readHere(0, n);
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<std::unique_ptr<Block>> blocks;
+    std::vector<Block*> idle;
+    std::deque<Block*> ready;
+    bool done = false;
+    for (int i = 0; i < 4; ++i) {
+        blocks.push_back(std::make_unique<Block>());
+        idle.push_back(blocks.back().get());
+    }
+    std::exception_ptr failed;
+    auto work = [&] {
+        try {
+            for (;;) {
+                Block* b = nullptr;
+                {
+                    std::unique_lock lock(mutex);
+                    wake.wait(lock, [&] { return done || !ready.empty(); });
+                    if (ready.empty()) return;
+                    b = ready.front();
+                    ready.pop_front();
+                }
+                std::size_t i = 0;
+                for (std::size_t at = b->from; at < b->to; ++at)
+                    for (std::size_t c = 0; c < cols; ++c)
+                        there.read(at, visit[at], c, b->cells[i++]);
+                std::lock_guard lock(mutex);
+                idle.push_back(b);
+            }
+        } catch (...) { // no more blocks taken; the sort fails once this thread is joined
+            failed = std::current_exception();
+        }
+    };
+    here.share = there.share = 2;
+    std::thread second;
+    try {
+        second = std::thread(work);
+    } catch (const std::system_error&) { // no second thread: all on this one
+        here.share = 1;
+        readHere(0, n);
+        return;
+    }
+    auto stop = [&] {
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        wake.notify_all();
+        second.join();
+    };
+    ScopeGuard stopOnThrow(stop);
+    for (std::size_t from = 0; from < n; from += kBlockRows) {
+        const std::size_t to = std::min(n, from + kBlockRows);
+        Block* b = nullptr;
+        {
+            std::lock_guard lock(mutex);
+            if (!idle.empty() && ready.size() < 2) {
+                b = idle.back();
+                idle.pop_back();
+            }
+        }
+        if (!b) {
+            readHere(from, to);
+            continue;
+        }
+        b->from = from;
+        b->to = to;
+        b->cells.clear();
+        b->copies.clear();
+        b->copied.clear();
+        for (std::size_t at = from; at < to; ++at) {
+            for (std::size_t c = 0; c < cols; ++c) {
+                const SortCell sc = cell(at, firstCol + static_cast<int>(c));
+                if (sc.transient && !sc.utf8.empty()) {
+                    b->copied.emplace_back(b->cells.size(), b->copies.size());
+                    b->copies.append(sc.utf8);
+                }
+                b->cells.push_back(sc.utf8);
+            }
+        }
+        for (const auto& [i, offset] : b->copied)
+            b->cells[i] = std::string_view(b->copies.data() + offset, b->cells[i].size());
+        {
+            std::lock_guard lock(mutex);
+            ready.push_back(b);
+        }
+        wake.notify_one();
+    }
+    stopOnThrow.dismiss();
+    stop();
+    if (failed) std::rethrow_exception(failed);
+}
+
 } // namespace
 
 bool parseNumber(std::string_view text, double* value) {
@@ -326,51 +503,47 @@ std::vector<std::uint32_t> sortRows(SortKind kind, SortDirection direction, int 
     std::optional<Collation> collation;
     if (kind == SortKind::Generic) collation.emplace();
 
-    // Each cell once, row by row in the visiting order. A transient cell is used (and
-    // its text copied when new) before the next one is asked for.
-    std::vector<DistinctTexts> texts(kind == SortKind::Numeric ? 0 : cols);
+    // Each cell once, row by row in the visiting order; a second thread classifies
+    // the cells of some blocks of rows (below).
     std::vector<std::uint32_t> codes(kind == SortKind::Numeric ? 0 : n); // by position
-    std::vector<Number> numbers;
+    std::vector<Number> numbers(kind == SortKind::Numeric ? n : 0);      // numeric sort
     std::vector<std::vector<MoreKey>> more(cols - 1);
     for (auto& keys : more)
         keys.resize(n);
-    for (std::size_t at = 0; at < n; ++at) {
-        const std::uint32_t pos = visit[at];
-        for (std::size_t c = 0; c < cols; ++c) {
-            const std::string_view v = cell(at, firstCol + static_cast<int>(c)).utf8;
-            double num = 0;
-            std::uint32_t code = kNumberCode;
-            if (kind == SortKind::Generic) {
-                if (!parseNumber(v, &num)) code = blankText(v) ? kBlankCode : texts[c].idOf(v);
-            } else if (kind == SortKind::Numeric) {
-                if (!parseNumber(v, &num)) num = 0; // what is not a number counts as 0
-            } else {
-                code = texts[c].idOf(v);
-            }
-            if (c > 0) {
-                more[c - 1][pos] = {num, code};
-            } else {
-                // A column that starts with a number is mostly numbers: room for all.
-                if (at == 0 && code == kNumberCode) numbers.reserve(n);
-                if (code == kNumberCode) numbers.push_back({num, pos});
-                if (!codes.empty()) codes[pos] = code;
-            }
-        }
-    }
+    CellReader here{kind, 0, n, cols, codes.data(), numbers.data(), more};
+    CellReader there{kind, kSecondTag, n, cols, codes.data(), numbers.data(), more};
+    readCells(visit, cell, firstCol, here, there);
 
-    // The distinct texts' ranks; the further columns' text codes become ranks.
+    // The distinct texts' ranks, both threads' together (a text both met gets one rank);
+    // the further columns' text codes become ranks.
     std::vector<std::uint32_t> rank;
-    std::uint32_t ranks = 0;
-    for (std::size_t c = 1; c < texts.size(); ++c) {
-        rankTexts(texts[c].texts(), collation ? &*collation : nullptr, rank);
-        texts[c] = DistinctTexts();
+    std::uint32_t ranks = 0, hereTexts = 0;
+    // A text's place in rank: the second thread's texts follow the first thread's.
+    auto textIndex = [&](std::uint32_t code) {
+        return (code & ~kSecondTag) + ((code & kSecondTag) ? hereTexts : 0u);
+    };
+    auto rankColumn = [&](std::size_t c) {
+        // The second thread's texts are found among the first's (or added to them), so
+        // that each distinct text gets one key.
+        DistinctTexts& texts = here.texts[c];
+        const std::vector<std::string_view>& second = there.texts[c].texts();
+        std::vector<std::uint32_t> same(second.size());
+        for (std::size_t i = 0; i < second.size(); ++i)
+            same[i] = texts.idOf(second[i]);
+        const std::uint32_t r = rankTexts(texts.texts(), collation ? &*collation : nullptr, rank);
+        hereTexts = static_cast<std::uint32_t>(rank.size());
+        for (const std::uint32_t id : same)
+            rank.push_back(rank[id]);
+        here.texts[c] = DistinctTexts();
+        there.texts[c] = DistinctTexts();
+        return r;
+    };
+    for (std::size_t c = 1; kind != SortKind::Numeric && c < cols; ++c) {
+        rankColumn(c);
         for (MoreKey& k : more[c - 1])
-            if (k.code < kBlankCode) k.code = rank[k.code];
+            if (k.code < kBlankCode) k.code = rank[textIndex(k.code)];
     }
-    if (!texts.empty()) {
-        ranks = rankTexts(texts[0].texts(), collation ? &*collation : nullptr, rank);
-        texts.clear();
-    }
+    if (kind != SortKind::Numeric) ranks = rankColumn(0);
     collation.reset();
 
     // Rows with equal main keys go by the further columns (in the same direction),
@@ -392,14 +565,24 @@ std::vector<std::uint32_t> sortRows(SortKind kind, SortDirection direction, int 
     std::vector<std::uint32_t> count(static_cast<std::size_t>(ranks) + 1, 0);
     for (const std::uint32_t code : codes) {
         if (code < kBlankCode)
-            ++count[descending ? ranks - rank[code] : rank[code] + 1];
+            ++count[descending ? ranks - rank[textIndex(code)] : rank[textIndex(code)] + 1];
         else if (code == kBlankCode)
             ++blanks;
     }
-    const std::size_t textCount = codes.empty() ? 0 : n - blanks - numbers.size();
+    // The numbers, each thread's sorted alone (then merged into their places).
+    auto before = [descending](const Number& a, const Number& b) {
+        if (a.num != b.num) return descending ? a.num > b.num : a.num < b.num;
+        return a.pos < b.pos;
+    };
+    std::vector<Number>& first = kind == SortKind::Numeric ? numbers : here.numbers;
+    std::vector<Number>& second = there.numbers;
+    std::sort(first.begin(), first.end(), before);
+    std::sort(second.begin(), second.end(), before);
+    const std::size_t numberCount = first.size() + second.size();
+    const std::size_t textCount = codes.empty() ? 0 : n - blanks - numberCount;
     const std::size_t blankAt = descending ? n - blanks : 0;
     const std::size_t numberAt = descending ? textCount : blanks;
-    const std::size_t textAt = descending ? 0 : blanks + numbers.size();
+    const std::size_t textAt = descending ? 0 : blanks + numberCount;
     for (std::uint32_t r = 0; r < ranks; ++r)
         count[r + 1] += count[r];
     for (std::uint32_t& r : rank)
@@ -411,7 +594,7 @@ std::vector<std::uint32_t> sortRows(SortKind kind, SortDirection direction, int 
     for (std::uint32_t pos = 0; pos < codes.size(); ++pos) {
         const std::uint32_t code = codes[pos];
         if (code < kBlankCode)
-            out[textAt + count[rank[code]]++] = pos;
+            out[textAt + count[rank[textIndex(code)]]++] = pos;
         else if (code == kBlankCode)
             out[nextBlank++] = pos;
     }
@@ -423,21 +606,22 @@ std::vector<std::uint32_t> sortRows(SortKind kind, SortDirection direction, int 
             breakTies(out + textAt + (r ? count[r - 1] : 0), out + textAt + count[r]);
     }
 
-    std::sort(numbers.begin(), numbers.end(), [descending](const Number& a, const Number& b) {
-        if (a.num != b.num) return descending ? a.num > b.num : a.num < b.num;
-        return a.pos < b.pos;
-    });
-    for (std::size_t i = 0; i < numbers.size(); ++i)
-        out[numberAt + i] = numbers[i].pos;
-    if (!more.empty()) {
-        for (std::size_t run = 0; run < numbers.size();) {
-            std::size_t end = run + 1;
-            while (end < numbers.size() && !(numbers[end].num != numbers[run].num))
-                ++end;
-            breakTies(out + numberAt + run, out + numberAt + end);
-            run = end;
+    // The two threads' numbers merged into their places; rows with equal numbers go by
+    // the further columns.
+    std::size_t at = numberAt, runStart = numberAt;
+    double runNum = 0;
+    for (std::size_t i = 0, j = 0; i < first.size() || j < second.size();) {
+        const bool takeFirst =
+            j == second.size() || (i < first.size() && before(first[i], second[j]));
+        const Number& x = takeFirst ? first[i++] : second[j++];
+        if (at > runStart && x.num != runNum) {
+            breakTies(out + runStart, out + at);
+            runStart = at;
         }
+        runNum = x.num;
+        out[at++] = x.pos;
     }
+    breakTies(out + runStart, out + at);
     return sorted;
 }
 
