@@ -16,6 +16,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -101,6 +102,11 @@ inline std::uint64_t hashText(std::string_view t) {
     return h ^ (h >> 29);
 }
 
+// The texts the second thread meets are numbered with this bit set, so that both
+// threads' codes can lie in one array.
+constexpr std::uint32_t kSecondTag = 0x40000000u;
+constexpr std::size_t kMaxTexts = kSecondTag / 2;
+
 // The distinct texts of one column, numbered in the order they are met. Each is
 // copied once, close to the others, so looking a cell up touches little memory, and
 // a transient cell needs no copy of its own.
@@ -131,6 +137,8 @@ class DistinctTexts {
         std::uint32_t id1 = 0;
     };
     void grow() {
+        // Text numbers stay below the bit that marks the second thread's texts.
+        if (texts_.size() >= kMaxTexts) throw std::bad_alloc();
         slots_.assign(std::max<std::size_t>(slots_.size() * 2, 1024), Slot{});
         const std::size_t mask = slots_.size() - 1;
         for (std::uint32_t id = 0; id < texts_.size(); ++id) {
@@ -238,14 +246,30 @@ std::uint32_t rankTexts(const std::vector<std::string_view>& texts, Collation* c
                 keys[i] = c.key(texts[i], a);
         };
         std::unique_ptr<Collation> second = n >= kTwoThreadKeys ? collation->clone() : nullptr;
+        std::size_t split = n; // this thread makes the keys before split
+        std::exception_ptr failed;
+        std::thread other;
         if (second) {
-            const std::size_t half = n / 2;
-            std::thread other([&] { makeKeys(*second, arena2, half, n); });
-            makeKeys(*collation, arena, 0, half);
-            other.join();
-        } else {
-            makeKeys(*collation, arena, 0, n);
+            split = n / 2;
+            try {
+                other = std::thread([&] {
+                    try {
+                        makeKeys(*second, arena2, split, n);
+                    } catch (...) {
+                        failed = std::current_exception();
+                    }
+                });
+            } catch (const std::system_error&) { // no second thread: all on this one
+                split = n;
+            }
         }
+        {
+            ScopeGuard join([&] {
+                if (other.joinable()) other.join();
+            });
+            makeKeys(*collation, arena, 0, split);
+        }
+        if (failed) std::rethrow_exception(failed);
     }
     std::vector<std::uint32_t> byKey(n);
     std::iota(byKey.begin(), byKey.end(), 0u);
@@ -294,10 +318,6 @@ struct Number {
 };
 #pragma pack(pop)
 static_assert(sizeof(Number) == 12);
-
-// The texts the second thread meets are numbered with this bit set, so that both
-// threads' codes can lie in one array.
-constexpr std::uint32_t kSecondTag = 0x40000000u;
 
 // One thread's share of the cells. It puts each cell it is given into the shared codes
 // (by position), the shared numbers (numeric sort, by visiting index) or its own numbers
