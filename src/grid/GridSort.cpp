@@ -33,7 +33,9 @@ namespace krvs {
 // the text sort); the texts are ranked once by their keys, and the rows are put in
 // order of rank by counting, in order of position within a rank: the sort is stable
 // both ways. What costs at a million rows is touching memory, so the sort holds one
-// code per row and the new order, nothing per row bigger than that.
+// code per row and the new order, nothing per row bigger than that (numbers: the
+// number and the row). The cells are asked for on the calling thread only; from a few
+// thousand rows on, a second thread classifies some blocks of them meanwhile.
 
 namespace {
 
