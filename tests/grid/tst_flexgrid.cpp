@@ -65,6 +65,48 @@ QStringList column(const FlexGrid& g, int col) {
     return out;
 }
 
+// One column of cells as rows of one cell.
+QList<QStringList> columnsOf(const QStringList& cells) {
+    QList<QStringList> rows;
+    for (const QString& c : cells)
+        rows << QStringList{c};
+    return rows;
+}
+
+// The original positions of the rows in the order a plain stable sort gives, comparing the
+// cells column by column: the generic sort against the locale's collator, case ignored.
+QString referenceOrder(const QList<QStringList>& rows, SortKind kind, SortDirection direction) {
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    auto blank = [](const QString& t) {
+        return std::all_of(t.begin(), t.end(), [](QChar c) { return c == ' ' || c == '\t'; });
+    };
+    auto cmp = [](const auto& a, const auto& b) { return a < b ? -1 : (b < a ? 1 : 0); };
+    auto compare = [&](const QString& a, const QString& b) {
+        double x = 0, y = 0;
+        const bool xn = parseNumber(a.toStdString(), &x), yn = parseNumber(b.toStdString(), &y);
+        if (kind == SortKind::Numeric) return cmp(xn ? x : 0, yn ? y : 0);
+        if (kind == SortKind::Text) return cmp(a, b);
+        const int ra = blank(a) ? 0 : xn ? 1 : 2, rb = blank(b) ? 0 : yn ? 1 : 2;
+        if (ra != rb) return cmp(ra, rb);
+        if (ra == 1) return cmp(x, y);
+        return ra == 0 ? 0 : cmp(collator.compare(a, b), 0);
+    };
+    std::vector<int> order(static_cast<std::size_t>(rows.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        for (qsizetype c = 0; c < rows[a].size(); ++c) {
+            const int r = compare(rows[a][c], rows[b][c]);
+            if (r != 0) return direction == SortDirection::Descending ? r > 0 : r < 0;
+        }
+        return false;
+    });
+    QStringList out;
+    for (const int i : order)
+        out << QString::number(i);
+    return out.join(' ');
+}
+
 const QStringList cardFields = {"DbId",   "Index",  "CardType", "Title",      "Category",
                                 "Series", "Season", "Own",      "DBComments", "UserComments"};
 
@@ -90,14 +132,29 @@ class TestFlexGrid : public QObject {
     // Binds the cells plus each row's original position, sorts by the cells, and
     // returns the positions in grid order.
     QString sortedPositions(const QStringList& cells, SortKind kind, SortDirection direction) {
+        return sortedPositions(columnsOf(cells), kind, direction);
+    }
+    // The same with rows of one or more key columns, sorted by all of them; with
+    // writeEvery, the keys of every so many rows are written by hand over other texts.
+    QString sortedPositions(const QList<QStringList>& keys, SortKind kind, SortDirection direction,
+                            int writeEvery = 0) {
+        const int cols = keys.isEmpty() ? 1 : static_cast<int>(keys[0].size());
+        QStringList fields;
+        for (int c = 0; c < cols; ++c)
+            fields << QStringLiteral("Key%1").arg(c);
+        auto written = [&](int i) { return writeEvery > 0 && i % writeEvery == 1; };
         QList<QStringList> rows;
-        for (int i = 0; i < cells.size(); ++i)
-            rows << QStringList{cells[i], QString::number(i)};
-        grid->setDataSource(makeRows({"Key", "Pos"}, rows));
+        for (int i = 0; i < keys.size(); ++i)
+            rows << (written(i) ? QStringList(cols, "bound") : keys[i]) +
+                        QStringList{QString::number(i)};
+        grid->setDataSource(makeRows(fields + QStringList{"Pos"}, rows));
+        for (int i = 0; i < keys.size(); ++i)
+            for (int c = 0; written(i) && c < cols; ++c)
+                grid->setTextMatrix(i + 1, c, keys[i][c]);
         grid->setCol(0);
-        grid->setColSel(0);
+        grid->setColSel(cols - 1);
         grid->sort(kind, direction);
-        return column(*grid, 1).join(' ');
+        return column(*grid, cols).join(' ');
     }
 
   private slots:
@@ -168,31 +225,9 @@ class TestFlexGrid : public QObject {
         QTEST(sortedPositions(cells, kind, direction), "order");
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
-        QCollator collator;
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        auto blank = [](const QString& t) {
-            return std::all_of(t.begin(), t.end(), [](QChar c) { return c == ' ' || c == '\t'; });
-        };
         cells = randomCells(500, 5, 12345);
-        auto cmp = [](const auto& a, const auto& b) { return a < b ? -1 : (b < a ? 1 : 0); };
-        auto compare = [&](const QString& a, const QString& b) {
-            double x = 0, y = 0;
-            const bool xn = parseNumber(a.toStdString(), &x), yn = parseNumber(b.toStdString(), &y);
-            if (kind == SortKind::Numeric) return cmp(xn ? x : 0, yn ? y : 0);
-            if (kind == SortKind::Text) return cmp(a, b);
-            const int ra = blank(a) ? 0 : xn ? 1 : 2, rb = blank(b) ? 0 : yn ? 1 : 2;
-            if (ra != rb) return cmp(ra, rb);
-            if (ra == 1) return cmp(x, y);
-            return ra == 0 ? 0 : cmp(collator.compare(a, b), 0);
-        };
-        QStringList want;
-        for (int i = 0; i < cells.size(); ++i)
-            want << QString::number(i);
-        std::stable_sort(want.begin(), want.end(), [&](const QString& a, const QString& b) {
-            const int r = compare(cells[a.toInt()], cells[b.toInt()]);
-            return direction == SortDirection::Descending ? r > 0 : r < 0;
-        });
-        QCOMPARE(sortedPositions(cells, kind, direction), want.join(' '));
+        QCOMPARE(sortedPositions(cells, kind, direction),
+                 referenceOrder(columnsOf(cells), kind, direction));
 
         // A snapshot ordered after it was read sorts exactly like one stored as shown, with
         // cells written by hand, rows added and rows removed, on one column or three.
@@ -231,6 +266,66 @@ class TestFlexGrid : public QObject {
             QCOMPARE(results[1], results[0]);
             QVERIFY(results[0] != unsorted);
         }
+    }
+
+    // Thousands of rows, of which a second thread reads some blocks (cells written by hand
+    // among them), thousands of distinct texts, whose collation keys are made on two threads
+    // that split them at an odd count, and sorts on three columns whose rows tie on the
+    // first, against the plain stable sort.
+    void sortManyRowsMatchesReference_data() {
+        QTest::addColumn<SortKind>("kind");
+        QTest::addColumn<SortDirection>("direction");
+        QTest::addColumn<int>("cols");
+        QTest::addColumn<bool>("mixed"); // numbers and blank cells among the first column's
+        constexpr auto asc = SortDirection::Ascending, desc = SortDirection::Descending;
+        for (const SortKind kind : {SortKind::Generic, SortKind::Text, SortKind::Numeric}) {
+            const char* name = kind == SortKind::Generic ? "generic"
+                               : kind == SortKind::Text  ? "text"
+                                                         : "numeric";
+            for (const int cols : {1, 3}) {
+                for (const bool mixed : {false, true}) {
+                    const char* what = mixed ? ", numbers" : "";
+                    QTest::addRow("%s asc, %d columns%s", name, cols, what)
+                        << kind << asc << cols << mixed;
+                    QTest::addRow("%s desc, %d columns%s", name, cols, what)
+                        << kind << desc << cols << mixed;
+                }
+            }
+        }
+    }
+    void sortManyRowsMatchesReference() {
+        QFETCH(SortKind, kind);
+        QFETCH(SortDirection, direction);
+        QFETCH(int, cols);
+        QFETCH(bool, mixed);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        // 8,201 rows of 2,049 distinct texts (no numbers, no blank cells); the further
+        // columns repeat a lot.
+        QStringList distinct = randomCells(6000, 6, 4242);
+        distinct.removeDuplicates();
+        distinct.removeIf([](const QString& t) {
+            double d = 0;
+            return t.trimmed().isEmpty() || parseNumber(t.toStdString(), &d);
+        });
+        QVERIFY(distinct.size() > 2049);
+        distinct = distinct.mid(0, 2049);
+        QStringList first = distinct + distinct + distinct + distinct + distinct.mid(0, 5);
+        std::shuffle(first.begin(), first.end(), std::mt19937(3));
+        QList<QStringList> rows;
+        const QStringList second = randomCells(static_cast<int>(first.size()), 1, 5);
+        const QStringList third = randomCells(static_cast<int>(first.size()), 2, 6);
+        for (qsizetype i = 0; i < first.size(); ++i) {
+            // With more columns the first repeats a lot too, so that rows tie on it.
+            QStringList row{cols == 1 ? first[i] : first[i].left(3)};
+            if (mixed && i % 13 == 0)
+                row[0] = QStringLiteral(" ");
+            else if (mixed && i % 3 == 0)
+                row[0] = QString::number((i * 7) % 61 - 30) + (i % 2 ? ".5" : "");
+            if (cols == 3) row << second[i] << third[i];
+            rows << row;
+        }
+        QCOMPARE(sortedPositions(rows, kind, direction, 97), referenceOrder(rows, kind, direction));
     }
 
     // The program's handler sorts by the clicked column and marks its caption alone.
