@@ -4,6 +4,9 @@
 #include <QString>
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sqlite3.h>
 #include <string>
 
@@ -153,17 +156,6 @@ bool match(const C* p, std::size_t pn, const C* t, std::size_t tn, char32_t esc)
 // or with % before, after or on both sides of it.
 enum class Shape { General, Exact, Prefix, Suffix, Contains };
 
-// A pattern prepared once per statement and kept by SQLite between rows.
-struct Pattern {
-    bool ascii = true;
-    Shape shape = Shape::General;
-    std::string literal;  // the folded literal of a shaped pattern
-    std::string required; // an ASCII run every matching text holds (general patterns)
-    std::string asciiFolded;
-    std::u32string folded;
-    char32_t escape = 0;
-};
-
 // Only two characters outside ASCII fold into it: U+017F (long s, UTF-8 C5 BF) to
 // s and U+212A (Kelvin sign, E2 84 AA) to k. A text without their lead bytes
 // matches an ASCII pattern exactly when its bytes do.
@@ -179,22 +171,99 @@ inline bool equalFoldedAscii(const char* text, const char* folded, std::size_t n
     return true;
 }
 
-// True when t holds the folded ASCII text lit, ignoring letter case.
-bool containsFoldedAscii(std::string_view t, const std::string& lit) {
-    const std::size_t m = lit.size(), n = t.size();
-    if (m == 0) return true;
-    if (n < m) return false;
-    const auto first = static_cast<unsigned char>(lit[0]);
-    const unsigned char firstUp =
-        (first >= 'a' && first <= 'z') ? static_cast<unsigned char>(first - 32) : first;
-    for (std::size_t i = 0; i + m <= n; ++i) {
-        const auto c = static_cast<unsigned char>(t[i]);
-        if ((c == first || c == firstUp) &&
-            equalFoldedAscii(t.data() + i + 1, lit.data() + 1, m - 1))
-            return true;
-    }
-    return false;
+// What a byte-wise search found: the literal, or not and that is final, or not but
+// the text holds a lead byte of a character that folds into ASCII.
+enum class Found { Yes, No, Maybe };
+
+inline bool mayFoldIntoAscii(unsigned char b) {
+    return b == 0xC5 || b == 0xE2;
 }
+
+// A folded ASCII literal searched for in texts of any letter case.
+struct Needle {
+    std::string lit;
+    unsigned char first = 0, last = 0;         // its first and last bytes, folded
+    unsigned char firstCase = 0, lastCase = 0; // 0x20 for a letter: (b | 0x20) == letter
+};
+
+Needle makeNeedle(const std::string& lit) {
+    Needle k;
+    k.lit = lit;
+    if (lit.empty()) return k;
+    const auto caseBit = [](unsigned char c) -> unsigned char {
+        return c >= 'a' && c <= 'z' ? 0x20 : 0;
+    };
+    k.first = static_cast<unsigned char>(lit.front());
+    k.last = static_cast<unsigned char>(lit.back());
+    k.firstCase = caseBit(k.first);
+    k.lastCase = caseBit(k.last);
+    return k;
+}
+
+// The byte-wise search of containsFoldedAscii and the check of mayFoldIntoAscii in
+// one pass, sixteen places at a time: a place is looked at closely only when its
+// first and last bytes both fit.
+Found findFoldedAscii(std::string_view t, const Needle& k) {
+    const std::size_t m = k.lit.size(), n = t.size();
+    if (m == 0) return Found::Yes;
+    if (n < m) return Found::No; // fewer characters than the literal, however folded
+    const auto* s = reinterpret_cast<const unsigned char*>(t.data());
+    const std::size_t last = n - m; // the last place the literal can start
+    std::size_t p = 0;
+    bool risky = false;
+#if defined(__SSE2__)
+    if (last >= 15) {
+        const __m128i first = _mm_set1_epi8(static_cast<char>(k.first));
+        const __m128i firstCase = _mm_set1_epi8(static_cast<char>(k.firstCase));
+        const __m128i lastB = _mm_set1_epi8(static_cast<char>(k.last));
+        const __m128i lastCase = _mm_set1_epi8(static_cast<char>(k.lastCase));
+        const __m128i c5 = _mm_set1_epi8(static_cast<char>(0xC5));
+        const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
+        __m128i leads = _mm_setzero_si128();
+        // the blocks of places p..p+15; the last one overlaps the one before it
+        for (std::size_t q = 0;; q += 16) {
+            const bool final = q + 15 >= last;
+            if (final) q = last - 15;
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + q));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + q + m - 1));
+            leads = _mm_or_si128(leads, _mm_or_si128(_mm_cmpeq_epi8(a, c5), _mm_cmpeq_epi8(a, e2)));
+            const __m128i fits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstCase), first),
+                                               _mm_cmpeq_epi8(_mm_or_si128(b, lastCase), lastB));
+            auto mask = static_cast<unsigned>(_mm_movemask_epi8(fits));
+            while (mask) {
+                const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
+                if (equalFoldedAscii(t.data() + q + bit, k.lit.data(), m)) return Found::Yes;
+                mask &= mask - 1;
+            }
+            if (final) break;
+        }
+        risky = _mm_movemask_epi8(leads) != 0;
+        p = last + 1; // every place looked at; the bytes after the last place are left
+    }
+#endif
+    const auto firstUp = static_cast<unsigned char>(k.first & ~k.firstCase);
+    for (; p <= last; ++p) {
+        const unsigned char c = s[p];
+        risky = risky || mayFoldIntoAscii(c);
+        if ((c == k.first || c == firstUp) && equalFoldedAscii(t.data() + p, k.lit.data(), m))
+            return Found::Yes;
+    }
+    for (; p < n; ++p)
+        risky = risky || mayFoldIntoAscii(s[p]);
+    return risky ? Found::Maybe : Found::No;
+}
+
+// A pattern prepared once per statement and kept by SQLite between rows.
+struct Pattern {
+    bool ascii = true;
+    Shape shape = Shape::General;
+    std::string literal; // the folded literal of a shaped pattern
+    Needle contained;    // the literal of Contains, or an ASCII run that every text
+                         // matching a general pattern holds (empty: none)
+    std::string asciiFolded;
+    std::u32string folded;
+    char32_t escape = 0;
+};
 
 // Byte-wise match of a shaped pattern (never a false match; a miss is final unless
 // the text may fold into ASCII).
@@ -209,7 +278,7 @@ bool matchShape(const Pattern& p, std::string_view t) {
     case Shape::Suffix:
         return n >= m && equalFoldedAscii(t.data() + n - m, lit.data(), m);
     case Shape::Contains:
-        return containsFoldedAscii(t, lit);
+        break; // searched by findFoldedAscii
     case Shape::General:
         break;
     }
@@ -244,22 +313,24 @@ Pattern* compile(std::string_view pattern, char32_t escape) {
                        : tail       ? Shape::Prefix
                                     : Shape::Exact;
             p->literal = std::string(mid);
+            if (p->shape == Shape::Contains) p->contained = makeNeedle(p->literal);
         }
     }
     if (p->shape == Shape::General) {
         // the longest run of plain ASCII characters between wildcards
-        std::string run;
+        std::string run, required;
         const std::u32string& f = p->folded;
         for (std::size_t i = 0; i <= f.size(); ++i) {
             const char32_t c = i < f.size() ? f[i] : U'%';
             if (c == U'%' || c == U'_' || c >= 0x80 || (p->escape && c == p->escape)) {
-                if (run.size() > p->required.size()) p->required = run;
+                if (run.size() > required.size()) required = run;
                 run.clear();
                 if (p->escape && c == p->escape) ++i; // the escaped character too
             } else {
                 run += static_cast<char>(c);
             }
         }
+        p->contained = makeNeedle(required);
     }
     return p;
 }
@@ -268,11 +339,13 @@ Pattern* compile(std::string_view pattern, char32_t escape) {
 // ASCII patterns on an ASCII text on folded bytes, everything else on folded
 // characters.
 bool matchCompiled(const Pattern& p, std::string_view text) {
-    if (p.shape != Shape::General) {
+    if (p.shape == Shape::Contains) {
+        const Found f = findFoldedAscii(text, p.contained);
+        if (f != Found::Maybe) return f == Found::Yes;
+    } else if (p.shape != Shape::General) {
         if (matchShape(p, text)) return true;
         if (!mayFoldIntoAscii(text)) return false;
-    } else if (!p.required.empty() && !containsFoldedAscii(text, p.required) &&
-               !mayFoldIntoAscii(text)) {
+    } else if (!p.contained.lit.empty() && findFoldedAscii(text, p.contained) == Found::No) {
         return false;
     } else if (p.ascii && isAscii(text)) {
         thread_local std::string buf;
@@ -298,6 +371,18 @@ void deletePattern(void* p) {
 }
 
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    // SQLite keeps the aux data only while the pattern stays the same (a constant), so
+    // a pattern compiled on an earlier row needs neither reading nor checking again.
+    if (argc == 2) {
+        if (const auto* compiled = static_cast<const Pattern*>(sqlite3_get_auxdata(ctx, 0))) {
+            if (const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]))) {
+                const std::string_view text(t,
+                                            static_cast<std::size_t>(sqlite3_value_bytes(argv[1])));
+                sqlite3_result_int(ctx, matchCompiled(*compiled, text) ? 1 : 0);
+                return;
+            }
+        }
+    }
     for (int i = 0; i < argc; ++i)
         if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
             sqlite3_result_null(ctx);
