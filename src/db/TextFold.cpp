@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <cstring>
 #if defined(__SSE2__)
@@ -200,57 +201,95 @@ Needle makeNeedle(const std::string& lit) {
     return k;
 }
 
+// Byte-wise search over the places in order, looking at every byte for the lead bytes.
+Found findFoldedAsciiBytes(const unsigned char* s, std::size_t n, const Needle& k) {
+    const std::size_t m = k.lit.size(), last = n - m;
+    const auto firstUp = static_cast<unsigned char>(k.first & ~k.firstCase);
+    bool risky = false;
+    std::size_t p = 0;
+    for (; p <= last; ++p) {
+        const unsigned char c = s[p];
+        risky = risky || mayFoldIntoAscii(c);
+        if ((c == k.first || c == firstUp) &&
+            equalFoldedAscii(reinterpret_cast<const char*>(s) + p, k.lit.data(), m))
+            return Found::Yes;
+    }
+    for (; p < n; ++p)
+        risky = risky || mayFoldIntoAscii(s[p]);
+    return risky ? Found::Maybe : Found::No;
+}
+
+#if defined(__SSE2__)
+// Sixteen places at a time: a place is looked at closely only when its first and
+// last bytes both fit.
+struct Blocks {
+    const Needle& k;
+    const __m128i first = _mm_set1_epi8(static_cast<char>(k.first));
+    const __m128i firstCase = _mm_set1_epi8(static_cast<char>(k.firstCase));
+    const __m128i last = _mm_set1_epi8(static_cast<char>(k.last));
+    const __m128i lastCase = _mm_set1_epi8(static_cast<char>(k.lastCase));
+    const __m128i c5 = _mm_set1_epi8(static_cast<char>(0xC5));
+    const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
+    __m128i leads = _mm_setzero_si128();
+
+    static __m128i load(const unsigned char* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    }
+    void lookForLeads(__m128i bytes) {
+        leads =
+            _mm_or_si128(leads, _mm_or_si128(_mm_cmpeq_epi8(bytes, c5), _mm_cmpeq_epi8(bytes, e2)));
+    }
+    bool risky() const { return _mm_movemask_epi8(leads) != 0; }
+    // True when one of the places at..at+15 whose bit is in wanted holds the literal;
+    // reads at..at+15+m-1. Notes the lead bytes of at..at+15.
+    bool holds(const unsigned char* at, unsigned wanted) {
+        const std::size_t m = k.lit.size();
+        const __m128i a = load(at), b = load(at + m - 1);
+        lookForLeads(a);
+        const __m128i fits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstCase), first),
+                                           _mm_cmpeq_epi8(_mm_or_si128(b, lastCase), last));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(fits)) & wanted;
+        for (; mask; mask &= mask - 1) {
+            const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
+            if (equalFoldedAscii(reinterpret_cast<const char*>(at) + bit, k.lit.data(), m))
+                return true;
+        }
+        return false;
+    }
+};
+#endif
+
 // The byte-wise search of containsFoldedAscii and the check of mayFoldIntoAscii in
-// one pass, sixteen places at a time: a place is looked at closely only when its
-// first and last bytes both fit.
+// one pass.
 Found findFoldedAscii(std::string_view t, const Needle& k) {
     const std::size_t m = k.lit.size(), n = t.size();
     if (m == 0) return Found::Yes;
     if (n < m) return Found::No; // fewer characters than the literal, however folded
     const auto* s = reinterpret_cast<const unsigned char*>(t.data());
     const std::size_t last = n - m; // the last place the literal can start
-    std::size_t p = 0;
-    bool risky = false;
 #if defined(__SSE2__)
     if (last >= 15) {
-        const __m128i first = _mm_set1_epi8(static_cast<char>(k.first));
-        const __m128i firstCase = _mm_set1_epi8(static_cast<char>(k.firstCase));
-        const __m128i lastB = _mm_set1_epi8(static_cast<char>(k.last));
-        const __m128i lastCase = _mm_set1_epi8(static_cast<char>(k.lastCase));
-        const __m128i c5 = _mm_set1_epi8(static_cast<char>(0xC5));
-        const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
-        __m128i leads = _mm_setzero_si128();
-        // the blocks of places p..p+15; the last one overlaps the one before it
-        for (std::size_t q = 0;; q += 16) {
-            const bool final = q + 15 >= last;
-            if (final) q = last - 15;
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + q));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + q + m - 1));
-            leads = _mm_or_si128(leads, _mm_or_si128(_mm_cmpeq_epi8(a, c5), _mm_cmpeq_epi8(a, e2)));
-            const __m128i fits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstCase), first),
-                                               _mm_cmpeq_epi8(_mm_or_si128(b, lastCase), lastB));
-            auto mask = static_cast<unsigned>(_mm_movemask_epi8(fits));
-            while (mask) {
-                const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
-                if (equalFoldedAscii(t.data() + q + bit, k.lit.data(), m)) return Found::Yes;
-                mask &= mask - 1;
-            }
-            if (final) break;
-        }
-        risky = _mm_movemask_epi8(leads) != 0;
-        p = last + 1; // every place looked at; the bytes after the last place are left
+        Blocks blocks{k};
+        // blocks of sixteen places; the last one ends at the last place and may
+        // overlap the one before it
+        for (std::size_t q = 0; q + 15 < last; q += 16)
+            if (blocks.holds(s + q, 0xFFFF)) return Found::Yes;
+        if (blocks.holds(s + last - 15, 0xFFFF)) return Found::Yes;
+        for (std::size_t p = last + 1; p < n; p += 16) // the bytes after the last place
+            blocks.lookForLeads(Blocks::load(s + std::min(p, n - 16)));
+        return blocks.risky() ? Found::Maybe : Found::No;
+    }
+    if (m <= 16) {
+        // a short text: its places fit one block, read from a copy with room after it
+        alignas(16) unsigned char copy[48] = {};
+        std::memcpy(copy, s, n); // n = last + m <= 30
+        Blocks blocks{k};
+        blocks.lookForLeads(Blocks::load(copy + 16));
+        if (blocks.holds(copy, (2u << last) - 1)) return Found::Yes;
+        return blocks.risky() ? Found::Maybe : Found::No;
     }
 #endif
-    const auto firstUp = static_cast<unsigned char>(k.first & ~k.firstCase);
-    for (; p <= last; ++p) {
-        const unsigned char c = s[p];
-        risky = risky || mayFoldIntoAscii(c);
-        if ((c == k.first || c == firstUp) && equalFoldedAscii(t.data() + p, k.lit.data(), m))
-            return Found::Yes;
-    }
-    for (; p < n; ++p)
-        risky = risky || mayFoldIntoAscii(s[p]);
-    return risky ? Found::Maybe : Found::No;
+    return findFoldedAsciiBytes(s, n, k);
 }
 
 // A pattern prepared once per statement and kept by SQLite between rows.
