@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -235,26 +236,56 @@ struct Blocks {
     static __m128i load(const unsigned char* at) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     }
+    // The n bytes at at in the low lanes and zeros above, built in registers from
+    // loads that stay inside the n bytes (a copy through memory would stall the load).
+    static __m128i loadShort(const unsigned char* at, std::size_t n) {
+        if (n >= 16) return load(at);
+        std::uint64_t lo = 0, hi = 0;
+        if (n >= 8) {
+            std::memcpy(&lo, at, 8);
+            if (n > 8) {
+                std::memcpy(&hi, at + n - 8, 8);
+                hi >>= (16 - n) * 8; // bytes 8..n-1 to the bottom
+            }
+        } else if (n >= 4) {
+            std::uint32_t a = 0, b = 0;
+            std::memcpy(&a, at, 4);
+            std::memcpy(&b, at + n - 4, 4);
+            lo = a | (static_cast<std::uint64_t>(b) >> ((8 - n) * 8)) << 32;
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                lo |= static_cast<std::uint64_t>(at[i]) << (8 * i);
+        }
+        return _mm_set_epi64x(static_cast<long long>(hi), static_cast<long long>(lo));
+    }
     void lookForLeads(__m128i bytes) {
         leads =
             _mm_or_si128(leads, _mm_or_si128(_mm_cmpeq_epi8(bytes, c5), _mm_cmpeq_epi8(bytes, e2)));
     }
     bool risky() const { return _mm_movemask_epi8(leads) != 0; }
-    // True when one of the places at..at+15 whose bit is in wanted holds the literal;
-    // reads at..at+15+m-1. Notes the lead bytes of at..at+15.
-    bool holds(const unsigned char* at, unsigned wanted) {
-        const std::size_t m = k.lit.size();
-        const __m128i a = load(at), b = load(at + m - 1);
-        lookForLeads(a);
-        const __m128i fits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstCase), first),
-                                           _mm_cmpeq_epi8(_mm_or_si128(b, lastCase), last));
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(fits)) & wanted;
-        for (; mask; mask &= mask - 1) {
-            const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
-            if (equalFoldedAscii(reinterpret_cast<const char*>(at) + bit, k.lit.data(), m))
+    unsigned firstFits(__m128i bytes) const {
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, firstCase), first)));
+    }
+    unsigned lastFits(__m128i bytes) const {
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, lastCase), last)));
+    }
+    // True when a place whose bit is in candidates, counted from at, holds the literal.
+    bool verify(const unsigned char* at, unsigned candidates) const {
+        for (; candidates; candidates &= candidates - 1) {
+            const auto bit = static_cast<std::size_t>(__builtin_ctz(candidates));
+            if (equalFoldedAscii(reinterpret_cast<const char*>(at) + bit, k.lit.data(),
+                                 k.lit.size()))
                 return true;
         }
         return false;
+    }
+    // The places at..at+15; reads at..at+15+m-1. Notes the lead bytes of at..at+15.
+    bool holds(const unsigned char* at) {
+        const __m128i a = load(at);
+        lookForLeads(a);
+        return verify(at, firstFits(a) & lastFits(load(at + k.lit.size() - 1)));
     }
 };
 #endif
@@ -273,19 +304,22 @@ Found findFoldedAscii(std::string_view t, const Needle& k) {
         // blocks of sixteen places; the last one ends at the last place and may
         // overlap the one before it
         for (std::size_t q = 0; q + 15 < last; q += 16)
-            if (blocks.holds(s + q, 0xFFFF)) return Found::Yes;
-        if (blocks.holds(s + last - 15, 0xFFFF)) return Found::Yes;
+            if (blocks.holds(s + q)) return Found::Yes;
+        if (blocks.holds(s + last - 15)) return Found::Yes;
         for (std::size_t p = last + 1; p < n; p += 16) // the bytes after the last place
             blocks.lookForLeads(Blocks::load(s + std::min(p, n - 16)));
         return blocks.risky() ? Found::Maybe : Found::No;
     }
-    if (m <= 16) {
-        // a short text: its places fit one block, read from a copy with room after it
-        alignas(16) unsigned char copy[48] = {};
-        std::memcpy(copy, s, n); // n = last + m <= 30
+    if (n <= 32) {
+        // a short text: its places fit one block and its bytes two
         Blocks blocks{k};
-        blocks.lookForLeads(Blocks::load(copy + 16));
-        if (blocks.holds(copy, (2u << last) - 1)) return Found::Yes;
+        const __m128i low = Blocks::loadShort(s, n);
+        const __m128i high = n > 16 ? Blocks::loadShort(s + 16, n - 16) : _mm_setzero_si128();
+        blocks.lookForLeads(low);
+        blocks.lookForLeads(high);
+        const unsigned lastFits = blocks.lastFits(low) | blocks.lastFits(high) << 16;
+        if (blocks.verify(s, blocks.firstFits(low) & (lastFits >> (m - 1)) & ((2u << last) - 1)))
+            return Found::Yes;
         return blocks.risky() ? Found::Maybe : Found::No;
     }
 #endif
