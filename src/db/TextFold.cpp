@@ -290,15 +290,15 @@ struct Blocks {
 };
 #endif
 
-// The byte-wise search of containsFoldedAscii and the check of mayFoldIntoAscii in
-// one pass.
+// Searches t byte-wise for the literal of k in any letter case and, in the same pass,
+// for the lead bytes of the characters that fold into ASCII.
 Found findFoldedAscii(std::string_view t, const Needle& k) {
     const std::size_t m = k.lit.size(), n = t.size();
     if (m == 0) return Found::Yes;
     if (n < m) return Found::No; // fewer characters than the literal, however folded
     const auto* s = reinterpret_cast<const unsigned char*>(t.data());
-    const std::size_t last = n - m; // the last place the literal can start
 #if defined(__SSE2__)
+    const std::size_t last = n - m; // the last place the literal can start
     if (last >= 15) {
         Blocks blocks{k};
         // blocks of sixteen places; the last one ends at the last place and may
