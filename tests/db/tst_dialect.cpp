@@ -6,6 +6,7 @@
 #include <QTest>
 #include <sqlite3.h>
 #include <string>
+#include <utility>
 
 using krvs::db::dialect::translate;
 using namespace krvs::db::text;
@@ -279,6 +280,23 @@ void TestDialect::likeInStatement() {
     result("CREATE TABLE e (n INTEGER, text TEXT, esc TEXT);");
     result("INSERT INTO e VALUES (1, '50%', '!'), (2, '50!x', '#'), (3, '50!x', '!');");
     QCOMPARE(result("SELECT text LIKE '50!%' ESCAPE esc FROM e ORDER BY n;"), QByteArray("1 1 0"));
+    // a pattern bound anew between runs of one statement
+    sqlite3_stmt* st = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db, "SELECT group_concat(coalesce(text LIKE ?1, 'null')) FROM e;",
+                                -1, &st, nullptr),
+             SQLITE_OK);
+    const std::pair<const char*, QByteArray> runs[] = {
+        {"50%", "1,1,1"}, {"%X", "0,1,1"}, {nullptr, "null,null,null"}, {"50_", "1,0,0"}};
+    for (const auto& [pattern, expected] : runs) {
+        if (pattern)
+            sqlite3_bind_text(st, 1, pattern, -1, SQLITE_STATIC);
+        else
+            sqlite3_bind_null(st, 1);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))), expected);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
     sqlite3_close(db);
 }
 
