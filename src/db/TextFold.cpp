@@ -2,8 +2,13 @@
 
 #include <QChar>
 #include <QString>
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sqlite3.h>
 #include <string>
 
@@ -153,17 +158,6 @@ bool match(const C* p, std::size_t pn, const C* t, std::size_t tn, char32_t esc)
 // or with % before, after or on both sides of it.
 enum class Shape { General, Exact, Prefix, Suffix, Contains };
 
-// A pattern prepared once per statement and kept by SQLite between rows.
-struct Pattern {
-    bool ascii = true;
-    Shape shape = Shape::General;
-    std::string literal;  // the folded literal of a shaped pattern
-    std::string required; // an ASCII run every matching text holds (general patterns)
-    std::string asciiFolded;
-    std::u32string folded;
-    char32_t escape = 0;
-};
-
 // Only two characters outside ASCII fold into it: U+017F (long s, UTF-8 C5 BF) to
 // s and U+212A (Kelvin sign, E2 84 AA) to k. A text without their lead bytes
 // matches an ASCII pattern exactly when its bytes do.
@@ -179,22 +173,170 @@ inline bool equalFoldedAscii(const char* text, const char* folded, std::size_t n
     return true;
 }
 
-// True when t holds the folded ASCII text lit, ignoring letter case.
-bool containsFoldedAscii(std::string_view t, const std::string& lit) {
-    const std::size_t m = lit.size(), n = t.size();
-    if (m == 0) return true;
-    if (n < m) return false;
-    const auto first = static_cast<unsigned char>(lit[0]);
-    const unsigned char firstUp =
-        (first >= 'a' && first <= 'z') ? static_cast<unsigned char>(first - 32) : first;
-    for (std::size_t i = 0; i + m <= n; ++i) {
-        const auto c = static_cast<unsigned char>(t[i]);
-        if ((c == first || c == firstUp) &&
-            equalFoldedAscii(t.data() + i + 1, lit.data() + 1, m - 1))
-            return true;
-    }
-    return false;
+// What a byte-wise search found: the literal, or not and that is final, or not but
+// the text holds a lead byte of a character that folds into ASCII.
+enum class Found { Yes, No, Maybe };
+
+inline bool mayFoldIntoAscii(unsigned char b) {
+    return b == 0xC5 || b == 0xE2;
 }
+
+// A folded ASCII literal searched for in texts of any letter case.
+struct Needle {
+    std::string lit;
+    unsigned char first = 0, last = 0;         // its first and last bytes, folded
+    unsigned char firstCase = 0, lastCase = 0; // 0x20 for a letter: (b | 0x20) == letter
+};
+
+Needle makeNeedle(const std::string& lit) {
+    Needle k;
+    k.lit = lit;
+    if (lit.empty()) return k;
+    const auto caseBit = [](unsigned char c) -> unsigned char {
+        return c >= 'a' && c <= 'z' ? 0x20 : 0;
+    };
+    k.first = static_cast<unsigned char>(lit.front());
+    k.last = static_cast<unsigned char>(lit.back());
+    k.firstCase = caseBit(k.first);
+    k.lastCase = caseBit(k.last);
+    return k;
+}
+
+// Byte-wise search over the places in order, looking at every byte for the lead bytes.
+Found findFoldedAsciiBytes(const unsigned char* s, std::size_t n, const Needle& k) {
+    const std::size_t m = k.lit.size(), last = n - m;
+    const auto firstUp = static_cast<unsigned char>(k.first & ~k.firstCase);
+    bool risky = false;
+    std::size_t p = 0;
+    for (; p <= last; ++p) {
+        const unsigned char c = s[p];
+        risky = risky || mayFoldIntoAscii(c);
+        if ((c == k.first || c == firstUp) &&
+            equalFoldedAscii(reinterpret_cast<const char*>(s) + p, k.lit.data(), m))
+            return Found::Yes;
+    }
+    for (; p < n; ++p)
+        risky = risky || mayFoldIntoAscii(s[p]);
+    return risky ? Found::Maybe : Found::No;
+}
+
+#if defined(__SSE2__)
+// Sixteen places at a time: a place is looked at closely only when its first and
+// last bytes both fit.
+struct Blocks {
+    const Needle& k;
+    const __m128i first = _mm_set1_epi8(static_cast<char>(k.first));
+    const __m128i firstCase = _mm_set1_epi8(static_cast<char>(k.firstCase));
+    const __m128i last = _mm_set1_epi8(static_cast<char>(k.last));
+    const __m128i lastCase = _mm_set1_epi8(static_cast<char>(k.lastCase));
+    const __m128i c5 = _mm_set1_epi8(static_cast<char>(0xC5));
+    const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
+    __m128i leads = _mm_setzero_si128();
+
+    static __m128i load(const unsigned char* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    }
+    // The n bytes at at in the low lanes and zeros above, built in registers from
+    // loads that stay inside the n bytes (a copy through memory would stall the load).
+    static __m128i loadShort(const unsigned char* at, std::size_t n) {
+        if (n >= 16) return load(at);
+        std::uint64_t lo = 0, hi = 0;
+        if (n >= 8) {
+            std::memcpy(&lo, at, 8);
+            if (n > 8) {
+                std::memcpy(&hi, at + n - 8, 8);
+                hi >>= (16 - n) * 8; // bytes 8..n-1 to the bottom
+            }
+        } else if (n >= 4) {
+            std::uint32_t a = 0, b = 0;
+            std::memcpy(&a, at, 4);
+            std::memcpy(&b, at + n - 4, 4);
+            lo = a | (static_cast<std::uint64_t>(b) >> ((8 - n) * 8)) << 32;
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                lo |= static_cast<std::uint64_t>(at[i]) << (8 * i);
+        }
+        return _mm_set_epi64x(static_cast<long long>(hi), static_cast<long long>(lo));
+    }
+    void lookForLeads(__m128i bytes) {
+        leads =
+            _mm_or_si128(leads, _mm_or_si128(_mm_cmpeq_epi8(bytes, c5), _mm_cmpeq_epi8(bytes, e2)));
+    }
+    bool risky() const { return _mm_movemask_epi8(leads) != 0; }
+    unsigned firstFits(__m128i bytes) const {
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, firstCase), first)));
+    }
+    unsigned lastFits(__m128i bytes) const {
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, lastCase), last)));
+    }
+    // True when a place whose bit is in candidates, counted from at, holds the literal.
+    bool verify(const unsigned char* at, unsigned candidates) const {
+        for (; candidates; candidates &= candidates - 1) {
+            const auto bit = static_cast<std::size_t>(__builtin_ctz(candidates));
+            if (equalFoldedAscii(reinterpret_cast<const char*>(at) + bit, k.lit.data(),
+                                 k.lit.size()))
+                return true;
+        }
+        return false;
+    }
+    // The places at..at+15; reads at..at+15+m-1. Notes the lead bytes of at..at+15.
+    bool holds(const unsigned char* at) {
+        const __m128i a = load(at);
+        lookForLeads(a);
+        return verify(at, firstFits(a) & lastFits(load(at + k.lit.size() - 1)));
+    }
+};
+#endif
+
+// Searches t byte-wise for the literal of k in any letter case and, in the same pass,
+// for the lead bytes of the characters that fold into ASCII.
+Found findFoldedAscii(std::string_view t, const Needle& k) {
+    const std::size_t m = k.lit.size(), n = t.size();
+    if (m == 0) return Found::Yes;
+    if (n < m) return Found::No; // fewer characters than the literal, however folded
+    const auto* s = reinterpret_cast<const unsigned char*>(t.data());
+#if defined(__SSE2__)
+    const std::size_t last = n - m; // the last place the literal can start
+    if (last >= 15) {
+        Blocks blocks{k};
+        // blocks of sixteen places; the last one ends at the last place and may
+        // overlap the one before it
+        for (std::size_t q = 0; q + 15 < last; q += 16)
+            if (blocks.holds(s + q)) return Found::Yes;
+        if (blocks.holds(s + last - 15)) return Found::Yes;
+        for (std::size_t p = last + 1; p < n; p += 16) // the bytes after the last place
+            blocks.lookForLeads(Blocks::load(s + std::min(p, n - 16)));
+        return blocks.risky() ? Found::Maybe : Found::No;
+    }
+    if (n <= 32) {
+        // a short text: its places fit one block and its bytes two
+        Blocks blocks{k};
+        const __m128i low = Blocks::loadShort(s, n);
+        const __m128i high = n > 16 ? Blocks::loadShort(s + 16, n - 16) : _mm_setzero_si128();
+        blocks.lookForLeads(low);
+        blocks.lookForLeads(high);
+        const unsigned lastFits = blocks.lastFits(low) | blocks.lastFits(high) << 16;
+        if (blocks.verify(s, blocks.firstFits(low) & (lastFits >> (m - 1)) & ((2u << last) - 1)))
+            return Found::Yes;
+        return blocks.risky() ? Found::Maybe : Found::No;
+    }
+#endif
+    return findFoldedAsciiBytes(s, n, k);
+}
+
+// A pattern prepared once per statement and kept by SQLite between rows.
+struct Pattern {
+    bool ascii = true;
+    Shape shape = Shape::General;
+    std::string literal; // the folded literal of a shaped pattern
+    Needle contained;    // the literal of Contains, or an ASCII run that every text
+                         // matching a general pattern holds (empty: none)
+    std::string asciiFolded;
+    std::u32string folded;
+    char32_t escape = 0;
+};
 
 // Byte-wise match of a shaped pattern (never a false match; a miss is final unless
 // the text may fold into ASCII).
@@ -209,7 +351,7 @@ bool matchShape(const Pattern& p, std::string_view t) {
     case Shape::Suffix:
         return n >= m && equalFoldedAscii(t.data() + n - m, lit.data(), m);
     case Shape::Contains:
-        return containsFoldedAscii(t, lit);
+        break; // searched by findFoldedAscii
     case Shape::General:
         break;
     }
@@ -244,22 +386,24 @@ Pattern* compile(std::string_view pattern, char32_t escape) {
                        : tail       ? Shape::Prefix
                                     : Shape::Exact;
             p->literal = std::string(mid);
+            if (p->shape == Shape::Contains) p->contained = makeNeedle(p->literal);
         }
     }
     if (p->shape == Shape::General) {
         // the longest run of plain ASCII characters between wildcards
-        std::string run;
+        std::string run, required;
         const std::u32string& f = p->folded;
         for (std::size_t i = 0; i <= f.size(); ++i) {
             const char32_t c = i < f.size() ? f[i] : U'%';
             if (c == U'%' || c == U'_' || c >= 0x80 || (p->escape && c == p->escape)) {
-                if (run.size() > p->required.size()) p->required = run;
+                if (run.size() > required.size()) required = run;
                 run.clear();
                 if (p->escape && c == p->escape) ++i; // the escaped character too
             } else {
                 run += static_cast<char>(c);
             }
         }
+        p->contained = makeNeedle(required);
     }
     return p;
 }
@@ -268,11 +412,13 @@ Pattern* compile(std::string_view pattern, char32_t escape) {
 // ASCII patterns on an ASCII text on folded bytes, everything else on folded
 // characters.
 bool matchCompiled(const Pattern& p, std::string_view text) {
-    if (p.shape != Shape::General) {
+    if (p.shape == Shape::Contains) {
+        const Found f = findFoldedAscii(text, p.contained);
+        if (f != Found::Maybe) return f == Found::Yes;
+    } else if (p.shape != Shape::General) {
         if (matchShape(p, text)) return true;
         if (!mayFoldIntoAscii(text)) return false;
-    } else if (!p.required.empty() && !containsFoldedAscii(text, p.required) &&
-               !mayFoldIntoAscii(text)) {
+    } else if (!p.contained.lit.empty() && findFoldedAscii(text, p.contained) == Found::No) {
         return false;
     } else if (p.ascii && isAscii(text)) {
         thread_local std::string buf;
@@ -298,6 +444,18 @@ void deletePattern(void* p) {
 }
 
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    // SQLite keeps the aux data only while the pattern stays the same (a constant), so
+    // a pattern compiled on an earlier row needs neither reading nor checking again.
+    if (argc == 2) {
+        if (const auto* compiled = static_cast<const Pattern*>(sqlite3_get_auxdata(ctx, 0))) {
+            if (const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]))) {
+                const std::string_view text(t,
+                                            static_cast<std::size_t>(sqlite3_value_bytes(argv[1])));
+                sqlite3_result_int(ctx, matchCompiled(*compiled, text) ? 1 : 0);
+                return;
+            }
+        }
+    }
     for (int i = 0; i < argc; ++i)
         if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
             sqlite3_result_null(ctx);

@@ -4,6 +4,9 @@
 #include "db/TextFold.h"
 
 #include <QTest>
+#include <sqlite3.h>
+#include <string>
+#include <utility>
 
 using krvs::db::dialect::translate;
 using namespace krvs::db::text;
@@ -19,6 +22,7 @@ class TestDialect : public QObject {
     void passwordStatement();
     void like_data();
     void like();
+    void likeInStatement();
     void order();
 };
 
@@ -198,6 +202,49 @@ void TestDialect::like_data() {
     row("100!%", "1000", false, U'!');
     row("%é%%", "ÉCLAIR%", true, U'é');
     row("abc!", "abc", false, U'!'); // an escape at the end matches nothing
+
+    // '%word%' is searched sixteen places at a time on longer texts, on a padded
+    // copy on short ones; texts with a lead byte of the long s or the Kelvin sign
+    // are matched on folded characters.
+    const std::string filler = "Ostrik zeffra, morrow mavren r\u00F8nde ilthe. ";
+    const auto named = [](const char* name, const std::string& pattern, const std::string& text,
+                          bool match) {
+        QTest::newRow(name) << QByteArray::fromStdString(pattern) << QByteArray::fromStdString(text)
+                            << match << 0u;
+    };
+    named("long text, word at the start", "%vellan%", "VELLAN " + filler, true);
+    named("long text, word at the end", "%vellan%", filler + filler + "vellaN", true);
+    named("long text, word one short at the end", "%vellan%", filler + filler + "vella", false);
+    named("short text, word at the end", "%vellan%", "the vellan", true);
+    named("short text, word at the start", "%vellan%", "Vellan's", true);
+    named("short text, word cut at the end", "%vellan%", "the vella", false);
+    named("text as long as the word", "%vellan%", "vEllAn", true);
+    named("text shorter than the word", "%vellan%", "vella", false);
+    named("one letter", "%q%", filler + "Q", true);
+    std::string abab;
+    for (int i = 0; i < 20; ++i)
+        abab += "ab";
+    named("overlapping partial matches", "%abac%", abab + "ac", true);
+    named("overlapping partial matches, none whole", "%abac%", abab + "bc", false);
+    named("first and last letters fit, the middle not", "%vxxn%", filler + "vxyn VXYN", false);
+    named("non-ASCII around the word", "%vellan%", filler + "\u00C9vellan\u00D8" + filler, true);
+    named("non-ASCII inside the word", "%vellan%", filler + "vel\u00E9lan" + filler, false);
+    named("signs whose other case is another sign", "%[x@%", filler + "{X`" + filler, false);
+    named("signs found", "%[x@%", filler + "[X@" + filler, true);
+    named("long s in a long text", "%ships%", filler + "\u017Fhip\u017F" + filler, true);
+    named("Kelvin sign in a short text", "%kessrin%", "\u212Aessrin", true);
+    named("long s past sixteen bytes of a short text", "%vellans%", "Many cold vellan\u017F", true);
+    named("Kelvin sign at the end of a long text", "%rk%", filler + filler + "R\u212A", true);
+    named("long s byte lead without its character", "%ships%", filler + "\u0142hips" + filler,
+          false);
+    // a word longer than a block: the long s after the last place the word can start
+    named("long s after the last place", "%aaaaaaaaaaaaaaaaaaas%",
+          std::string(19, 'a') + "\u017F" + std::string(15, 'y'), true);
+    named("long word in a short text", "%aaaaaaaaaaaaaaaaaaas%", std::string(19, 'a') + "S", true);
+    // a general pattern is first searched for its longest plain run
+    named("run found through the Kelvin sign", "%kes_rin%", filler + "\u212Aes\u017Frin", true);
+    named("run found, the rest not", "%vel_an%", filler + "vellAN", true);
+    named("run missing", "%vel_an%", filler + "velan", false);
 }
 
 void TestDialect::like() {
@@ -205,6 +252,52 @@ void TestDialect::like() {
     QFETCH(QByteArray, text);
     QFETCH(uint, escape);
     QTEST(likeMatch(pattern.toStdString(), text.toStdString(), char32_t(escape)), "match");
+}
+
+// like() as the engine calls it, row after row: a pattern kept between rows, a NULL
+// text after it, a pattern or an escape character that changes from row to row.
+void TestDialect::likeInStatement() {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(":memory:", &db), SQLITE_OK);
+    QCOMPARE(registerFunctions(db), SQLITE_OK);
+    const auto result = [db](const char* sql) {
+        sqlite3_stmt* st = nullptr;
+        QByteArray r;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) return QByteArray("error");
+        while (sqlite3_step(st) == SQLITE_ROW)
+            r += QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + ' ';
+        sqlite3_finalize(st);
+        return r.trimmed();
+    };
+    result("CREATE TABLE t (n INTEGER, text TEXT, pattern TEXT);");
+    result("INSERT INTO t VALUES (1, 'The VELLAN ship', '%ship'), (2, NULL, '%x%'), "
+           "(3, 'Qorth', NULL), (4, 'vellan', '%QORTH%'), (5, 'Qorth', 'q%');");
+    QCOMPARE(result("SELECT coalesce(text LIKE '%vellan%', 'null') FROM t ORDER BY n;"),
+             QByteArray("1 null 0 1 0"));
+    QCOMPARE(result("SELECT coalesce(text LIKE pattern, 'null') FROM t ORDER BY n;"),
+             QByteArray("1 null null 0 1"));
+    // the same pattern with an escape character that changes from row to row
+    result("CREATE TABLE e (n INTEGER, text TEXT, esc TEXT);");
+    result("INSERT INTO e VALUES (1, '50%', '!'), (2, '50!x', '#'), (3, '50!x', '!');");
+    QCOMPARE(result("SELECT text LIKE '50!%' ESCAPE esc FROM e ORDER BY n;"), QByteArray("1 1 0"));
+    // a pattern bound anew between runs of one statement
+    sqlite3_stmt* st = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db, "SELECT group_concat(coalesce(text LIKE ?1, 'null')) FROM e;",
+                                -1, &st, nullptr),
+             SQLITE_OK);
+    const std::pair<const char*, QByteArray> runs[] = {
+        {"50%", "1,1,1"}, {"%X", "0,1,1"}, {nullptr, "null,null,null"}, {"50_", "1,0,0"}};
+    for (const auto& [pattern, expected] : runs) {
+        if (pattern)
+            sqlite3_bind_text(st, 1, pattern, -1, SQLITE_STATIC);
+        else
+            sqlite3_bind_null(st, 1);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))), expected);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
 }
 
 void TestDialect::order() {
