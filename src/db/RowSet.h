@@ -66,16 +66,8 @@ class RowSet {
         return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
     }
 
-    // The row that shows the row stored at this place.
-    std::uint32_t rowOfStored(std::uint32_t stored) const {
-        if (order_.empty()) return stored;
-        if (inverse_.empty()) {
-            inverse_.resize(order_.size());
-            for (std::uint32_t i = 0; i < order_.size(); ++i)
-                inverse_[order_[i]] = i;
-        }
-        return inverse_[stored];
-    }
+    // The place where row is stored.
+    std::uint32_t storedRow(std::uint32_t row) const { return order_.empty() ? row : order_[row]; }
     // Row i shows the stored row order[i]; order holds each stored row once.
     void setOrder(std::vector<std::uint32_t> order) { order_ = std::move(order); }
 
@@ -163,7 +155,6 @@ class RowSet {
     std::uint64_t textLimit_;
     std::vector<Column> columns_;
     std::vector<std::uint32_t> order_;
-    mutable std::vector<std::uint32_t> inverse_; // made when first asked for
 };
 
 } // namespace krvs::db

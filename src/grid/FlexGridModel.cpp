@@ -210,42 +210,38 @@ void FlexGridModel::sort(SortKind kind, SortDirection direction, int firstCol, i
     // Visit the rows in the order the snapshot stores them, which reads its text
     // front to back; added empty rows come last.
     const std::uint32_t stored = rows_ ? static_cast<std::uint32_t>(rows_->rowCount()) : 0;
-    std::vector<std::uint32_t> visit(static_cast<std::size_t>(n)), visitId(visit.size()),
-        visitPlace(visit.size());
+    // A row's place: where the snapshot stores it, or after the snapshot for an added row.
+    auto placeOf = [&](std::uint32_t id) { return id < stored ? rows_->storedRow(id) : id; };
+    std::vector<std::uint32_t> visit(static_cast<std::size_t>(n)), visitPlace(visit.size());
     {
-        std::vector<std::uint32_t> posOf(nextId_, kNoPosition);
+        std::vector<std::uint32_t> posAt(nextId_, kNoPosition); // place -> position
         for (int i = 0; i < n; ++i)
-            posOf[order_[static_cast<std::size_t>(i)]] = static_cast<std::uint32_t>(i);
+            posAt[placeOf(order_[static_cast<std::size_t>(i)])] = static_cast<std::uint32_t>(i);
         std::size_t k = 0;
-        for (std::uint32_t id = 0; id < nextId_; ++id) {
-            // the id of the row stored at place id, then the added rows
-            const std::uint32_t shown = id < stored ? rows_->rowOfStored(id) : id;
-            if (posOf[shown] == kNoPosition) continue;
-            visit[k] = posOf[shown];
-            visitPlace[k] = id;
-            visitId[k++] = shown;
+        for (std::uint32_t place = 0; place < nextId_; ++place) {
+            if (posAt[place] == kNoPosition) continue;
+            visit[k] = posAt[place];
+            visitPlace[k++] = place;
         }
     }
 
     QByteArray written;            // a cell written by hand, as UTF-8
     db::RowSet::CellBuffer number; // a cell stored as a number, as text
-    const auto sorted =
-        sortRows(kind, direction, firstCol, lastCol, visit, [&](std::size_t k, int col) {
-            const std::uint32_t id = visitId[k];
-            if (const QString* o = overrideFor(id, col)) {
-                written = o->toUtf8();
-                return SortCell{
-                    std::string_view(written.constData(), static_cast<std::size_t>(written.size())),
-                    true};
-            }
-            if (id >= stored || col >= rows_->colCount()) return SortCell{};
-            const auto v = rows_->storedCellUtf8(visitPlace[k], col, number);
-            return SortCell{v, v.data() == number.data()}; // a number's text lasts one call
-        });
-    std::vector<std::uint32_t> ids(static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        ids[i] = order_[sorted[i]];
-    order_.swap(ids);
+    auto sorted = sortRows(kind, direction, firstCol, lastCol, visit, [&](std::size_t k, int col) {
+        const std::uint32_t id = order_[visit[k]];
+        if (const QString* o = overrideFor(id, col)) {
+            written = o->toUtf8();
+            return SortCell{
+                std::string_view(written.constData(), static_cast<std::size_t>(written.size())),
+                true};
+        }
+        if (id >= stored || col >= rows_->colCount()) return SortCell{};
+        const auto v = rows_->storedCellUtf8(visitPlace[k], col, number);
+        return SortCell{v, v.data() == number.data()}; // a number's text lasts one call
+    });
+    for (std::uint32_t& s : sorted)
+        s = order_[s]; // the position's row id
+    order_.swap(sorted);
     emit dataChanged(index(0, 0), index(n - 1, cols() - 1), {Qt::DisplayRole});
 }
 
