@@ -16,7 +16,9 @@ namespace krvs::db {
 // order the rows were read; a row order, when set, says which stored row each row
 // shows. Each column is stored on its own, as compactly as its values allow: a column
 // of integers only as numbers, a column of Booleans only (a field declared Boolean) as
-// one byte each, any other as one UTF-8 buffer with 32-bit offsets. Every cell reads
+// one byte each, a column of short texts that repeat (series, categories, titles) as a
+// 32-bit code per cell into its distinct texts, any other as one UTF-8 buffer with
+// 32-bit offsets. Every cell reads
 // back as the text the engine gives for it, a Boolean as "True" or "False", NULL as
 // empty.
 class RowSet {
@@ -55,6 +57,8 @@ class RowSet {
             return integerText(c.integers[row], buffer);
         case Kind::Boolean:
             return c.booleans[row] ? kTrue : kFalse;
+        case Kind::Coded:
+            return c.distinct(c.codes[row]);
         case Kind::None:
             break;
         }
@@ -75,6 +79,8 @@ class RowSet {
     // that meets a value it cannot store as it stores the others turns to text.
     void appendCell(std::string_view utf8) {
         Column& c = next();
+        if (c.kind == Kind::None && utf8.size() <= kCodedLength) c.kind = Kind::Coded;
+        if (c.kind == Kind::Coded && appendCoded(c, utf8)) return;
         if (c.kind != Kind::Text) toText(c);
         appendText(c, utf8);
     }
@@ -119,8 +125,15 @@ class RowSet {
 
   private:
     static constexpr std::string_view kTrue = "True", kFalse = "False";
-    // Small: integers that all fit 32 bits (most: ids, counts).
-    enum class Kind : std::uint8_t { None, Small, Integer, Boolean, Text };
+    // Small: integers that all fit 32 bits (most: ids, counts). Coded: texts of at most
+    // kCodedLength bytes, of which few differ.
+    enum class Kind : std::uint8_t { None, Small, Integer, Boolean, Coded, Text };
+    static constexpr std::size_t kCodedLength = 64;
+    // A coded column holds at most kMostDistinct distinct texts; it turns to text too
+    // when, looked at after kCodedSample rows (and each time their count doubles), its
+    // distinct texts are more than half the bytes of all its texts.
+    static constexpr std::uint32_t kMostDistinct = 1u << 20;
+    static constexpr std::size_t kCodedSample = 1u << 16;
     struct Column {
         Kind kind = Kind::None;
         GrowBuffer<std::int32_t> small;
@@ -128,6 +141,17 @@ class RowSet {
         GrowBuffer<std::uint8_t> booleans;
         GrowBuffer<char> text;
         GrowBuffer<std::uint32_t> offsets; // where each row's text starts, then the end
+        // Coded: each row's code, the distinct texts (where each starts, then the end)
+        // and an open-addressed table of code + 1 by the texts' hashes.
+        GrowBuffer<std::uint32_t> codes;
+        GrowBuffer<char> distinctText;
+        GrowBuffer<std::uint32_t> distinctAt;
+        std::vector<std::uint32_t> table;
+        std::uint64_t codedBytes = 0; // of every text appended
+        std::string_view distinct(std::uint32_t code) const {
+            const std::uint32_t* at = distinctAt.data() + code;
+            return std::string_view(distinctText.data() + at[0], at[1] - at[0]);
+        }
     };
 
     // An integer in decimal, as the engine writes it.
@@ -144,6 +168,8 @@ class RowSet {
         c.text.append(utf8.data(), utf8.size());
         c.offsets.push_back(static_cast<std::uint32_t>(c.text.size()));
     }
+    // Appends a text to a coded column; false when the column must turn to text for it.
+    bool appendCoded(Column& c, std::string_view utf8);
     // Stores the column's 32-bit integers as 64-bit ones.
     void widen(Column& c);
     // Writes the column's stored values as text, as they read back.
