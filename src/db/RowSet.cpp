@@ -38,7 +38,7 @@ bool RowSet::appendCoded(Column& c, std::string_view utf8) {
     c.distinctAt.push_back(static_cast<std::uint32_t>(c.distinctText.size()));
     c.table[i] = count + 1;
     c.codes.push_back(count);
-    if ((count + 1) * 2 > c.table.size()) { // at most half full
+    if (std::size_t{count + 1} * 2 > c.table.size()) { // at most half full
         std::vector<std::uint32_t> grown(c.table.size() * 2, 0);
         for (std::uint32_t code = 0; code <= count; ++code) {
             std::size_t j = hashText(c.distinct(code)) & (grown.size() - 1);
