@@ -11,6 +11,7 @@
 
 #include "app/frmKRVS.h"
 #include "db/Dialect.h"
+#include "db/GrowBuffer.h"
 #include "db/TextFold.h"
 #include "grid/FlexGrid.h"
 #include "grid/HeaderSort.h"
@@ -291,47 +292,12 @@ int runOne(const QString& catalogue) {
 // ---- child: the plain engine loop ---------------------------------------------------
 
 // The least work any client-side snapshot must do: prepare, step, and copy every
-// cell's text into one buffer with 32-bit offsets, both grown by realloc (which moves
-// a large block by remapping its pages rather than copying them).
-template <class T> class GrowBuffer {
-  public:
-    GrowBuffer() = default;
-    GrowBuffer(const GrowBuffer&) = delete;
-    GrowBuffer& operator=(const GrowBuffer&) = delete;
-    GrowBuffer(GrowBuffer&& o) noexcept
-        : p_(std::exchange(o.p_, nullptr)), n_(std::exchange(o.n_, 0)),
-          cap_(std::exchange(o.cap_, 0)) {}
-    GrowBuffer& operator=(GrowBuffer&& o) noexcept {
-        std::swap(p_, o.p_);
-        std::swap(n_, o.n_);
-        std::swap(cap_, o.cap_);
-        return *this;
-    }
-    ~GrowBuffer() { std::free(p_); }
-    void append(const T* from, std::size_t count) {
-        if (n_ + count > cap_) {
-            const std::size_t cap = std::max<std::size_t>({n_ + count, cap_ * 2, 4096});
-            T* p = static_cast<T*>(std::realloc(p_, cap * sizeof(T)));
-            if (!p) throw std::bad_alloc();
-            p_ = p;
-            cap_ = cap;
-        }
-        if (count) std::memcpy(p_ + n_, from, count * sizeof(T));
-        n_ += count;
-    }
-    void push(T v) { append(&v, 1); }
-    std::size_t size() const { return n_; }
-    const T* data() const { return p_; }
-    T operator[](std::size_t i) const { return p_[i]; }
-
-  private:
-    T* p_ = nullptr;
-    std::size_t n_ = 0, cap_ = 0;
-};
-
+// cell's text into one buffer with 32-bit offsets, both grown without copying (a large
+// block moves by remapping its pages, as realloc moves it).
 struct PlainSnapshot {
-    GrowBuffer<char> text;
-    GrowBuffer<std::uint32_t> offsets; // where each cell ends; a cell starts where the last ended
+    db::GrowBuffer<char> text;
+    db::GrowBuffer<std::uint32_t>
+        offsets; // where each cell ends; a cell starts where the last ended
     int cols = 0;
     std::size_t rows() const { return cols ? offsets.size() / cols : 0; }
     std::string_view cell(std::size_t r, int c) const {
@@ -356,7 +322,7 @@ bool plainRun(sqlite3* db, const QString& sql, PlainSnapshot& snap) {
             const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
             const auto n = static_cast<std::size_t>(sqlite3_column_bytes(st, c));
             if (t) snap.text.append(t, n);
-            snap.offsets.push(static_cast<std::uint32_t>(snap.text.size()));
+            snap.offsets.push_back(static_cast<std::uint32_t>(snap.text.size()));
         }
     }
     sqlite3_finalize(st);

@@ -147,7 +147,7 @@ void frmKRVS::openCatalogue(const QString& password) {
     EarlyRead::Result r = early->take();
     catalogue_.adopt(early->file(), std::move(r.connection));
     if (r.error) throw *r.error;
-    if (early->request().text == loadAllRequest().text) earlyRows_ = std::move(r.rows);
+    earlyRows_ = std::move(r.rows);
 }
 
 void frmKRVS::loadFailed(const AppError& e) {

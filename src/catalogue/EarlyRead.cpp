@@ -7,11 +7,11 @@
 namespace krvs {
 
 EarlyRead::EarlyRead(const QString& file, SearchRequest request)
-    : file_(file), request_(std::move(request)), connection_(std::make_unique<db::Connection>()) {
+    : file_(file), connection_(std::make_unique<db::Connection>()) {
     // The window's progress hook runs its events: never from this thread.
     connection_->setHooked(false);
     db::Connection* c = connection_.get();
-    done_ = std::async(std::launch::async, [c, file = file_, request = request_] {
+    done_ = std::async(std::launch::async, [c, file = file_, request = std::move(request)] {
         Result r;
         try {
             c->open(file, QString());
@@ -27,7 +27,7 @@ EarlyRead::EarlyRead(const QString& file, SearchRequest request)
 EarlyRead::~EarlyRead() {
     if (!done_.valid()) return;
     stop();
-    const Result r = done_.get();
+    (void)done_.get();
     if (connection_ && connection_->isOpen()) {
         try {
             connection_->close();

@@ -30,7 +30,6 @@ class EarlyRead {
     EarlyRead& operator=(const EarlyRead&) = delete;
 
     const QString& file() const { return file_; }
-    const SearchRequest& request() const { return request_; }
     bool waitFor(std::chrono::milliseconds time) const;
     // Stops the search (from the thread that made this); it then fails as "interrupted".
     void stop();
@@ -39,7 +38,6 @@ class EarlyRead {
 
   private:
     QString file_;
-    SearchRequest request_;
     std::unique_ptr<db::Connection> connection_;
     std::future<Result> done_;
 };
